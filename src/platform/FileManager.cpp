@@ -1,0 +1,368 @@
+#include "FileManager.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Fork {
+    int fd = -1;
+    SInt64 mark = 0;
+};
+
+// Slot i holds fork reference number i + 1; 0 is never a valid number.
+std::vector<Fork> gForks;
+FSFileLayerHooks gHooks;
+
+Fork *findFork(SInt16 ref)
+{
+    if (ref <= 0 || static_cast<size_t>(ref) > gForks.size())
+        return nullptr;
+    Fork &fork = gForks[ref - 1];
+    return fork.fd >= 0 ? &fork : nullptr;
+}
+
+OSErr adopt(int fd, SInt16 *forkRefNum)
+{
+    for (size_t i = 0; i < gForks.size(); ++i) {
+        if (gForks[i].fd < 0) {
+            gForks[i] = Fork{fd, 0};
+            *forkRefNum = static_cast<SInt16>(i + 1);
+            return noErr;
+        }
+    }
+    if (gForks.size() >= 0x7FFF) {
+        ::close(fd);
+        return tmfoErr;
+    }
+    gForks.push_back(Fork{fd, 0});
+    *forkRefNum = static_cast<SInt16>(gForks.size());
+    return noErr;
+}
+
+QByteArray nativePath(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+bool validComponent(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+} // namespace
+
+OSErr FSStatusFromErrno(int err)
+{
+    switch (err) {
+    case 0: return noErr;
+    case ENOENT: return fnfErr;
+    case ENOTDIR: return dirNFErr;
+    case EEXIST: return dupFNErr;
+    case EACCES:
+    case EPERM: return permErr;
+    case EROFS: return wPrErr;
+    case ENOSPC:
+    case EDQUOT: return dskFulErr;
+    case EFBIG: return dskFulErr;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case EILSEQ: return bdNamErr;
+    case EMFILE:
+    case ENFILE: return tmfoErr;
+    case EBUSY:
+    case ETXTBSY: return fBsyErr;
+    case EISDIR: return permErr;
+    case ELOOP: return permErr;
+    case ENOMEM: return memFullErr;
+    case EBADF: return rfNumErr;
+    default: return ioErr;
+    }
+}
+
+OSErr FSOpenFork(const QString &path, SInt8 permission, SInt16 *forkRefNum)
+{
+    if (!forkRefNum || path.isEmpty())
+        return paramErr;
+    int flags = O_CLOEXEC | O_NOFOLLOW;
+    if (permission == fsRdPerm)
+        flags |= O_RDONLY;
+    else if (permission == fsWrPerm)
+        flags |= O_WRONLY;
+    else
+        return paramErr;
+    int fd;
+    do {
+        fd = ::open(nativePath(path).constData(), flags);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return FSStatusFromErrno(errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return permErr;
+    }
+    return adopt(fd, forkRefNum);
+}
+
+OSErr FSOpenForkFromDescriptor(int fd, SInt16 *forkRefNum)
+{
+    if (fd < 0 || !forkRefNum)
+        return paramErr;
+    return adopt(fd, forkRefNum);
+}
+
+OSErr FSCloseFork(SInt16 forkRefNum)
+{
+    Fork *fork = findFork(forkRefNum);
+    if (!fork)
+        return rfNumErr;
+    int fd = fork->fd;
+    *fork = Fork{};
+    return ::close(fd) == 0 ? noErr : FSStatusFromErrno(errno);
+}
+
+OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
+                 UInt32 requestCount, void *buffer, UInt32 *actualCount)
+{
+    if (actualCount)
+        *actualCount = 0;
+    Fork *fork = findFork(forkRefNum);
+    if (!fork)
+        return rfNumErr;
+    if (positionMode == fsFromStart) {
+        if (positionOffset < 0)
+            return posErr;
+        fork->mark = positionOffset;
+    } else if (positionMode != fsAtMark) {
+        return paramErr;
+    }
+    if (gHooks.beforeRead) {
+        if (OSErr err = gHooks.beforeRead(forkRefNum, requestCount))
+            return err;
+    }
+    auto *out = static_cast<char *>(buffer);
+    UInt32 done = 0;
+    while (done < requestCount) {
+        ssize_t got = ::pread(fork->fd, out + done, requestCount - done, fork->mark);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            if (actualCount)
+                *actualCount = done;
+            return FSStatusFromErrno(errno);
+        }
+        if (got == 0)
+            break;
+        done += static_cast<UInt32>(got);
+        fork->mark += got;
+    }
+    if (actualCount)
+        *actualCount = done;
+    return done == requestCount ? noErr : eofErr;
+}
+
+OSErr FSWriteFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
+                  UInt32 requestCount, const void *buffer, UInt32 *actualCount)
+{
+    if (actualCount)
+        *actualCount = 0;
+    Fork *fork = findFork(forkRefNum);
+    if (!fork)
+        return rfNumErr;
+    if (positionMode == fsFromStart) {
+        if (positionOffset < 0)
+            return posErr;
+        fork->mark = positionOffset;
+    } else if (positionMode != fsAtMark) {
+        return paramErr;
+    }
+    if (gHooks.beforeWrite) {
+        if (OSErr err = gHooks.beforeWrite(forkRefNum, requestCount))
+            return err;
+    }
+    const auto *in = static_cast<const char *>(buffer);
+    UInt32 done = 0;
+    while (done < requestCount) {
+        ssize_t put = ::pwrite(fork->fd, in + done, requestCount - done, fork->mark);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            if (actualCount)
+                *actualCount = done;
+            return FSStatusFromErrno(errno);
+        }
+        if (put == 0) {
+            if (actualCount)
+                *actualCount = done;
+            return dskFulErr;
+        }
+        done += static_cast<UInt32>(put);
+        fork->mark += put;
+    }
+    if (actualCount)
+        *actualCount = done;
+    return noErr;
+}
+
+OSErr FSGetForkPosition(SInt16 forkRefNum, SInt64 *position)
+{
+    Fork *fork = findFork(forkRefNum);
+    if (!fork)
+        return rfNumErr;
+    if (!position)
+        return paramErr;
+    *position = fork->mark;
+    return noErr;
+}
+
+OSErr FSSetForkPosition(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset)
+{
+    Fork *fork = findFork(forkRefNum);
+    if (!fork)
+        return rfNumErr;
+    SInt64 target;
+    if (positionMode == fsFromStart)
+        target = positionOffset;
+    else if (positionMode == fsAtMark)
+        target = fork->mark + positionOffset;
+    else
+        return paramErr;
+    if (target < 0)
+        return posErr;
+    fork->mark = target;
+    return noErr;
+}
+
+OSErr FSGetForkSize(SInt16 forkRefNum, SInt64 *forkSize)
+{
+    Fork *fork = findFork(forkRefNum);
+    if (!fork)
+        return rfNumErr;
+    if (!forkSize)
+        return paramErr;
+    struct stat st;
+    if (::fstat(fork->fd, &st) != 0)
+        return FSStatusFromErrno(errno);
+    *forkSize = st.st_size;
+    return noErr;
+}
+
+OSErr FSCreateFileUnicode(const QString &parentDir, const QString &name, QString *outPath,
+                          SInt16 *forkRefNum)
+{
+    if (!validComponent(name))
+        return bdNamErr;
+    const QString path = FSPathAppendingComponent(parentDir, name);
+    int fd;
+    do {
+        fd = ::open(nativePath(path).constData(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return FSStatusFromErrno(errno);
+    if (outPath)
+        *outPath = path;
+    if (!forkRefNum) {
+        ::close(fd);
+        return noErr;
+    }
+    OSErr err = adopt(fd, forkRefNum);
+    if (err != noErr)
+        ::unlink(nativePath(path).constData());
+    return err;
+}
+
+OSErr FSCreateDirectoryUnicode(const QString &parentDir, const QString &name, QString *outPath)
+{
+    if (!validComponent(name))
+        return bdNamErr;
+    const QString path = FSPathAppendingComponent(parentDir, name);
+    if (::mkdir(nativePath(path).constData(), 0777) != 0)
+        return FSStatusFromErrno(errno);
+    if (outPath)
+        *outPath = path;
+    return noErr;
+}
+
+OSErr FSDeleteObject(const QString &path)
+{
+    const QByteArray native = nativePath(path);
+    struct stat st;
+    if (::lstat(native.constData(), &st) != 0)
+        return FSStatusFromErrno(errno);
+    int rc = S_ISDIR(st.st_mode) ? ::rmdir(native.constData()) : ::unlink(native.constData());
+    return rc == 0 ? noErr : FSStatusFromErrno(errno);
+}
+
+OSErr FSReplaceObject(const QString &from, const QString &to)
+{
+    if (::rename(nativePath(from).constData(), nativePath(to).constData()) != 0)
+        return FSStatusFromErrno(errno);
+    return noErr;
+}
+
+bool FSObjectExists(const QString &path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::lstat(nativePath(path).constData(), &st) == 0;
+}
+
+bool FSIsFolder(const QString &path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::stat(nativePath(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+QString FSPathAppendingComponent(const QString &folder, const QString &name)
+{
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+QString FSPathParent(const QString &path)
+{
+    QString p = path;
+    while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
+        p.chop(1);
+    const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QStringLiteral(".");
+    if (slash == 0)
+        return QStringLiteral("/");
+    return p.left(slash);
+}
+
+QString FSPathLastComponent(const QString &path)
+{
+    QString p = path;
+    while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
+        p.chop(1);
+    const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? p : p.mid(slash + 1);
+}
+
+void FSSetFileLayerHooks(const FSFileLayerHooks &hooks)
+{
+    gHooks = hooks;
+}
+
+void FSClearFileLayerHooks()
+{
+    gHooks = FSFileLayerHooks{};
+}
+
+int FSOpenForkCount()
+{
+    int count = 0;
+    for (const Fork &fork : gForks)
+        count += fork.fd >= 0 ? 1 : 0;
+    return count;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Text services: the 8-bit texts of a TNEF file are in the code page that the
+// file declares; names become UTF-8 inside the program.
+#include "MacTypes.h"
+
+#include <QString>
+#include <string>
+
+// Windows code page number of UTF-16LE; names taken from Unicode MAPI values
+// are decoded with it.
+constexpr UInt32 kCodePageUTF16LE = 1200;
+constexpr UInt32 kCodePageDefault = 1252;
+
+// Decodes `length` bytes in the given Windows code page. 0, or a code page
+// that cannot be decoded here, reads as Windows-1252. Text stops at the first
+// zero byte (at the first zero unit for UTF-16LE).
+QString TextDecodeCodePage(const char *bytes, size_t length, UInt32 codePage);
+std::string TextDecodeCodePageToUtf8(const char *bytes, size_t length, UInt32 codePage);
+// True when the code page can be decoded (1252 always can).
+bool TextCodePageSupported(UInt32 codePage);

@@ -1,0 +1,71 @@
+#pragma once
+// The document model: one TNEFFile per opened TNEF file, with its attachment
+// and attribute lists, and the attachment writer.
+#include "platform/MacTypes.h"
+
+#include <QString>
+#include <optional>
+#include <string>
+
+struct TNEFWinFile;
+
+struct TNEFFileItem {
+    SInt64 namePosition = 0;
+    UInt32 nameLength = 0;
+    SInt64 dataPosition = 0;
+    UInt32 dataLength = 0;
+    std::string name;  // UTF-8, possibly empty; ends at the name's first zero
+    UInt32 fileID = 0;
+    SInt32 isTNEF = 0;  // -1 for an attached message
+    TNEFFileItem *next = nullptr;
+};
+
+struct TNEFAttributeItem {
+    UInt32 attribute = 0;
+    SInt64 position = 0;
+    UInt32 length = 0;
+    UInt32 objectID = 0;
+    std::optional<std::string> text;
+    TNEFAttributeItem *next = nullptr;
+};
+
+struct TNEFMAPIItem {
+    UInt16 type = 0;
+    UInt16 id = 0;
+    SInt64 position = 0;
+    UInt32 length = 0;
+    UInt32 count = 0;
+    UInt32 index = 0;
+    std::optional<std::string> text;  // UTF-8 copy of a name property
+    TNEFMAPIItem *next = nullptr;
+};
+
+struct TNEFFile {
+    QString fileRef;   // absolute path of the TNEF file
+    QString fileName;  // its own name
+    SInt16 forkRefNum = 0;
+    TNEFWinFile *winFile = nullptr;
+    TNEFFileItem *fileList = nullptr;
+    UInt32 selectedFileID = 0;
+    TNEFAttributeItem *attributeList = nullptr;
+    UInt32 selectedAttributeID = 0;
+    TNEFFile *next = nullptr;
+};
+
+extern TNEFFile *gTNEFFileList;
+
+TNEFFile *TNEFFileCreate();
+void TNEFFileDestroy(TNEFFile *tnefFile);
+
+// Creates a TNEFFile for the file at `path`, fills its reference and name and
+// opens its data fork for reading. Null (with *status set) when the file
+// cannot be opened; nothing is then left in gTNEFFileList.
+TNEFFile *TNEFFileOpen(const QString &path, OSErr *status);
+
+// Writes attachment `fileID` of `tnefFile` to the new file `destination` (an
+// absolute path whose folder must exist). With `replace`, an existing file
+// there is replaced only once the new one is complete.
+SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destination, bool replace);
+// Looks up the MIME type for `fileName` by its extension: noErr with *mimeType
+// filled, or a non-zero status when the extension has no mapping.
+SInt32 TNEFFileSaveSetCorrectFileType(const QString &fileName, QString *mimeType);

@@ -1,0 +1,911 @@
+#include "TNEFParse.h"
+
+#include "platform/FileManager.h"
+#include "platform/TextCodec.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <vector>
+
+bool gTNEFParseTraceOn = false;
+FILE *gTNEFParseDebugFile = nullptr;
+
+namespace {
+
+// Reads move through one scratch buffer of this size.
+constexpr UInt32 kPieceSize = 8000;
+// Longest name kept in memory; longer name values are cut to it.
+constexpr UInt32 kNameLimit = 32768;
+
+const char kEmbeddedPlaceholder[] =
+    "This attachment is a MAPI 1.0 embedded message and is not supported by this mail system.";
+constexpr UInt32 kEmbeddedPlaceholderSize = sizeof kEmbeddedPlaceholder;  // with its zero
+
+void Trace(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void Trace(const char *format, ...)
+{
+    if (!gTNEFParseTraceOn || !gTNEFParseDebugFile)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(gTNEFParseDebugFile, format, args);
+    va_end(args);
+}
+
+void TraceBytes(const UInt8 *bytes, UInt32 count)
+{
+    if (!gTNEFParseTraceOn || !gTNEFParseDebugFile || count == 0)
+        return;
+    std::fwrite(bytes, 1, count, gTNEFParseDebugFile);
+}
+
+UInt32 LE32(const UInt8 *b)
+{
+    return UInt32(b[0]) | UInt32(b[1]) << 8 | UInt32(b[2]) << 16 | UInt32(b[3]) << 24;
+}
+
+SInt32 ReadExact(SInt16 fork, void *buffer, UInt32 count)
+{
+    UInt32 actual = 0;
+    return FSReadFork(fork, fsAtMark, 0, count, buffer, &actual);
+}
+
+// Reads `total` bytes at the mark in pieces of at most kPieceSize, handing
+// every piece that arrived (a last short one too) to `onPiece`. Reads nothing
+// at or past `limit` when limit >= 0. Bytes nobody looks at (all of them
+// without `onPiece`, all but the first piece with `firstPieceOnly`) are passed
+// over by moving the mark, after checking that the file holds them, so that
+// the outcome is that of reading them. Non-zero when fewer than `total` bytes
+// are there.
+SInt32 ReadPieces(SInt16 fork, UInt64 total, SInt64 limit,
+                  const std::function<void(const UInt8 *, UInt32)> &onPiece, bool firstPieceOnly = false)
+{
+    UInt8 scratch[kPieceSize];
+    SInt64 position = 0;
+    if (FSGetForkPosition(fork, &position) != noErr)
+        return ioErr;
+    UInt64 allowed = total;
+    if (limit >= 0)
+        allowed = std::min<UInt64>(total, limit > position ? UInt64(limit - position) : 0);
+    UInt64 remaining = allowed;
+    while (remaining > 0 && onPiece) {
+        const UInt32 piece = UInt32(std::min<UInt64>(remaining, kPieceSize));
+        UInt32 actual = 0;
+        const OSErr err = FSReadFork(fork, fsAtMark, 0, piece, scratch, &actual);
+        if (actual > 0)
+            onPiece(scratch, actual);
+        if (err != noErr)
+            return err;
+        remaining -= piece;
+        position += piece;
+        if (firstPieceOnly)
+            break;
+    }
+    if (remaining > 0) {
+        SInt64 size = 0;
+        if (const OSErr err = FSGetForkSize(fork, &size))
+            return err;
+        const UInt64 present = size > position ? UInt64(size - position) : 0;
+        const UInt64 passed = std::min(present, remaining);
+        if (const OSErr err = FSSetForkPosition(fork, fsFromStart, position + SInt64(passed)))
+            return err;
+        if (passed < remaining)
+            return eofErr;
+    }
+    return allowed == total ? noErr : eofErr;
+}
+
+UInt32 FillFor(UInt64 length)
+{
+    return UInt32((4 - length % 4) % 4);
+}
+
+// A bound on the reads of one property block.
+struct BlockReader {
+    SInt16 fork;
+    SInt64 end;  // negative: no bound
+
+    bool fits(UInt64 count) const
+    {
+        if (end < 0)
+            return true;
+        SInt64 position = 0;
+        if (FSGetForkPosition(fork, &position) != noErr)
+            return false;
+        return position <= end && count <= UInt64(end - position);
+    }
+    SInt32 int16(UInt16 *value) const { return fits(2) ? TNEFParseGetInt16(fork, value) : eofErr; }
+    SInt32 int32(UInt32 *value) const { return fits(4) ? TNEFParseGetInt32(fork, value) : eofErr; }
+    SInt32 int64(UInt64 *value) const { return fits(8) ? TNEFParseGetInt64(fork, value) : eofErr; }
+    SInt32 bytes(UInt64 count, const std::function<void(const UInt8 *, UInt32)> &onPiece = {}) const
+    {
+        return ReadPieces(fork, count, end, onPiece);
+    }
+};
+
+// Keeps the first kNameLimit bytes of a value that passes by in pieces.
+struct NameCopy {
+    bool wanted = false;
+    std::vector<char> bytes;
+
+    void take(const UInt8 *piece, UInt32 count)
+    {
+        if (!wanted || bytes.size() >= kNameLimit)
+            return;
+        const size_t room = kNameLimit - bytes.size();
+        bytes.insert(bytes.end(), piece, piece + std::min<size_t>(room, count));
+    }
+    std::optional<std::string> text(UInt32 codePage) const
+    {
+        if (!wanted)
+            return std::nullopt;
+        return TextDecodeCodePageToUtf8(bytes.data(), bytes.size(), codePage);
+    }
+};
+
+bool IsNameProperty(UInt16 id)
+{
+    return id == PR_ATTACH_LONG_FILENAME || id == PR_DISPLAY_NAME;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The reader
+
+SInt64 TNEFParseGetPosition(SInt16 forkRefNum)
+{
+    SInt64 position = -1;
+    if (FSGetForkPosition(forkRefNum, &position) != noErr)
+        return -1;
+    return position;
+}
+
+SInt32 TNEFParseGetInt8(SInt16 forkRefNum, UInt8 *value)
+{
+    UInt8 b = 0;
+    const SInt32 err = ReadExact(forkRefNum, &b, 1);
+    if (err == noErr)
+        *value = b;
+    return err;
+}
+
+SInt32 TNEFParseGetInt16(SInt16 forkRefNum, UInt16 *value)
+{
+    UInt8 b[2];
+    const SInt32 err = ReadExact(forkRefNum, b, 2);
+    if (err == noErr)
+        *value = UInt16(b[0] | b[1] << 8);
+    return err;
+}
+
+SInt32 TNEFParseGetInt32(SInt16 forkRefNum, UInt32 *value)
+{
+    UInt8 b[4];
+    const SInt32 err = ReadExact(forkRefNum, b, 4);
+    if (err == noErr)
+        *value = LE32(b);
+    return err;
+}
+
+SInt32 TNEFParseGetInt64(SInt16 forkRefNum, UInt64 *value)
+{
+    UInt8 b[8];
+    const SInt32 err = ReadExact(forkRefNum, b, 8);
+    if (err == noErr)
+        *value = UInt64(LE32(b)) | UInt64(LE32(b + 4)) << 32;
+    return err;
+}
+
+// ---------------------------------------------------------------------------
+// Lists
+
+namespace {
+template <typename Item>
+Item *AppendItem(Item **head, Item *item)
+{
+    Item **link = head;
+    while (*link)
+        link = &(*link)->next;
+    *link = item;
+    return item;
+}
+} // namespace
+
+TNEFFileItem *TNEFParseAddFileToList(TNEFFileItem **fileList, SInt16 forkRefNum,
+                                     SInt64 namePosition, UInt32 nameLength,
+                                     SInt64 dataPosition, UInt32 dataLength, UInt32 fileID,
+                                     SInt32 isTNEF, UInt32 nameCodePage)
+{
+    if (!fileList)
+        return nullptr;
+    auto *item = new (std::nothrow) TNEFFileItem{};
+    if (!item)
+        return nullptr;
+    item->namePosition = namePosition;
+    item->nameLength = nameLength;
+    item->dataPosition = dataPosition;
+    item->dataLength = dataLength;
+    item->fileID = fileID;
+    item->isTNEF = isTNEF;
+
+    // The name is read from its place in the file and the caller's mark is
+    // put back. Nothing larger than what the file still holds is allocated.
+    SInt64 size = 0;
+    UInt32 wanted = 0;
+    if (nameLength > 0 && FSGetForkSize(forkRefNum, &size) == noErr && namePosition >= 0
+        && namePosition < size)
+        wanted = UInt32(std::min<UInt64>({UInt64(nameLength), UInt64(size - namePosition), kNameLimit}));
+    if (wanted > 0) {
+        std::vector<char> bytes(wanted, '\0');
+        SInt64 mark = 0;
+        const bool haveMark = FSGetForkPosition(forkRefNum, &mark) == noErr;
+        UInt32 actual = 0;
+        FSReadFork(forkRefNum, fsFromStart, namePosition, wanted, bytes.data(), &actual);
+        if (haveMark)
+            FSSetForkPosition(forkRefNum, fsFromStart, mark);
+        item->name = TextDecodeCodePageToUtf8(bytes.data(), actual, nameCodePage);
+    }
+    return AppendItem(fileList, item);
+}
+
+TNEFAttributeItem *TNEFParseAddAttributeToList(TNEFAttributeItem **attributeList, UInt32 attribute,
+                                               SInt64 position, UInt32 length, UInt32 objectID,
+                                               std::optional<std::string> text)
+{
+    if (!attributeList)
+        return nullptr;
+    auto *item = new (std::nothrow) TNEFAttributeItem{};
+    if (!item)
+        return nullptr;
+    item->attribute = attribute;
+    item->position = position;
+    item->length = length;
+    item->objectID = objectID;
+    item->text = std::move(text);
+    return AppendItem(attributeList, item);
+}
+
+TNEFMAPIItem *TNEFParseAddMAPIToList(TNEFMAPIItem **mapiList, UInt16 type, UInt16 id,
+                                     SInt64 position, UInt32 length, UInt32 count, UInt32 index,
+                                     std::optional<std::string> text)
+{
+    if (!mapiList)
+        return nullptr;
+    auto *item = new (std::nothrow) TNEFMAPIItem{};
+    if (!item)
+        return nullptr;
+    item->type = type;
+    item->id = id;
+    item->position = position;
+    item->length = length;
+    item->count = count;
+    item->index = index;
+    item->text = std::move(text);
+    return AppendItem(mapiList, item);
+}
+
+namespace {
+template <typename Item>
+void DestroyList(Item **head)
+{
+    if (!head)
+        return;
+    for (Item *item = *head; item;) {
+        Item *next = item->next;
+        delete item;
+        item = next;
+    }
+    *head = nullptr;
+}
+} // namespace
+
+void TNEFParseDestroy(TNEFFileItem **fileList, TNEFAttributeItem **attributeList)
+{
+    DestroyList(fileList);
+    DestroyList(attributeList);
+}
+
+void TNEFParseMAPIDestroy(TNEFMAPIItem **mapiList)
+{
+    DestroyList(mapiList);
+}
+
+// ---------------------------------------------------------------------------
+// MAPI property blocks
+
+namespace {
+
+SInt32 MAPIFail(const char *line, SInt32 code)
+{
+    Trace("%s", line);
+    return code;
+}
+
+SInt32 ParseNamedPropertyName(const BlockReader &in)
+{
+    if (in.bytes(16) != noErr)
+        return MAPIFail("TNEF Trace Error -- can't read mapi named property guid.\n", -1);
+    UInt32 kind = 0;
+    if (in.int32(&kind) != noErr)
+        return MAPIFail("TNEF Trace Error -- can't read mapi named property type.\n", -1);
+    Trace("        mapi named property type = 0x%08lx.\n", (unsigned long)kind);
+    if (kind == 0) {
+        UInt32 numeric = 0;
+        if (in.int32(&numeric) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't read mapi named property id.\n", -1);
+        Trace("        mapi named property ID = 0x%08lx.\n", (unsigned long)numeric);
+        return noErr;
+    }
+    if (kind == 1) {
+        UInt32 length = 0;
+        if (in.int32(&length) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't read mapi named property value length.\n", -1);
+        Trace("        mapi named property name length = 0x%08lx.\n", (unsigned long)length);
+        Trace("        value = ");
+        if (in.bytes(length, TraceBytes) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't read mapi named property value data.\n", -1);
+        Trace("\n");
+        if (in.bytes(FillFor(length)) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't read mapi named property value data fill.\n", -1);
+        return noErr;
+    }
+    return MAPIFail("TNEF Trace Error -- unknown MAPI named property type.\n", -1);
+}
+
+SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **mapiList, UInt16 type, UInt16 id,
+                          UInt32 codePage)
+{
+    const bool isString8 = type == PT_STRING8;
+    UInt32 count = 0;
+    if (in.int32(&count) != noErr)
+        return MAPIFail(isString8 ? "TNEF Trace Error -- can't read mapi string count.\n"
+                                  : "TNEF Trace Error -- can't read mapi object count.\n", -1);
+    Trace("        value count = 0x%08lx.\n", (unsigned long)count);
+    for (UInt32 index = 0; index < count; ++index) {
+        UInt32 length = 0;
+        if (in.int32(&length) != noErr)
+            return MAPIFail(isString8 ? "TNEF Trace Error -- can't read mapi string length.\n"
+                                      : "TNEF Trace Error -- can't read mapi object count.\n", -1);
+        Trace("        value length = 0x%08lx.\n", (unsigned long)length);
+        SInt64 position = 0;
+        if (FSGetForkPosition(in.fork, &position) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't get current position.\n", -3);
+
+        NameCopy copy;
+        UInt32 textCodePage = codePage;
+        if (isString8) {
+            copy.wanted = IsNameProperty(id);
+            Trace("        value = ");
+            const bool echo = length < 50;
+            const auto look = [&](const UInt8 *piece, UInt32 n) {
+                if (echo)
+                    TraceBytes(piece, n);
+                copy.take(piece, n);
+            };
+            const SInt32 err = in.bytes(
+                length, echo || copy.wanted ? std::function<void(const UInt8 *, UInt32)>(look) : nullptr);
+            if (err != noErr)
+                return MAPIFail("TNEF Trace Error -- can't read mapi string data.\n", -1);
+            Trace("\n");
+            if (in.bytes(FillFor(length)) != noErr)
+                return MAPIFail("TNEF Trace Error -- can't read mapi string fill.\n", -1);
+        } else {
+            // Unicode names are the one kind of counted value kept besides
+            // 8-bit names: without them such attachments have no usable name.
+            copy.wanted = type == PT_UNICODE && IsNameProperty(id);
+            textCodePage = kCodePageUTF16LE;
+            Trace("        value position = 0x%016llx.\n", (unsigned long long)position);
+            const auto keep = [&](const UInt8 *piece, UInt32 n) { copy.take(piece, n); };
+            if (in.bytes(length, copy.wanted ? std::function<void(const UInt8 *, UInt32)>(keep) : nullptr)
+                != noErr)
+                return MAPIFail("TNEF Trace Error -- can't read mapi object data.\n", -1);
+            if (in.bytes(FillFor(length)) != noErr)
+                return MAPIFail("TNEF Trace Error -- can't read mapi object fill.\n", -1);
+        }
+        if (!TNEFParseAddMAPIToList(mapiList, type, id, position, length, count, index,
+                                    copy.text(textCodePage)))
+            return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
+    }
+    return noErr;
+}
+
+SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **mapiList, UInt16 type, UInt16 id)
+{
+    SInt64 position = 0;
+    if (FSGetForkPosition(in.fork, &position) != noErr)
+        return MAPIFail("TNEF Trace Error -- can't get current position.\n", -3);
+    UInt32 length = 0;
+    if (type == PT_SHORT) {
+        UInt32 slot = 0;
+        if (in.int32(&slot) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't read mapi value.\n", -1);
+        Trace("        value = 0x%04x.\n", unsigned(slot & 0xFFFF));
+        length = 2;
+    } else if (type == PT_LONG || type == PT_FLOAT || type == PT_BOOLEAN) {
+        UInt32 value = 0;
+        if (in.int32(&value) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't read mapi value.\n", -1);
+        Trace("        value = 0x%08lx.\n", (unsigned long)value);
+        length = 4;
+    } else {
+        UInt64 value = 0;
+        if (in.int64(&value) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't read mapi value.\n", -1);
+        Trace("        value = 0x%016llx.\n", (unsigned long long)value);
+        length = 8;
+    }
+    if (!TNEFParseAddMAPIToList(mapiList, type, id, position, length, 0, 0, std::nullopt))
+        return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
+    return noErr;
+}
+
+} // namespace
+
+SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd, UInt32 codePage)
+{
+    const BlockReader in{forkRefNum, blockEnd};
+    UInt32 count = 0;
+    if (in.int32(&count) != noErr)
+        return MAPIFail("TNEF Trace Error -- can't read mapi properties count.\n", -1);
+    Trace("    number mapi properties = %ld.\n", (long)count);
+    for (UInt32 i = 0; i < count; ++i) {
+        UInt16 type = 0;
+        if (in.int16(&type) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't read mapi property type.\n", -1);
+        Trace("    mapi property type = 0x%04x.\n", unsigned(type));
+        UInt16 id = 0;
+        if (in.int16(&id) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't read mapi property def.\n", -1);
+        Trace("    mapi property def = 0x%04x.\n", unsigned(id));
+        if (id >= 0x8000 && id <= 0xFFFE) {
+            if (SInt32 err = ParseNamedPropertyName(in))
+                return err;
+        }
+        if (type & 0x1000)
+            Trace("        value is multi value.\n");
+        SInt32 err = noErr;
+        switch (type) {
+        case PT_SHORT:
+        case PT_LONG:
+        case PT_FLOAT:
+        case PT_BOOLEAN:
+        case PT_DOUBLE:
+        case PT_CURRENCY:
+        case PT_SYSTIME:
+            err = ParseFixedValue(in, mapiList, type, id);
+            break;
+        case PT_STRING8:
+        case PT_OBJECT:
+        case PT_UNICODE:
+        case PT_BINARY:
+            err = ParseCountedValues(in, mapiList, type, id, codePage);
+            break;
+        default:
+            Trace("    unknown mapi type -- 0x%04x.\n", unsigned(type));
+            break;
+        }
+        if (err != noErr)
+            return err;
+    }
+    return noErr;
+}
+
+// ---------------------------------------------------------------------------
+// The TNEF stream
+
+namespace {
+
+struct PendingAttachment {
+    SInt64 titlePosition = 0;
+    UInt32 titleLength = 0;
+    SInt64 dataPosition = 0;  // 0: no attachment data seen (the signature is there)
+    UInt32 dataLength = 0;
+    bool isTNEF = false;
+};
+
+struct StreamState {
+    SInt16 fork = 0;
+    TNEFFileItem **fileList = nullptr;
+    UInt32 fileID = 1;
+    PendingAttachment pending;
+    UInt32 codePage = 0;  // declared by attOemCodepage; 0 until then
+    std::optional<std::string> text;
+};
+
+SInt32 Fail(const char *line, SInt32 code)
+{
+    Trace("%s", line);
+    return code;
+}
+
+std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char *format, ...)
+{
+    char buffer[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+// Reads n data bytes in pieces; `first` gets the start of the first piece
+// (zero-padded to 8 bytes), `last` the last bytes read (for unit traces).
+struct DataRead {
+    UInt8 first[8] = {};
+    UInt8 last[4] = {};
+    bool sawPiece = false;
+    std::vector<UInt8> prefix;  // the first piece, when wanted
+    bool keepPrefix = false;
+    UInt32 prefixLimit = 0;
+    bool firstPieceOnly = false;  // the last bytes are not wanted
+
+    SInt32 run(SInt16 fork, UInt64 n)
+    {
+        return ReadPieces(fork, n, -1, [this](const UInt8 *piece, UInt32 count) {
+            if (!sawPiece) {
+                std::memcpy(first, piece, std::min<UInt32>(count, sizeof first));
+                if (keepPrefix)
+                    prefix.assign(piece, piece + std::min(count, prefixLimit));
+                sawPiece = true;
+            }
+            for (UInt32 i = count > 4 ? count - 4 : 0; i < count; ++i) {
+                std::memmove(last, last + 1, 3);
+                last[3] = piece[i];
+            }
+        }, firstPieceOnly);
+    }
+    UInt32 firstInt32() const { return LE32(first); }
+    UInt8 lastByte() const { return last[3]; }
+    UInt16 lastInt16() const { return UInt16(last[2] | last[3] << 8); }
+    UInt32 lastInt32() const { return LE32(last); }
+};
+
+SInt32 HandleDate(StreamState &s)
+{
+    UInt16 fields[7];
+    for (UInt16 &field : fields) {
+        if (TNEFParseGetInt16(s.fork, &field) != noErr)
+            return Fail("TNEF Trace Error -- can't read date part.\n", -1);
+    }
+    // year, month, day, hour, minute, second; the day of week is dropped
+    s.text = Format("%d/%d/%d %02d:%02d:%02d", SInt16(fields[1]), SInt16(fields[2]),
+                    SInt16(fields[0]), SInt16(fields[3]), SInt16(fields[4]), SInt16(fields[5]));
+    Trace("    date is %s.\n", s.text->c_str());
+    return noErr;
+}
+
+SInt32 HandlePriority(StreamState &s, UInt32 n)
+{
+    DataRead data;
+    data.firstPieceOnly = true;
+    if (data.run(s.fork, n) != noErr)
+        return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
+    if (data.sawPiece)
+        Trace("    attribute data = 0x%d%d...\n", data.first[0], data.first[1]);
+    const UInt8 priority = data.sawPiece ? data.first[0] : 0;
+    s.text = priority == 1 ? "High" : priority == 3 ? "Low" : "Normal";
+    return noErr;
+}
+
+SInt32 HandleTitle(StreamState &s, UInt32 n)
+{
+    Trace("    attachment title length read Ok. Value = 0x%08lx.\n", (unsigned long)n);
+    SInt64 position = 0;
+    if (FSGetForkPosition(s.fork, &position) != noErr)
+        return Fail("TNEF Trace Error -- can't read attachment title position.\n", -1);
+    Trace("    attachment title position read Ok. Value = 0x%016llx.\n", (unsigned long long)position);
+    if (ReadPieces(s.fork, n, -1, {}) != noErr)
+        return Fail("TNEF Trace Error -- can't read attachment title data.\n", -1);
+    Trace("    attachment title data read Ok.\n");
+    s.pending.titlePosition = position;
+    s.pending.titleLength = n;
+    return noErr;
+}
+
+SInt32 HandleAttachData(StreamState &s, UInt32 n)
+{
+    Trace("    attachment data length read Ok. Value = 0x%08lx.\n", (unsigned long)n);
+    SInt64 position = 0;
+    if (FSGetForkPosition(s.fork, &position) != noErr)
+        return Fail("TNEF Trace Error -- can't read attachment data position.\n", -3);
+    Trace("    attachment data position read Ok. Value = 0x%016llx.\n", (unsigned long long)position);
+    DataRead data;
+    data.firstPieceOnly = true;
+    data.keepPrefix = true;
+    data.prefixLimit = kEmbeddedPlaceholderSize;
+    if (data.run(s.fork, n) != noErr)
+        return Fail("TNEF Trace Error -- can't read attachment data data.\n", -1);
+    if (data.prefix.size() == kEmbeddedPlaceholderSize
+        && std::memcmp(data.prefix.data(), kEmbeddedPlaceholder, kEmbeddedPlaceholderSize) == 0) {
+        Trace("    attachment is an attached TNEF file!!!\n");
+        s.pending.isTNEF = true;
+    }
+    Trace("    attachment data data read Ok.\n");
+    s.pending.dataPosition = position;
+    s.pending.dataLength = n;
+    return noErr;
+}
+
+const char *RenderTypeName(SInt16 type)
+{
+    switch (type) {
+    case 0: return "Null";
+    case 1: return "File";
+    case 2: return "OLE";
+    case 3: return "Picture";
+    case 4: return "Max";
+    default: return "";
+    }
+}
+
+SInt32 HandleRenddata(StreamState &s, UInt32 n)
+{
+    if (n == 14) {
+        UInt16 type = 0, width = 0, height = 0;
+        UInt32 position = 0, flags = 0;
+        if (TNEFParseGetInt16(s.fork, &type) || TNEFParseGetInt32(s.fork, &position)
+            || TNEFParseGetInt16(s.fork, &width) || TNEFParseGetInt16(s.fork, &height)
+            || TNEFParseGetInt32(s.fork, &flags))
+            return Fail("TNEF Trace Error -- can't read renddata part.\n", -1);
+        s.text = Format("Type: %s (%d); Position: %d; Width: %d; Height: %d; Flags: %d",
+                        RenderTypeName(SInt16(type)), SInt16(type), SInt32(position), SInt16(width),
+                        SInt16(height), SInt32(flags));
+        Trace("    date is %s.\n", s.text->c_str());
+        return noErr;
+    }
+    DataRead data;
+    if (data.run(s.fork, n) != noErr)
+        return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
+    Trace("    attribute data = 0x%2x...\n", unsigned(data.lastByte()));
+    return noErr;
+}
+
+// After a block that parsed, the stream goes on right after the attribute's
+// data, whatever the properties inside made of it; after one that failed, the
+// data is read again from the block's start.
+SInt32 FinishBlock(StreamState &s, SInt64 start, UInt32 n, bool parsed, const char *skipFailure,
+                   const char *skipTrace, bool traceFirstWord)
+{
+    if (parsed) {
+        if (FSSetForkPosition(s.fork, fsFromStart, start + SInt64(n)) != noErr)
+            return Fail("TNEF Trace Error -- can't set attribute position.\n", -4);
+        return noErr;
+    }
+    Trace("TNEF Trace Warning -- MAPI properties not read!\n");
+    if (FSSetForkPosition(s.fork, fsFromStart, start) != noErr)
+        return Fail("TNEF Trace Error -- can't set attribute position.\n", -4);
+    DataRead data;
+    data.firstPieceOnly = true;
+    if (data.run(s.fork, n) != noErr)
+        return Fail(skipFailure, -1);
+    if (traceFirstWord && data.sawPiece)
+        Trace("    attribute data = 0x%8lx...\n", (unsigned long)data.firstInt32());
+    if (skipTrace)
+        Trace("%s", skipTrace);
+    return noErr;
+}
+
+SInt32 HandleMessageProps(StreamState &s, UInt32 n)
+{
+    SInt64 start = 0;
+    if (FSGetForkPosition(s.fork, &start) != noErr)
+        return Fail("TNEF Trace Error -- can't read attachment position.\n", -3);
+    TNEFMAPIItem *mapiList = nullptr;
+    const SInt32 result = TNEFParseMAPI(s.fork, &mapiList, start + SInt64(n), s.codePage);
+    TNEFParseMAPIDestroy(&mapiList);
+    return FinishBlock(s, start, n, result == noErr,
+                       "TNEF Trace Error -- can't read attribute data.\n", nullptr, true);
+}
+
+SInt32 HandleAttachment(StreamState &s, UInt32 n)
+{
+    Trace("    attachment length read Ok. Value = 0x%08lx.\n", (unsigned long)n);
+    SInt64 start = 0;
+    if (FSGetForkPosition(s.fork, &start) != noErr)
+        return Fail("TNEF Trace Error -- can't read attachment position.\n", -3);
+    Trace("    attachment position read Ok. Value = 0x%016llx.\n", (unsigned long long)start);
+
+    const bool dataPending = s.pending.dataPosition != 0;
+    SInt64 dataPosition = dataPending ? s.pending.dataPosition : start;
+    UInt32 dataLength = dataPending ? s.pending.dataLength : n;
+    SInt64 namePosition = s.pending.titlePosition;
+    UInt32 nameLength = s.pending.titleLength;
+    UInt32 nameCodePage = s.codePage;
+
+    TNEFMAPIItem *mapiList = nullptr;
+    const bool parsed = TNEFParseMAPI(s.fork, &mapiList, start + SInt64(n), s.codePage) == noErr;
+    if (parsed) {
+        Trace("    attribute mapi results\n");
+        for (const TNEFMAPIItem *item = mapiList; item; item = item->next) {
+            const bool nameApplies = item->id == PR_ATTACH_LONG_FILENAME
+                || (item->id == PR_DISPLAY_NAME && s.pending.isTNEF);
+            if (nameApplies) {
+                namePosition = item->position;
+                nameLength = item->length;
+                nameCodePage = item->type == PT_UNICODE ? kCodePageUTF16LE : s.codePage;
+                if (item->text)
+                    Trace(item->id == PR_DISPLAY_NAME ? "        object display name = \"%s\"\n"
+                                                      : "        long file name = \"%s\"\n",
+                          item->text->c_str());
+            } else if (item->id == PR_ATTACH_DATA_OBJ) {
+                // An attached message's stream follows the object's 16-byte
+                // interface identifier; so do the contents of an object value.
+                const bool skipIID = s.pending.isTNEF || (!dataPending && item->type == PT_OBJECT);
+                if (skipIID) {
+                    dataPosition = item->position + (item->length >= 16 ? 16 : 0);
+                    dataLength = item->length >= 16 ? item->length - 16 : 0;
+                } else if (!dataPending && item->type == PT_BINARY) {
+                    dataPosition = item->position;
+                    dataLength = item->length;
+                }
+            }
+        }
+    }
+    TNEFParseMAPIDestroy(&mapiList);
+    if (SInt32 err = FinishBlock(s, start, n, parsed, "TNEF Trace Error -- can't read attachment data.\n",
+                                 "    attachment data read Ok.\n", false))
+        return err;
+
+    if (s.fileList) {
+        if (!TNEFParseAddFileToList(s.fileList, s.fork, namePosition, nameLength, dataPosition,
+                                    dataLength, s.fileID, s.pending.isTNEF ? -1 : 0, nameCodePage))
+            return Fail("TNEF Trace Error -- can't add file to list.\n", -6);
+        Trace("    file added to list.\n");
+    }
+    s.fileID += 1;
+    s.pending = PendingAttachment{};
+    return noErr;
+}
+
+SInt32 HandleOther(StreamState &s, UInt32 attribute, UInt32 n)
+{
+    DataRead data;
+    switch (attribute >> 16) {
+    case 0x0007:
+        if (data.run(s.fork, (UInt64(n) + 1) / 2 * 2) != noErr)
+            return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
+        Trace("    attribute data = 0x%4x...\n", unsigned(data.lastInt16()));
+        return noErr;
+    case 0x0008:
+        if (data.run(s.fork, (UInt64(n) + 3) / 4 * 4) != noErr)
+            return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
+        Trace("    attribute data = 0x%8lx...\n", (unsigned long)data.lastInt32());
+        return noErr;
+    case 0x0006:
+        if (data.run(s.fork, n) != noErr)
+            return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
+        Trace("    attribute data = 0x%2x...\n", unsigned(data.lastByte()));
+        if (attribute == attOemCodepage && n >= 4)
+            s.codePage = data.firstInt32();
+        return noErr;
+    default:
+        data.firstPieceOnly = true;
+        if (data.run(s.fork, n) != noErr)
+            return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
+        if (data.sawPiece)
+            Trace("    attribute data = 0x%8lx...\n", (unsigned long)data.firstInt32());
+        return noErr;
+    }
+}
+
+SInt32 HandleAttribute(StreamState &s, UInt32 attribute, UInt32 n)
+{
+    switch (attribute) {
+    case 0x00030006:
+    case 0x00030007:
+    case 0x00038005:
+    case 0x00038006:
+    case 0x00038012:
+    case 0x00038013:
+    case 0x00038020:
+        return HandleDate(s);
+    case attPriority:
+        return HandlePriority(s, n);
+    case attAttachTitle:
+        return HandleTitle(s, n);
+    case attAttachData:
+        return HandleAttachData(s, n);
+    case attAttachRenddata:
+        return HandleRenddata(s, n);
+    case attMAPIProps:
+        return HandleMessageProps(s, n);
+    case attAttachment:
+        return HandleAttachment(s, n);
+    case attMessageClass:
+    case attOriginalMessageClass: {
+        DataRead data;
+        if (data.run(s.fork, n) != noErr)
+            return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
+        Trace("    attribute data = 0x%2x...\n", unsigned(data.lastByte()));
+        return noErr;
+    }
+    default:
+        return HandleOther(s, attribute, n);
+    }
+}
+
+} // namespace
+
+SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttributeItem **attributeList)
+{
+    Trace("TNEF Trace -- begin\n");
+    Trace("===================\n");
+
+    SInt64 fileSize = 0;
+    if (const OSErr err = FSGetForkSize(forkRefNum, &fileSize)) {
+        Trace("TNEF Trace Error -- can't get file size (%d).\n", err);
+        return -8;
+    }
+    UInt32 signature = 0;
+    if (TNEFParseGetInt32(forkRefNum, &signature) != noErr)
+        return Fail("TNEF Trace Error -- can't read file signature.\n", -1);
+    if (signature != kTNEFSignature) {
+        Trace("TNEF Trace Error -- wrong signature. Value = %lx.\n", (unsigned long)signature);
+        return -1;
+    }
+    Trace("signature = 0x%08lx.\n", (unsigned long)signature);
+    UInt16 key = 0;
+    if (TNEFParseGetInt16(forkRefNum, &key) != noErr)
+        return Fail("TNEF Trace Error -- TNEF Trace Error -- can't read attachment reference.\n", -1);
+    Trace("attachment reference key = 0x%04x.\n", unsigned(key));
+
+    StreamState s;
+    s.fork = forkRefNum;
+    s.fileList = fileList;
+    for (UInt32 objectID = 1;; ++objectID) {
+        s.text.reset();
+        UInt8 objectType = 0;
+        if (TNEFParseGetInt8(forkRefNum, &objectType) != noErr)
+            return Fail("TNEF Trace Error -- can't read next object.\n", -1);
+        Trace("object #%ld\n", (long)objectID);
+        Trace("    object type = 0x%02x.\n", unsigned(objectType));
+        if (objectType != 1 && objectType != 2) {
+            Trace("TNEF Trace Error -- invalid object type. File position = 0x%016llx.\n",
+                  (unsigned long long)TNEFParseGetPosition(forkRefNum));
+            return -7;
+        }
+        UInt32 attribute = 0;
+        if (TNEFParseGetInt32(forkRefNum, &attribute) != noErr)
+            return Fail("TNEF Trace Error -- can't read attribute type and data format.\n", -1);
+        Trace("    attribute type = 0x%08lx.\n", (unsigned long)(attribute & 0xFFFF));
+        Trace("    attribute data format = 0x%08lx.\n", (unsigned long)(attribute & 0xFFFF0000));
+        UInt32 length = 0;
+        if (TNEFParseGetInt32(forkRefNum, &length) != noErr)
+            return Fail("TNEF Trace Error -- can't read attribute length.\n", -1);
+        Trace("    attribute length = 0x%08lx.\n", (unsigned long)length);
+        SInt64 position = 0;
+        if (FSGetForkPosition(forkRefNum, &position) != noErr)
+            return Fail("TNEF Trace Error -- can't read attribute file position.\n", -3);
+        Trace("    attribute position = 0x%016llx.\n", (unsigned long long)position);
+
+        if (SInt32 err = HandleAttribute(s, attribute, length))
+            return err;
+
+        if (attributeList) {
+            if (!TNEFParseAddAttributeToList(attributeList, attribute, position, length, objectID,
+                                             std::move(s.text)))
+                return Fail("TNEF Trace Error -- can't add attribute to list.\n", -5);
+            Trace("    attribute added to list.\n");
+        }
+        UInt16 checksum = 0;
+        if (TNEFParseGetInt16(forkRefNum, &checksum) != noErr)
+            return Fail("TNEF Trace Error -- can't read attribute checksum.\n", -1);
+        Trace("    attribute checksum read Ok. Value = 0x%04x.\n", unsigned(checksum));
+        SInt64 after = 0;
+        if (FSGetForkPosition(forkRefNum, &after) != noErr) {
+            Trace("TNEF Trace Error -- can't get current position. File position = 0x%016llx.\n",
+                  (unsigned long long)TNEFParseGetPosition(forkRefNum));
+            return -3;
+        }
+        if (after == fileSize) {
+            Trace("\n=================\n");
+            Trace("TNEF Trace -- end\n");
+            return noErr;
+        }
+    }
+}

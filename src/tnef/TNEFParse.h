@@ -1,0 +1,83 @@
+#pragma once
+// The TNEF stream reader, the two parsers and the list operations they use.
+#include "TNEFFile.h"
+
+#include <cstdio>
+
+extern bool gTNEFParseTraceOn;
+extern FILE *gTNEFParseDebugFile;
+
+// Parser status codes.
+enum : SInt32 {
+    kTNEFParseErrRead = -1,
+    kTNEFParseErrPosition = -3,
+    kTNEFParseErrSetPosition = -4,
+    kTNEFParseErrAddAttribute = -5,
+    kTNEFParseErrAddFile = -6,
+    kTNEFParseErrObjectType = -7,
+    kTNEFParseErrFileSize = -8,
+    kTNEFParseErrText = -10,
+    kTNEFParseErrAddMAPI = -11,
+};
+
+// Attribute words and MAPI values the parser and its readers know by name.
+enum : UInt32 {
+    kTNEFSignature = 0x223E9F78,
+    attAttachTitle = 0x00018010,
+    attAttachData = 0x0006800F,
+    attAttachRenddata = 0x00069002,
+    attMAPIProps = 0x00069003,
+    attAttachment = 0x00069005,
+    attOemCodepage = 0x00069007,
+    attPriority = 0x0004800D,
+    attMessageClass = 0x00078008,
+    attOriginalMessageClass = 0x00070006,
+};
+enum : UInt16 {
+    PT_SHORT = 0x0002,
+    PT_LONG = 0x0003,
+    PT_FLOAT = 0x0004,
+    PT_DOUBLE = 0x0005,
+    PT_CURRENCY = 0x0006,
+    PT_BOOLEAN = 0x000B,
+    PT_OBJECT = 0x000D,
+    PT_STRING8 = 0x001E,
+    PT_UNICODE = 0x001F,
+    PT_SYSTIME = 0x0040,
+    PT_BINARY = 0x0102,
+    PR_DISPLAY_NAME = 0x3001,
+    PR_ATTACH_DATA_OBJ = 0x3701,
+    PR_ATTACH_LONG_FILENAME = 0x3707,
+};
+
+SInt64 TNEFParseGetPosition(SInt16 forkRefNum);
+SInt32 TNEFParseGetInt8(SInt16 forkRefNum, UInt8 *value);
+SInt32 TNEFParseGetInt16(SInt16 forkRefNum, UInt16 *value);
+SInt32 TNEFParseGetInt32(SInt16 forkRefNum, UInt32 *value);
+SInt32 TNEFParseGetInt64(SInt16 forkRefNum, UInt64 *value);
+
+// Appends an attachment whose name is read from the fork at namePosition and
+// decoded with nameCodePage (kCodePageUTF16LE for Unicode names, 0 for the
+// default code page). The fork's mark is unchanged afterwards.
+TNEFFileItem *TNEFParseAddFileToList(TNEFFileItem **fileList, SInt16 forkRefNum,
+                                     SInt64 namePosition, UInt32 nameLength,
+                                     SInt64 dataPosition, UInt32 dataLength, UInt32 fileID,
+                                     SInt32 isTNEF, UInt32 nameCodePage = 0);
+TNEFAttributeItem *TNEFParseAddAttributeToList(TNEFAttributeItem **attributeList, UInt32 attribute,
+                                               SInt64 position, UInt32 length, UInt32 objectID,
+                                               std::optional<std::string> text);
+TNEFMAPIItem *TNEFParseAddMAPIToList(TNEFMAPIItem **mapiList, UInt16 type, UInt16 id,
+                                     SInt64 position, UInt32 length, UInt32 count, UInt32 index,
+                                     std::optional<std::string> text);
+void TNEFParseDestroy(TNEFFileItem **fileList, TNEFAttributeItem **attributeList);
+void TNEFParseMAPIDestroy(TNEFMAPIItem **mapiList);
+
+// Decodes one MAPI property block at the fork's mark. No byte at or past
+// blockEnd is read (a negative blockEnd sets no bound). 8-bit name values are
+// decoded with codePage.
+SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd = -1,
+                     UInt32 codePage = 0);
+// Parses a whole TNEF stream from the start of the fork into the two lists
+// (either may be null).
+SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList,
+                         TNEFAttributeItem **attributeList);
