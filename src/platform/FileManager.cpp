@@ -1,6 +1,7 @@
 #include "FileManager.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,9 +11,20 @@
 
 namespace {
 
+// Reads are served from a read-ahead window so that the parsers' small
+// field reads cost no system call. The window only ever holds bytes that
+// follow the mark in one run of reads: every position change drops it, so a
+// read after a seek always sees the file as it is now.
+constexpr size_t kReadAheadSize = 128 * 1024;
+
 struct Fork {
     int fd = -1;
     SInt64 mark = 0;
+    std::vector<char> window;  // allocated on the first buffered read
+    SInt64 windowStart = 0;
+    size_t windowLength = 0;
+
+    void drop() { windowLength = 0; }
 };
 
 // Slot i holds fork reference number i + 1; 0 is never a valid number.
@@ -31,7 +43,9 @@ OSErr adopt(int fd, SInt16 *forkRefNum)
 {
     for (size_t i = 0; i < gForks.size(); ++i) {
         if (gForks[i].fd < 0) {
-            gForks[i] = Fork{fd, 0};
+            gForks[i].fd = fd;
+            gForks[i].mark = 0;
+            gForks[i].drop();
             *forkRefNum = static_cast<SInt16>(i + 1);
             return noErr;
         }
@@ -40,7 +54,8 @@ OSErr adopt(int fd, SInt16 *forkRefNum)
         ::close(fd);
         return tmfoErr;
     }
-    gForks.push_back(Fork{fd, 0});
+    gForks.emplace_back();
+    gForks.back().fd = fd;
     *forkRefNum = static_cast<SInt16>(gForks.size());
     return noErr;
 }
@@ -108,6 +123,8 @@ OSErr FSOpenFork(const QString &path, SInt8 permission, SInt16 *forkRefNum)
         ::close(fd);
         return permErr;
     }
+    if (permission == fsRdPerm)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return adopt(fd, forkRefNum);
 }
 
@@ -124,8 +141,10 @@ OSErr FSCloseFork(SInt16 forkRefNum)
     if (!fork)
         return rfNumErr;
     int fd = fork->fd;
-    *fork = Fork{};
-    return ::close(fd) == 0 ? noErr : FSStatusFromErrno(errno);
+    fork->fd = -1;
+    fork->drop();
+    std::vector<char>().swap(fork->window);
+    return ::close(fd) == 0 ? OSErr(noErr) : FSStatusFromErrno(errno);
 }
 
 OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
@@ -140,6 +159,7 @@ OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
         if (positionOffset < 0)
             return posErr;
         fork->mark = positionOffset;
+        fork->drop();
     } else if (positionMode != fsAtMark) {
         return paramErr;
     }
@@ -149,19 +169,52 @@ OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
     }
     auto *out = static_cast<char *>(buffer);
     UInt32 done = 0;
+    // Whatever the window holds at the mark first.
+    if (fork->windowLength > 0 && fork->mark >= fork->windowStart
+        && fork->mark < fork->windowStart + SInt64(fork->windowLength)) {
+        const size_t offset = size_t(fork->mark - fork->windowStart);
+        const size_t take = std::min<size_t>(fork->windowLength - offset, requestCount);
+        std::memcpy(out, fork->window.data() + offset, take);
+        done += UInt32(take);
+        fork->mark += SInt64(take);
+    }
     while (done < requestCount) {
-        ssize_t got = ::pread(fork->fd, out + done, requestCount - done, fork->mark);
+        const UInt32 rest = requestCount - done;
+        if (rest >= kReadAheadSize / 2) {
+            // Large reads go straight into the caller's buffer.
+            ssize_t got = ::pread(fork->fd, out + done, rest, fork->mark);
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (actualCount)
+                    *actualCount = done;
+                return FSStatusFromErrno(errno);
+            }
+            if (got == 0)
+                break;
+            done += UInt32(got);
+            fork->mark += got;
+            continue;
+        }
+        if (fork->window.empty())
+            fork->window.resize(kReadAheadSize);
+        ssize_t got = ::pread(fork->fd, fork->window.data(), kReadAheadSize, fork->mark);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
+            fork->drop();
             if (actualCount)
                 *actualCount = done;
             return FSStatusFromErrno(errno);
         }
+        fork->windowStart = fork->mark;
+        fork->windowLength = size_t(got);
         if (got == 0)
             break;
-        done += static_cast<UInt32>(got);
-        fork->mark += got;
+        const UInt32 take = std::min<UInt32>(rest, UInt32(got));
+        std::memcpy(out + done, fork->window.data(), take);
+        done += take;
+        fork->mark += take;
     }
     if (actualCount)
         *actualCount = done;
@@ -187,6 +240,7 @@ OSErr FSWriteFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
         if (OSErr err = gHooks.beforeWrite(forkRefNum, requestCount))
             return err;
     }
+    fork->drop();
     const auto *in = static_cast<const char *>(buffer);
     UInt32 done = 0;
     while (done < requestCount) {
@@ -237,6 +291,7 @@ OSErr FSSetForkPosition(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionO
     if (target < 0)
         return posErr;
     fork->mark = target;
+    fork->drop();
     return noErr;
 }
 
@@ -298,7 +353,7 @@ OSErr FSDeleteObject(const QString &path)
     if (::lstat(native.constData(), &st) != 0)
         return FSStatusFromErrno(errno);
     int rc = S_ISDIR(st.st_mode) ? ::rmdir(native.constData()) : ::unlink(native.constData());
-    return rc == 0 ? noErr : FSStatusFromErrno(errno);
+    return rc == 0 ? OSErr(noErr) : FSStatusFromErrno(errno);
 }
 
 OSErr FSReplaceObject(const QString &from, const QString &to)
