@@ -57,8 +57,9 @@ SInt32 ReadExact(SInt16 fork, void *buffer, UInt32 count)
 // every piece that arrived (a last short one too) to `onPiece`. Reads nothing
 // at or past `limit` when limit >= 0. Bytes nobody looks at (all of them
 // without `onPiece`, all but the first piece with `firstPieceOnly`) are passed
-// over by moving the mark, after checking that the file holds them, so that
-// the outcome is that of reading them. Non-zero when fewer than `total` bytes
+// over by moving the mark (when there are more than a piece of them), after
+// checking that the file holds them, so that the outcome is that of reading
+// them. Non-zero when fewer than `total` bytes
 // are there.
 SInt32 ReadPieces(SInt16 fork, UInt64 total, SInt64 limit,
                   const std::function<void(const UInt8 *, UInt32)> &onPiece, bool firstPieceOnly = false)
@@ -71,11 +72,14 @@ SInt32 ReadPieces(SInt16 fork, UInt64 total, SInt64 limit,
     if (limit >= 0)
         allowed = std::min<UInt64>(total, limit > position ? UInt64(limit - position) : 0);
     UInt64 remaining = allowed;
-    while (remaining > 0 && onPiece) {
+    // A short run is cheaper to read than to seek over: a seek drops the
+    // file layer's read-ahead.
+    const bool readAll = onPiece || remaining <= kPieceSize;
+    while (remaining > 0 && readAll) {
         const UInt32 piece = UInt32(std::min<UInt64>(remaining, kPieceSize));
         UInt32 actual = 0;
         const OSErr err = FSReadFork(fork, fsAtMark, 0, piece, scratch, &actual);
-        if (actual > 0)
+        if (actual > 0 && onPiece)
             onPiece(scratch, actual);
         if (err != noErr)
             return err;
@@ -356,7 +360,7 @@ SInt32 ParseNamedPropertyName(const BlockReader &in)
     return MAPIFail("TNEF Trace Error -- unknown MAPI named property type.\n", -1);
 }
 
-SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **mapiList, UInt16 type, UInt16 id,
+SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 type, UInt16 id,
                           UInt32 codePage)
 {
     const bool isString8 = type == PT_STRING8;
@@ -406,14 +410,16 @@ SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **mapiList, UInt16
             if (in.bytes(FillFor(length)) != noErr)
                 return MAPIFail("TNEF Trace Error -- can't read mapi object fill.\n", -1);
         }
-        if (!TNEFParseAddMAPIToList(mapiList, type, id, position, length, count, index,
-                                    copy.text(textCodePage)))
+        TNEFMAPIItem *item = TNEFParseAddMAPIToList(mapiTail, type, id, position, length, count,
+                                                    index, copy.text(textCodePage));
+        if (!item)
             return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
+        mapiTail = &item->next;
     }
     return noErr;
 }
 
-SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **mapiList, UInt16 type, UInt16 id)
+SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 type, UInt16 id)
 {
     SInt64 position = 0;
     if (FSGetForkPosition(in.fork, &position) != noErr)
@@ -438,8 +444,10 @@ SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **mapiList, UInt16 ty
         Trace("        value = 0x%016llx.\n", (unsigned long long)value);
         length = 8;
     }
-    if (!TNEFParseAddMAPIToList(mapiList, type, id, position, length, 0, 0, std::nullopt))
+    TNEFMAPIItem *item = TNEFParseAddMAPIToList(mapiTail, type, id, position, length, 0, 0, std::nullopt);
+    if (!item)
         return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
+    mapiTail = &item->next;
     return noErr;
 }
 
@@ -448,6 +456,11 @@ SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **mapiList, UInt16 ty
 SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd, UInt32 codePage)
 {
     const BlockReader in{forkRefNum, blockEnd};
+    // Appending walks from the pointer it is given; handing it the last
+    // item's link keeps a block of many properties linear.
+    TNEFMAPIItem **mapiTail = mapiList;
+    while (mapiTail && *mapiTail)
+        mapiTail = &(*mapiTail)->next;
     UInt32 count = 0;
     if (in.int32(&count) != noErr)
         return MAPIFail("TNEF Trace Error -- can't read mapi properties count.\n", -1);
@@ -476,13 +489,13 @@ SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd
         case PT_DOUBLE:
         case PT_CURRENCY:
         case PT_SYSTIME:
-            err = ParseFixedValue(in, mapiList, type, id);
+            err = ParseFixedValue(in, mapiTail, type, id);
             break;
         case PT_STRING8:
         case PT_OBJECT:
         case PT_UNICODE:
         case PT_BINARY:
-            err = ParseCountedValues(in, mapiList, type, id, codePage);
+            err = ParseCountedValues(in, mapiTail, type, id, codePage);
             break;
         default:
             Trace("    unknown mapi type -- 0x%04x.\n", unsigned(type));
@@ -509,7 +522,7 @@ struct PendingAttachment {
 
 struct StreamState {
     SInt16 fork = 0;
-    TNEFFileItem **fileList = nullptr;
+    TNEFFileItem **fileTail = nullptr;  // link after the last attachment
     UInt32 fileID = 1;
     PendingAttachment pending;
     UInt32 codePage = 0;  // declared by attOemCodepage; 0 until then
@@ -751,10 +764,13 @@ SInt32 HandleAttachment(StreamState &s, UInt32 n)
                                  "    attachment data read Ok.\n", false))
         return err;
 
-    if (s.fileList) {
-        if (!TNEFParseAddFileToList(s.fileList, s.fork, namePosition, nameLength, dataPosition,
-                                    dataLength, s.fileID, s.pending.isTNEF ? -1 : 0, nameCodePage))
+    if (s.fileTail) {
+        TNEFFileItem *item = TNEFParseAddFileToList(s.fileTail, s.fork, namePosition, nameLength,
+                                                    dataPosition, dataLength, s.fileID,
+                                                    s.pending.isTNEF ? -1 : 0, nameCodePage);
+        if (!item)
             return Fail("TNEF Trace Error -- can't add file to list.\n", -6);
+        s.fileTail = &item->next;
         Trace("    file added to list.\n");
     }
     s.fileID += 1;
@@ -856,7 +872,12 @@ SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttribu
 
     StreamState s;
     s.fork = forkRefNum;
-    s.fileList = fileList;
+    s.fileTail = fileList;
+    while (s.fileTail && *s.fileTail)
+        s.fileTail = &(*s.fileTail)->next;
+    TNEFAttributeItem **attributeTail = attributeList;
+    while (attributeTail && *attributeTail)
+        attributeTail = &(*attributeTail)->next;
     for (UInt32 objectID = 1;; ++objectID) {
         s.text.reset();
         UInt8 objectType = 0;
@@ -886,10 +907,12 @@ SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttribu
         if (SInt32 err = HandleAttribute(s, attribute, length))
             return err;
 
-        if (attributeList) {
-            if (!TNEFParseAddAttributeToList(attributeList, attribute, position, length, objectID,
-                                             std::move(s.text)))
+        if (attributeTail) {
+            TNEFAttributeItem *item = TNEFParseAddAttributeToList(attributeTail, attribute, position,
+                                                                  length, objectID, std::move(s.text));
+            if (!item)
                 return Fail("TNEF Trace Error -- can't add attribute to list.\n", -5);
+            attributeTail = &item->next;
             Trace("    attribute added to list.\n");
         }
         UInt16 checksum = 0;
