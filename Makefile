@@ -9,7 +9,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 SAMPLE := $(BUILD_DIR)/sample/winmail.dat
 CLI := $(BUILD_DIR)/src/cli/parvane-cli
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run bench clean
 
 all: build
 
@@ -42,6 +42,9 @@ run: build $(SAMPLE)
 	@echo
 	@echo "== parvane-cli trace $(SAMPLE)"
 	@$(CLI) trace $(SAMPLE)
+
+bench: build
+	BUILD_DIR=$(BUILD_DIR) bash bench/run.sh
 
 clean:
 	rm -rf $(BUILD_DIR)

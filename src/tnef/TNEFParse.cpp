@@ -24,16 +24,22 @@ const char kEmbeddedPlaceholder[] =
     "This attachment is a MAPI 1.0 embedded message and is not supported by this mail system.";
 constexpr UInt32 kEmbeddedPlaceholderSize = sizeof kEmbeddedPlaceholder;  // with its zero
 
-void Trace(const char *format, ...) __attribute__((format(printf, 1, 2)));
-void Trace(const char *format, ...)
+void TraceWrite(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void TraceWrite(const char *format, ...)
 {
-    if (!gTNEFParseTraceOn || !gTNEFParseDebugFile)
-        return;
     va_list args;
     va_start(args, format);
     std::vfprintf(gTNEFParseDebugFile, format, args);
     va_end(args);
 }
+
+// The switch is tested before any argument is formatted: a parse without
+// tracing pays nothing for its trace lines.
+#define TRACE(...)                                       \
+    do {                                                 \
+        if (gTNEFParseTraceOn && gTNEFParseDebugFile)    \
+            TraceWrite(__VA_ARGS__);                     \
+    } while (0)
 
 void TraceBytes(const UInt8 *bytes, UInt32 count)
 {
@@ -325,7 +331,7 @@ namespace {
 
 SInt32 MAPIFail(const char *line, SInt32 code)
 {
-    Trace("%s", line);
+    TRACE("%s", line);
     return code;
 }
 
@@ -336,23 +342,23 @@ SInt32 ParseNamedPropertyName(const BlockReader &in)
     UInt32 kind = 0;
     if (in.int32(&kind) != noErr)
         return MAPIFail("TNEF Trace Error -- can't read mapi named property type.\n", -1);
-    Trace("        mapi named property type = 0x%08lx.\n", (unsigned long)kind);
+    TRACE("        mapi named property type = 0x%08lx.\n", (unsigned long)kind);
     if (kind == 0) {
         UInt32 numeric = 0;
         if (in.int32(&numeric) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi named property id.\n", -1);
-        Trace("        mapi named property ID = 0x%08lx.\n", (unsigned long)numeric);
+        TRACE("        mapi named property ID = 0x%08lx.\n", (unsigned long)numeric);
         return noErr;
     }
     if (kind == 1) {
         UInt32 length = 0;
         if (in.int32(&length) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi named property value length.\n", -1);
-        Trace("        mapi named property name length = 0x%08lx.\n", (unsigned long)length);
-        Trace("        value = ");
+        TRACE("        mapi named property name length = 0x%08lx.\n", (unsigned long)length);
+        TRACE("        value = ");
         if (in.bytes(length, TraceBytes) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi named property value data.\n", -1);
-        Trace("\n");
+        TRACE("\n");
         if (in.bytes(FillFor(length)) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi named property value data fill.\n", -1);
         return noErr;
@@ -368,13 +374,13 @@ SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt1
     if (in.int32(&count) != noErr)
         return MAPIFail(isString8 ? "TNEF Trace Error -- can't read mapi string count.\n"
                                   : "TNEF Trace Error -- can't read mapi object count.\n", -1);
-    Trace("        value count = 0x%08lx.\n", (unsigned long)count);
+    TRACE("        value count = 0x%08lx.\n", (unsigned long)count);
     for (UInt32 index = 0; index < count; ++index) {
         UInt32 length = 0;
         if (in.int32(&length) != noErr)
             return MAPIFail(isString8 ? "TNEF Trace Error -- can't read mapi string length.\n"
                                       : "TNEF Trace Error -- can't read mapi object count.\n", -1);
-        Trace("        value length = 0x%08lx.\n", (unsigned long)length);
+        TRACE("        value length = 0x%08lx.\n", (unsigned long)length);
         SInt64 position = 0;
         if (FSGetForkPosition(in.fork, &position) != noErr)
             return MAPIFail("TNEF Trace Error -- can't get current position.\n", -3);
@@ -383,7 +389,7 @@ SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt1
         UInt32 textCodePage = codePage;
         if (isString8) {
             copy.wanted = IsNameProperty(id);
-            Trace("        value = ");
+            TRACE("        value = ");
             const bool echo = length < 50;
             const auto look = [&](const UInt8 *piece, UInt32 n) {
                 if (echo)
@@ -394,7 +400,7 @@ SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt1
                 length, echo || copy.wanted ? std::function<void(const UInt8 *, UInt32)>(look) : nullptr);
             if (err != noErr)
                 return MAPIFail("TNEF Trace Error -- can't read mapi string data.\n", -1);
-            Trace("\n");
+            TRACE("\n");
             if (in.bytes(FillFor(length)) != noErr)
                 return MAPIFail("TNEF Trace Error -- can't read mapi string fill.\n", -1);
         } else {
@@ -402,7 +408,7 @@ SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt1
             // 8-bit names: without them such attachments have no usable name.
             copy.wanted = type == PT_UNICODE && IsNameProperty(id);
             textCodePage = kCodePageUTF16LE;
-            Trace("        value position = 0x%016llx.\n", (unsigned long long)position);
+            TRACE("        value position = 0x%016llx.\n", (unsigned long long)position);
             const auto keep = [&](const UInt8 *piece, UInt32 n) { copy.take(piece, n); };
             if (in.bytes(length, copy.wanted ? std::function<void(const UInt8 *, UInt32)>(keep) : nullptr)
                 != noErr)
@@ -429,19 +435,19 @@ SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 t
         UInt32 slot = 0;
         if (in.int32(&slot) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi value.\n", -1);
-        Trace("        value = 0x%04x.\n", unsigned(slot & 0xFFFF));
+        TRACE("        value = 0x%04x.\n", unsigned(slot & 0xFFFF));
         length = 2;
     } else if (type == PT_LONG || type == PT_FLOAT || type == PT_BOOLEAN) {
         UInt32 value = 0;
         if (in.int32(&value) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi value.\n", -1);
-        Trace("        value = 0x%08lx.\n", (unsigned long)value);
+        TRACE("        value = 0x%08lx.\n", (unsigned long)value);
         length = 4;
     } else {
         UInt64 value = 0;
         if (in.int64(&value) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi value.\n", -1);
-        Trace("        value = 0x%016llx.\n", (unsigned long long)value);
+        TRACE("        value = 0x%016llx.\n", (unsigned long long)value);
         length = 8;
     }
     TNEFMAPIItem *item = TNEFParseAddMAPIToList(mapiTail, type, id, position, length, 0, 0, std::nullopt);
@@ -464,22 +470,22 @@ SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd
     UInt32 count = 0;
     if (in.int32(&count) != noErr)
         return MAPIFail("TNEF Trace Error -- can't read mapi properties count.\n", -1);
-    Trace("    number mapi properties = %ld.\n", (long)count);
+    TRACE("    number mapi properties = %ld.\n", (long)count);
     for (UInt32 i = 0; i < count; ++i) {
         UInt16 type = 0;
         if (in.int16(&type) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi property type.\n", -1);
-        Trace("    mapi property type = 0x%04x.\n", unsigned(type));
+        TRACE("    mapi property type = 0x%04x.\n", unsigned(type));
         UInt16 id = 0;
         if (in.int16(&id) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi property def.\n", -1);
-        Trace("    mapi property def = 0x%04x.\n", unsigned(id));
+        TRACE("    mapi property def = 0x%04x.\n", unsigned(id));
         if (id >= 0x8000 && id <= 0xFFFE) {
             if (SInt32 err = ParseNamedPropertyName(in))
                 return err;
         }
         if (type & 0x1000)
-            Trace("        value is multi value.\n");
+            TRACE("        value is multi value.\n");
         SInt32 err = noErr;
         switch (type) {
         case PT_SHORT:
@@ -498,7 +504,7 @@ SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd
             err = ParseCountedValues(in, mapiTail, type, id, codePage);
             break;
         default:
-            Trace("    unknown mapi type -- 0x%04x.\n", unsigned(type));
+            TRACE("    unknown mapi type -- 0x%04x.\n", unsigned(type));
             break;
         }
         if (err != noErr)
@@ -531,7 +537,7 @@ struct StreamState {
 
 SInt32 Fail(const char *line, SInt32 code)
 {
-    Trace("%s", line);
+    TRACE("%s", line);
     return code;
 }
 
@@ -588,7 +594,7 @@ SInt32 HandleDate(StreamState &s)
     // year, month, day, hour, minute, second; the day of week is dropped
     s.text = Format("%d/%d/%d %02d:%02d:%02d", SInt16(fields[1]), SInt16(fields[2]),
                     SInt16(fields[0]), SInt16(fields[3]), SInt16(fields[4]), SInt16(fields[5]));
-    Trace("    date is %s.\n", s.text->c_str());
+    TRACE("    date is %s.\n", s.text->c_str());
     return noErr;
 }
 
@@ -599,7 +605,7 @@ SInt32 HandlePriority(StreamState &s, UInt32 n)
     if (data.run(s.fork, n) != noErr)
         return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
     if (data.sawPiece)
-        Trace("    attribute data = 0x%d%d...\n", data.first[0], data.first[1]);
+        TRACE("    attribute data = 0x%d%d...\n", data.first[0], data.first[1]);
     const UInt8 priority = data.sawPiece ? data.first[0] : 0;
     s.text = priority == 1 ? "High" : priority == 3 ? "Low" : "Normal";
     return noErr;
@@ -607,14 +613,14 @@ SInt32 HandlePriority(StreamState &s, UInt32 n)
 
 SInt32 HandleTitle(StreamState &s, UInt32 n)
 {
-    Trace("    attachment title length read Ok. Value = 0x%08lx.\n", (unsigned long)n);
+    TRACE("    attachment title length read Ok. Value = 0x%08lx.\n", (unsigned long)n);
     SInt64 position = 0;
     if (FSGetForkPosition(s.fork, &position) != noErr)
         return Fail("TNEF Trace Error -- can't read attachment title position.\n", -1);
-    Trace("    attachment title position read Ok. Value = 0x%016llx.\n", (unsigned long long)position);
+    TRACE("    attachment title position read Ok. Value = 0x%016llx.\n", (unsigned long long)position);
     if (ReadPieces(s.fork, n, -1, {}) != noErr)
         return Fail("TNEF Trace Error -- can't read attachment title data.\n", -1);
-    Trace("    attachment title data read Ok.\n");
+    TRACE("    attachment title data read Ok.\n");
     s.pending.titlePosition = position;
     s.pending.titleLength = n;
     return noErr;
@@ -622,11 +628,11 @@ SInt32 HandleTitle(StreamState &s, UInt32 n)
 
 SInt32 HandleAttachData(StreamState &s, UInt32 n)
 {
-    Trace("    attachment data length read Ok. Value = 0x%08lx.\n", (unsigned long)n);
+    TRACE("    attachment data length read Ok. Value = 0x%08lx.\n", (unsigned long)n);
     SInt64 position = 0;
     if (FSGetForkPosition(s.fork, &position) != noErr)
         return Fail("TNEF Trace Error -- can't read attachment data position.\n", -3);
-    Trace("    attachment data position read Ok. Value = 0x%016llx.\n", (unsigned long long)position);
+    TRACE("    attachment data position read Ok. Value = 0x%016llx.\n", (unsigned long long)position);
     DataRead data;
     data.firstPieceOnly = true;
     data.keepPrefix = true;
@@ -635,10 +641,10 @@ SInt32 HandleAttachData(StreamState &s, UInt32 n)
         return Fail("TNEF Trace Error -- can't read attachment data data.\n", -1);
     if (data.prefix.size() == kEmbeddedPlaceholderSize
         && std::memcmp(data.prefix.data(), kEmbeddedPlaceholder, kEmbeddedPlaceholderSize) == 0) {
-        Trace("    attachment is an attached TNEF file!!!\n");
+        TRACE("    attachment is an attached TNEF file!!!\n");
         s.pending.isTNEF = true;
     }
-    Trace("    attachment data data read Ok.\n");
+    TRACE("    attachment data data read Ok.\n");
     s.pending.dataPosition = position;
     s.pending.dataLength = n;
     return noErr;
@@ -668,13 +674,13 @@ SInt32 HandleRenddata(StreamState &s, UInt32 n)
         s.text = Format("Type: %s (%d); Position: %d; Width: %d; Height: %d; Flags: %d",
                         RenderTypeName(SInt16(type)), SInt16(type), SInt32(position), SInt16(width),
                         SInt16(height), SInt32(flags));
-        Trace("    date is %s.\n", s.text->c_str());
+        TRACE("    date is %s.\n", s.text->c_str());
         return noErr;
     }
     DataRead data;
     if (data.run(s.fork, n) != noErr)
         return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
-    Trace("    attribute data = 0x%2x...\n", unsigned(data.lastByte()));
+    TRACE("    attribute data = 0x%2x...\n", unsigned(data.lastByte()));
     return noErr;
 }
 
@@ -689,7 +695,7 @@ SInt32 FinishBlock(StreamState &s, SInt64 start, UInt32 n, bool parsed, const ch
             return Fail("TNEF Trace Error -- can't set attribute position.\n", -4);
         return noErr;
     }
-    Trace("TNEF Trace Warning -- MAPI properties not read!\n");
+    TRACE("TNEF Trace Warning -- MAPI properties not read!\n");
     if (FSSetForkPosition(s.fork, fsFromStart, start) != noErr)
         return Fail("TNEF Trace Error -- can't set attribute position.\n", -4);
     DataRead data;
@@ -697,9 +703,9 @@ SInt32 FinishBlock(StreamState &s, SInt64 start, UInt32 n, bool parsed, const ch
     if (data.run(s.fork, n) != noErr)
         return Fail(skipFailure, -1);
     if (traceFirstWord && data.sawPiece)
-        Trace("    attribute data = 0x%8lx...\n", (unsigned long)data.firstInt32());
+        TRACE("    attribute data = 0x%8lx...\n", (unsigned long)data.firstInt32());
     if (skipTrace)
-        Trace("%s", skipTrace);
+        TRACE("%s", skipTrace);
     return noErr;
 }
 
@@ -717,11 +723,11 @@ SInt32 HandleMessageProps(StreamState &s, UInt32 n)
 
 SInt32 HandleAttachment(StreamState &s, UInt32 n)
 {
-    Trace("    attachment length read Ok. Value = 0x%08lx.\n", (unsigned long)n);
+    TRACE("    attachment length read Ok. Value = 0x%08lx.\n", (unsigned long)n);
     SInt64 start = 0;
     if (FSGetForkPosition(s.fork, &start) != noErr)
         return Fail("TNEF Trace Error -- can't read attachment position.\n", -3);
-    Trace("    attachment position read Ok. Value = 0x%016llx.\n", (unsigned long long)start);
+    TRACE("    attachment position read Ok. Value = 0x%016llx.\n", (unsigned long long)start);
 
     const bool dataPending = s.pending.dataPosition != 0;
     SInt64 dataPosition = dataPending ? s.pending.dataPosition : start;
@@ -733,7 +739,7 @@ SInt32 HandleAttachment(StreamState &s, UInt32 n)
     TNEFMAPIItem *mapiList = nullptr;
     const bool parsed = TNEFParseMAPI(s.fork, &mapiList, start + SInt64(n), s.codePage) == noErr;
     if (parsed) {
-        Trace("    attribute mapi results\n");
+        TRACE("    attribute mapi results\n");
         for (const TNEFMAPIItem *item = mapiList; item; item = item->next) {
             const bool nameApplies = item->id == PR_ATTACH_LONG_FILENAME
                 || (item->id == PR_DISPLAY_NAME && s.pending.isTNEF);
@@ -742,7 +748,7 @@ SInt32 HandleAttachment(StreamState &s, UInt32 n)
                 nameLength = item->length;
                 nameCodePage = item->type == PT_UNICODE ? kCodePageUTF16LE : s.codePage;
                 if (item->text)
-                    Trace(item->id == PR_DISPLAY_NAME ? "        object display name = \"%s\"\n"
+                    TRACE(item->id == PR_DISPLAY_NAME ? "        object display name = \"%s\"\n"
                                                       : "        long file name = \"%s\"\n",
                           item->text->c_str());
             } else if (item->id == PR_ATTACH_DATA_OBJ) {
@@ -771,7 +777,7 @@ SInt32 HandleAttachment(StreamState &s, UInt32 n)
         if (!item)
             return Fail("TNEF Trace Error -- can't add file to list.\n", -6);
         s.fileTail = &item->next;
-        Trace("    file added to list.\n");
+        TRACE("    file added to list.\n");
     }
     s.fileID += 1;
     s.pending = PendingAttachment{};
@@ -785,17 +791,17 @@ SInt32 HandleOther(StreamState &s, UInt32 attribute, UInt32 n)
     case 0x0007:
         if (data.run(s.fork, (UInt64(n) + 1) / 2 * 2) != noErr)
             return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
-        Trace("    attribute data = 0x%4x...\n", unsigned(data.lastInt16()));
+        TRACE("    attribute data = 0x%4x...\n", unsigned(data.lastInt16()));
         return noErr;
     case 0x0008:
         if (data.run(s.fork, (UInt64(n) + 3) / 4 * 4) != noErr)
             return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
-        Trace("    attribute data = 0x%8lx...\n", (unsigned long)data.lastInt32());
+        TRACE("    attribute data = 0x%8lx...\n", (unsigned long)data.lastInt32());
         return noErr;
     case 0x0006:
         if (data.run(s.fork, n) != noErr)
             return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
-        Trace("    attribute data = 0x%2x...\n", unsigned(data.lastByte()));
+        TRACE("    attribute data = 0x%2x...\n", unsigned(data.lastByte()));
         if (attribute == attOemCodepage && n >= 4)
             s.codePage = data.firstInt32();
         return noErr;
@@ -804,7 +810,7 @@ SInt32 HandleOther(StreamState &s, UInt32 attribute, UInt32 n)
         if (data.run(s.fork, n) != noErr)
             return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
         if (data.sawPiece)
-            Trace("    attribute data = 0x%8lx...\n", (unsigned long)data.firstInt32());
+            TRACE("    attribute data = 0x%8lx...\n", (unsigned long)data.firstInt32());
         return noErr;
     }
 }
@@ -837,7 +843,7 @@ SInt32 HandleAttribute(StreamState &s, UInt32 attribute, UInt32 n)
         DataRead data;
         if (data.run(s.fork, n) != noErr)
             return Fail("TNEF Trace Error -- can't read attribute data.\n", -1);
-        Trace("    attribute data = 0x%2x...\n", unsigned(data.lastByte()));
+        TRACE("    attribute data = 0x%2x...\n", unsigned(data.lastByte()));
         return noErr;
     }
     default:
@@ -849,26 +855,26 @@ SInt32 HandleAttribute(StreamState &s, UInt32 attribute, UInt32 n)
 
 SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttributeItem **attributeList)
 {
-    Trace("TNEF Trace -- begin\n");
-    Trace("===================\n");
+    TRACE("TNEF Trace -- begin\n");
+    TRACE("===================\n");
 
     SInt64 fileSize = 0;
     if (const OSErr err = FSGetForkSize(forkRefNum, &fileSize)) {
-        Trace("TNEF Trace Error -- can't get file size (%d).\n", err);
+        TRACE("TNEF Trace Error -- can't get file size (%d).\n", err);
         return -8;
     }
     UInt32 signature = 0;
     if (TNEFParseGetInt32(forkRefNum, &signature) != noErr)
         return Fail("TNEF Trace Error -- can't read file signature.\n", -1);
     if (signature != kTNEFSignature) {
-        Trace("TNEF Trace Error -- wrong signature. Value = %lx.\n", (unsigned long)signature);
+        TRACE("TNEF Trace Error -- wrong signature. Value = %lx.\n", (unsigned long)signature);
         return -1;
     }
-    Trace("signature = 0x%08lx.\n", (unsigned long)signature);
+    TRACE("signature = 0x%08lx.\n", (unsigned long)signature);
     UInt16 key = 0;
     if (TNEFParseGetInt16(forkRefNum, &key) != noErr)
         return Fail("TNEF Trace Error -- TNEF Trace Error -- can't read attachment reference.\n", -1);
-    Trace("attachment reference key = 0x%04x.\n", unsigned(key));
+    TRACE("attachment reference key = 0x%04x.\n", unsigned(key));
 
     StreamState s;
     s.fork = forkRefNum;
@@ -883,26 +889,26 @@ SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttribu
         UInt8 objectType = 0;
         if (TNEFParseGetInt8(forkRefNum, &objectType) != noErr)
             return Fail("TNEF Trace Error -- can't read next object.\n", -1);
-        Trace("object #%ld\n", (long)objectID);
-        Trace("    object type = 0x%02x.\n", unsigned(objectType));
+        TRACE("object #%ld\n", (long)objectID);
+        TRACE("    object type = 0x%02x.\n", unsigned(objectType));
         if (objectType != 1 && objectType != 2) {
-            Trace("TNEF Trace Error -- invalid object type. File position = 0x%016llx.\n",
+            TRACE("TNEF Trace Error -- invalid object type. File position = 0x%016llx.\n",
                   (unsigned long long)TNEFParseGetPosition(forkRefNum));
             return -7;
         }
         UInt32 attribute = 0;
         if (TNEFParseGetInt32(forkRefNum, &attribute) != noErr)
             return Fail("TNEF Trace Error -- can't read attribute type and data format.\n", -1);
-        Trace("    attribute type = 0x%08lx.\n", (unsigned long)(attribute & 0xFFFF));
-        Trace("    attribute data format = 0x%08lx.\n", (unsigned long)(attribute & 0xFFFF0000));
+        TRACE("    attribute type = 0x%08lx.\n", (unsigned long)(attribute & 0xFFFF));
+        TRACE("    attribute data format = 0x%08lx.\n", (unsigned long)(attribute & 0xFFFF0000));
         UInt32 length = 0;
         if (TNEFParseGetInt32(forkRefNum, &length) != noErr)
             return Fail("TNEF Trace Error -- can't read attribute length.\n", -1);
-        Trace("    attribute length = 0x%08lx.\n", (unsigned long)length);
+        TRACE("    attribute length = 0x%08lx.\n", (unsigned long)length);
         SInt64 position = 0;
         if (FSGetForkPosition(forkRefNum, &position) != noErr)
             return Fail("TNEF Trace Error -- can't read attribute file position.\n", -3);
-        Trace("    attribute position = 0x%016llx.\n", (unsigned long long)position);
+        TRACE("    attribute position = 0x%016llx.\n", (unsigned long long)position);
 
         if (SInt32 err = HandleAttribute(s, attribute, length))
             return err;
@@ -913,21 +919,21 @@ SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttribu
             if (!item)
                 return Fail("TNEF Trace Error -- can't add attribute to list.\n", -5);
             attributeTail = &item->next;
-            Trace("    attribute added to list.\n");
+            TRACE("    attribute added to list.\n");
         }
         UInt16 checksum = 0;
         if (TNEFParseGetInt16(forkRefNum, &checksum) != noErr)
             return Fail("TNEF Trace Error -- can't read attribute checksum.\n", -1);
-        Trace("    attribute checksum read Ok. Value = 0x%04x.\n", unsigned(checksum));
+        TRACE("    attribute checksum read Ok. Value = 0x%04x.\n", unsigned(checksum));
         SInt64 after = 0;
         if (FSGetForkPosition(forkRefNum, &after) != noErr) {
-            Trace("TNEF Trace Error -- can't get current position. File position = 0x%016llx.\n",
+            TRACE("TNEF Trace Error -- can't get current position. File position = 0x%016llx.\n",
                   (unsigned long long)TNEFParseGetPosition(forkRefNum));
             return -3;
         }
         if (after == fileSize) {
-            Trace("\n=================\n");
-            Trace("TNEF Trace -- end\n");
+            TRACE("\n=================\n");
+            TRACE("TNEF Trace -- end\n");
             return noErr;
         }
     }

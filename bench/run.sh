@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Times parvane-cli against the TNEF tools that Debian packages and against a
+# plain copy, on the same generated inputs, and writes bench/RESULTS.md.
+#
+#   bash bench/run.sh            (what `make bench` runs)
+#   RUNS=5 BENCH_DATA=/big/disk bash bench/run.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+BUILD_DIR=${BUILD_DIR:-build}
+DATA=${BENCH_DATA:-$ROOT/$BUILD_DIR/bench-data}
+RUNS=${RUNS:-5}
+RESULTS=${RESULTS:-$ROOT/bench/RESULTS.md}
+CLI=$ROOT/$BUILD_DIR/src/cli/parvane-cli
+GEN=$ROOT/$BUILD_DIR/bench/parvane-bench-gen
+WINBENCH=$ROOT/$BUILD_DIR/bench/parvane-bench-window
+SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
+
+need=()
+for p in tnef ytnef-tools time; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]}"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${need[@]}"
+fi
+
+mkdir -p "$DATA"
+for kind in big many props mixed; do
+  [ -s "$DATA/$kind.tnef" ] || { echo "generating $kind.tnef"; "$GEN" "$kind" "$DATA/$kind.tnef"; }
+done
+
+OUT=$DATA/out
+TIMES=$DATA/times.tsv
+: > "$TIMES"
+
+# measure LABEL INPUT TASK TOOL COMMAND...: RUNS timed runs after one warm-up,
+# each into an empty $OUT; records wall seconds and peak resident KiB.
+measure() {
+  local input=$1 task=$2 tool=$3; shift 3
+  local i
+  for ((i = 0; i <= RUNS; i++)); do
+    rm -rf "$OUT"; mkdir -p "$OUT"
+    /usr/bin/time -f '%e %M' -o "$DATA/time.txt" "$@" > /dev/null 2> "$DATA/stderr.txt" || {
+      echo "$tool $task $input failed:"; cat "$DATA/stderr.txt"; return 1; }
+    [ "$i" -gt 0 ] && printf '%s\t%s\t%s\t%s\n' "$input" "$task" "$tool" "$(cat "$DATA/time.txt")" >> "$TIMES"
+  done
+  return 0
+}
+
+# The attachments a tool wrote, as sorted "size sha256" lines.
+fingerprint() {
+  find "$OUT" -type f -print0 | xargs -0 -r sha256sum | while read -r sum path; do
+    printf '%s %s\n' "$(stat -c %s "$path")" "$sum"
+  done | sort
+}
+
+declare -A same
+for kind in big many props mixed; do
+  input=$DATA/$kind.tnef
+  echo "== $kind"
+  measure "$kind" extract parvane "$CLI" extract -C "$OUT" --folder never "$input"
+  fingerprint > "$DATA/parvane.fp"
+  measure "$kind" extract tnef tnef --overwrite -C "$OUT" -f "$input"
+  fingerprint > "$DATA/tnef.fp"
+  measure "$kind" extract ytnef ytnef -f "$OUT" "$input"
+  fingerprint > "$DATA/ytnef.fp"
+  measure "$kind" extract cp cp "$input" "$OUT/copy"
+  for tool in tnef ytnef; do
+    if cmp -s "$DATA/parvane.fp" "$DATA/$tool.fp"; then same[$kind.$tool]=yes; else same[$kind.$tool]=NO; fi
+  done
+  measure "$kind" list parvane "$CLI" list "$input"
+  measure "$kind" list tnef tnef -t -f "$input"
+  measure "$kind" list ytnef ytnef -v "$input"
+done
+
+window=""
+if [ -x "$WINBENCH" ]; then
+  window=$(QT_QPA_PLATFORM=offscreen "$WINBENCH" "$DATA/big.tnef" || true)
+fi
+
+median() { sort -n | awk '{a[NR]=$1} END {if (NR==0) print "-"; else if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
+stat_of() { awk -F'\t' -v i="$1" -v t="$2" -v o="$3" '$1==i && $2==t && $3==o {print $4}' "$TIMES"; }
+wall() { stat_of "$1" "$2" "$3" | awk '{print $1}' | median; }
+rss() { stat_of "$1" "$2" "$3" | awk '{print $2}' | sort -n | tail -1 | awk '{printf "%.1f", $1/1024}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else print "-" }'; }
+
+{
+  echo "# Benchmark results"
+  echo
+  echo "Produced by \`make bench\` (bench/run.sh) on $(date -u +%Y-%m-%d)."
+  echo
+  echo "Machine: $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'))," \
+       "$(free -g | awk '/Mem:/ {print $2}') GiB memory, Linux $(uname -r), $(. /etc/os-release; echo "$PRETTY_NAME")."
+  echo "Tools: parvane-cli $("$CLI" --version | awk '{print $2}'), tnef $(dpkg-query -W -f='${Version}' tnef)," \
+       "ytnef $(dpkg-query -W -f='${Version}' ytnef-tools), GNU cp."
+  echo
+  echo "Inputs (bench/gen_tnef.cpp): big = 64 attachments of 16 MiB (1 GiB);" \
+       "many = 200,000 small message attributes and one attachment;" \
+       "props = one attachment whose property block holds 100,000 MAPI properties;" \
+       "mixed = 20 attachments of 1 MiB with long file names."
+  echo
+  echo "Each figure is the median wall time of $RUNS runs after one warm-up run (warm page cache);" \
+       "peak RSS is the largest maximum resident set size that /usr/bin/time -v reported." \
+       "Ratio is parvane-cli's time divided by the other tool's (below 1: parvane-cli is faster)."
+  echo
+  echo "| input | task | tool | median s | parvane ratio | peak RSS MiB | same attachments as parvane |"
+  echo "|---|---|---|---:|---:|---:|---|"
+  for kind in big many props mixed; do
+    for task in extract list; do
+      p=$(wall "$kind" "$task" parvane)
+      for tool in parvane tnef ytnef cp; do
+        [ "$task" = list ] && [ "$tool" = cp ] && continue
+        w=$(wall "$kind" "$task" "$tool")
+        r=$([ "$tool" = parvane ] && echo "-" || ratio "$p" "$w")
+        s="-"; [ "$task" = extract ] && [ "$tool" != parvane ] && [ "$tool" != cp ] && s=${same[$kind.$tool]}
+        echo "| $kind | $task | $tool | $w | $r | $(rss "$kind" "$task" "$tool") | $s |"
+      done
+    done
+  done
+  echo
+  if [ -n "$window" ]; then
+    echo "Opening big.tnef as the application does (parse and document window, offscreen): $window"
+    echo
+  fi
+  echo "Reproduce: \`make bench\` (inputs are generated into build/bench-data, about 1.1 GiB; RUNS=N sets the run count)."
+} > "$RESULTS"
+cat "$RESULTS"
