@@ -1,12 +1,16 @@
 // parvane-cli: the command-line front end. It uses the core alone and never
 // opens a window.
+#include "extract/TNEFAppOpen.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
+#include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "tnef/TNEFText.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 #include <cerrno>
@@ -30,8 +34,15 @@ const char kUsage[] =
     "Commands:\n"
     "  list FILE...         one line per attachment: SIZE<TAB>NAME\n"
     "  trace FILE...        the parse trace of each file\n"
+    "  extract [-C DIR] [--folder multi|always|never] FILE...\n"
+    "                       write every attachment into DIR (default: the TNEF\n"
+    "                       file's folder), inside a new folder named after the\n"
+    "                       TNEF file when it has several attachments (multi, the\n"
+    "                       default), always, or never; names are made safe and\n"
+    "                       unique, nothing existing is replaced; prints each path\n"
+    "                       written\n"
     "\n"
-    "FILE may be \"-\" for standard input. With several files, each file's lines\n"
+    "FILE may be \"-\" for standard input (extracted into DIR or the current folder). With several files, each file's lines\n"
     "follow a line \"==> FILE <==\".\n"
     "\n"
     "Options:\n"
@@ -40,10 +51,27 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 when every file was handled, 1 when any failed, 2 for a usage error.\n";
 
+// Names come from the sender: a control character in one must not reach the
+// terminal, nor split a line that a script reads. They are shown as \xNN.
+QByteArray printable(const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F)
+            out += "\\x" + QByteArray::number(b, 16).rightJustified(2, '0');
+        else
+            out += c;
+    }
+    return out;
+}
+
 void printError(const QString &file, const QString &what)
 {
-    std::fprintf(stderr, "parvane-cli: %s: %s\n", file.toLocal8Bit().constData(),
-                 what.toLocal8Bit().constData());
+    std::fprintf(stderr, "parvane-cli: %s: %s\n", printable(file).constData(),
+                 printable(what).constData());
 }
 
 int usageError(const QString &what)
@@ -73,7 +101,13 @@ QString describeStatus(OSErr err)
     case permErr: return QStringLiteral("permission denied, or not a regular file");
     case tmfoErr: return QStringLiteral("too many files open");
     case memFullErr: return QStringLiteral("out of memory");
-    default: return QStringLiteral("cannot be opened");
+    case dskFulErr: return QStringLiteral("the disk is full or the file is too large");
+    case wPrErr: return QStringLiteral("the file system is read-only");
+    case eofErr: return QStringLiteral("the TNEF file is shorter than it was when read");
+    case dupFNErr: return QStringLiteral("the name is taken");
+    case bdNamErr: return QStringLiteral("the name is not valid here");
+    case -1: return QStringLiteral("no free name is left");
+    default: return QStringLiteral("input/output error");
     }
 }
 
@@ -131,6 +165,7 @@ TNEFFile *openDocument(const QString &file)
             return nullptr;
         }
         tnefFile->fileName = QStringLiteral("stdin");
+        tnefFile->fileRef = QDir::current().absoluteFilePath(tnefFile->fileName);
         err = openStandardInput(&tnefFile->forkRefNum);
         if (err != noErr) {
             tnefFile->forkRefNum = 0;
@@ -148,10 +183,12 @@ TNEFFile *openDocument(const QString &file)
     return tnefFile;
 }
 
-bool parseDocument(const QString &file, TNEFFile *tnefFile)
+// Listing and extracting need the attachments only: without the attribute
+// list, a file of many attributes costs no memory for them.
+bool parseDocument(const QString &file, TNEFFile *tnefFile, bool withAttributes = false)
 {
     const SInt32 code = TNEFParseFileList(tnefFile->forkRefNum, &tnefFile->fileList,
-                                          &tnefFile->attributeList);
+                                          withAttributes ? &tnefFile->attributeList : nullptr);
     if (code != 0) {
         std::fflush(stdout);
         printError(file, QStringLiteral("%1 (parser code %2)").arg(describeParseFailure(code)).arg(code));
@@ -164,7 +201,7 @@ void printList(const TNEFFile *tnefFile)
 {
     for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next)
         std::printf("%u\t%s\n", unsigned(item->dataLength),
-                    TNEFFileItemDisplayName(item).toUtf8().constData());
+                    printable(TNEFFileItemDisplayName(item)).constData());
 }
 
 using Command = std::function<bool(const QString &file)>;
@@ -204,11 +241,43 @@ bool traceCommand(const QString &file)
         return false;
     gTNEFParseTraceOn = true;
     gTNEFParseDebugFile = stdout;
-    const bool parsed = parseDocument(file, tnefFile);
+    const bool parsed = parseDocument(file, tnefFile, true);
     gTNEFParseTraceOn = false;
     gTNEFParseDebugFile = nullptr;
     TNEFFileDestroy(tnefFile);
     return parsed;
+}
+
+// Extraction runs the application's own automatic extraction with a
+// preference set of its own, so the user's preferences file is neither read
+// nor written.
+constexpr UInt32 kCliPrefSet = 2;
+
+bool extractCommand(const QString &file)
+{
+    TNEFFile *tnefFile = openDocument(file);
+    if (!tnefFile)
+        return false;
+    bool handled = parseDocument(file, tnefFile);
+    if (handled) {
+        TNEFAutomateEvents events;
+        events.written = [](const QString &path) {
+            std::printf("%s\n", printable(path).constData());
+        };
+        events.failed = [&](UInt32, const QString &name, SInt32 status) {
+            handled = false;
+            printError(file, QStringLiteral("cannot write \"%1\": %2 (status %3)")
+                                 .arg(name, describeStatus(OSErr(status)))
+                                 .arg(status));
+        };
+        // The failures are told above; the program's own reports would only
+        // repeat them.
+        DebugAssertSetHook([](const DebugAssertReport &) {});
+        TNEFAppOpenAutomate(tnefFile, kCliPrefSet, &events);
+        DebugAssertSetHook(nullptr);
+    }
+    TNEFFileDestroy(tnefFile);
+    return handled;
 }
 
 } // namespace
@@ -232,10 +301,32 @@ int main(int argc, char **argv)
         return kExitOk;
     }
 
+    const bool extracting = command == QLatin1String("extract");
+    QString destination;
+    SInt32 folderMode = 1;
     QStringList files;
     bool optionsEnded = false;
-    for (const QString &arg : std::as_const(args)) {
-        if (!optionsEnded && arg == QLatin1String("--")) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (extracting && !optionsEnded
+            && (arg == QLatin1String("-C") || arg == QLatin1String("--folder"))) {
+            if (i + 1 >= args.size())
+                return usageError(QStringLiteral("option '%1' needs a value").arg(arg));
+            const QString value = args[++i];
+            if (arg == QLatin1String("-C")) {
+                if (!QFileInfo(value).isDir())
+                    return usageError(QStringLiteral("'%1' is not an existing folder").arg(value));
+                destination = QFileInfo(value).absoluteFilePath();
+            } else if (value == QLatin1String("multi")) {
+                folderMode = 1;
+            } else if (value == QLatin1String("always")) {
+                folderMode = 3;
+            } else if (value == QLatin1String("never")) {
+                folderMode = 2;
+            } else {
+                return usageError(QStringLiteral("--folder takes multi, always or never, not '%1'").arg(value));
+            }
+        } else if (!optionsEnded && arg == QLatin1String("--")) {
             optionsEnded = true;
         } else if (!optionsEnded && (arg == QLatin1String("-h") || arg == QLatin1String("--help"))) {
             std::fputs(kUsage, stdout);
@@ -251,5 +342,16 @@ int main(int argc, char **argv)
         return runOnFiles(files, listCommand);
     if (command == QLatin1String("trace"))
         return runOnFiles(files, traceCommand);
+    if (extracting) {
+        // Standard input has no folder of its own: it goes to DIR or here.
+        if (destination.isEmpty() && files.contains(QLatin1String("-")))
+            destination = QDir::currentPath();
+        gTNEFPrefAEAuto = 1;
+        gTNEFPrefAEDest = destination.isEmpty() ? 1 : 3;
+        gTNEFPrefAEDestOther = destination.isEmpty() ? QString() : TNEFPrefsDestOtherFromPath(destination);
+        gTNEFPrefAEFolder = folderMode;
+        gTNEFPrefAEQuit = 0;
+        return runOnFiles(files, extractCommand);
+    }
     return usageError(QStringLiteral("unknown command '%1'").arg(command));
 }

@@ -1,0 +1,185 @@
+#include "TNEFPrefs.h"
+
+#include "platform/ErrorLog.h"
+#include "tnef/TNEFParse.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QUrl>
+#include <QVariant>
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+
+SInt32 gTNEFPrefCEAuto = 0;
+SInt32 gTNEFPrefCEDest = 1;
+QString gTNEFPrefCEDestOther;
+SInt32 gTNEFPrefCEFolder = 1;
+SInt32 gTNEFPrefCEQuit = 0;
+SInt32 gTNEFPrefAEAuto = 0;
+SInt32 gTNEFPrefAEDest = 1;
+QString gTNEFPrefAEDestOther;
+SInt32 gTNEFPrefAEFolder = 1;
+SInt32 gTNEFPrefAEQuit = 0;
+bool gTNEFPrefDebug = false;
+
+namespace {
+
+// One stored key: an integer global with its default, or a string global.
+struct Key {
+    const char *key;
+    SInt32 *integer;
+    SInt32 defaultValue;
+    QString *string;
+};
+
+// The ten keys of the two sets, in stored order; "CreateDebugFile" follows
+// them and is handled on its own.
+const Key kKeys[] = {
+    {"CarbonEventAuto", &gTNEFPrefCEAuto, 0, nullptr},
+    {"CarbonEventDest", &gTNEFPrefCEDest, 1, nullptr},
+    {"CarbonEventDestOther", nullptr, 0, &gTNEFPrefCEDestOther},
+    {"CarbonEventFolder", &gTNEFPrefCEFolder, 1, nullptr},
+    {"CarbonEventQuit", &gTNEFPrefCEQuit, 0, nullptr},
+    {"AppleEventAuto", &gTNEFPrefAEAuto, 0, nullptr},
+    {"AppleEventDest", &gTNEFPrefAEDest, 1, nullptr},
+    {"AppleEventDestOther", nullptr, 0, &gTNEFPrefAEDestOther},
+    {"AppleEventFolder", &gTNEFPrefAEFolder, 1, nullptr},
+    {"AppleEventQuit", &gTNEFPrefAEQuit, 0, nullptr},
+};
+constexpr char kDebugKey[] = "CreateDebugFile";
+
+// An INI file has no types: a number comes back as text. A value counts as an
+// integer when it is one already or is text that reads wholly as a 32-bit
+// decimal number; anything else (words, lists, numbers out of range) is not.
+bool readInteger(const QSettings &settings, const char *key, SInt32 *value)
+{
+    const QVariant v = settings.value(QLatin1String(key));
+    if (!v.isValid())
+        return false;
+    bool ok = false;
+    qlonglong number = 0;
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        number = v.toLongLong(&ok);
+        break;
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        number = v.toString().trimmed().toLongLong(&ok, 10);
+        break;
+    default:
+        return false;
+    }
+    if (!ok || number < INT32_MIN || number > INT32_MAX)
+        return false;
+    *value = static_cast<SInt32>(number);
+    return true;
+}
+
+// The name "mktemp" would make from the template: the six X replaced by
+// letters and digits so that nothing of that name exists yet. The file
+// itself is not created; the name is only announced.
+QByteArray makeTempName()
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const QByteArray prefix =
+        QByteArrayLiteral("/tmp/") + QByteArray(PARVANE_APP_ID).toLower() + "temp.";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = prefix;
+        for (int i = 0; i < 6; ++i)
+            name += kChars[QRandomGenerator::system()->bounded(int(sizeof kChars - 1))];
+        struct stat st;
+        if (::lstat(name.constData(), &st) != 0 && errno == ENOENT)
+            return name;
+    }
+    return QByteArray();
+}
+
+} // namespace
+
+QString TNEFPrefsFilePath()
+{
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base directory
+    // rules ask.
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/Parvane/Parvane.conf");
+}
+
+QString TNEFPrefsDestOtherFromPath(const QString &folderPath)
+{
+    QString path = folderPath;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
+}
+
+QString TNEFPrefsPathFromDestOther(const QString &destOther)
+{
+    if (destOther.isNull())
+        return QString();
+    const QString path = QUrl::fromPercentEncoding(destOther.toUtf8());
+    if (!path.startsWith(QLatin1Char('/')) || path.contains(QChar(u'\0')))
+        return QString();
+    return path;
+}
+
+void TNEFPrefsInit()
+{
+    const QSettings settings(TNEFPrefsFilePath(), QSettings::IniFormat);
+
+    for (const Key &k : kKeys) {
+        if (k.integer) {
+            SInt32 value = 0;
+            *k.integer = readInteger(settings, k.key, &value) ? value : k.defaultValue;
+        } else {
+            const QVariant v = settings.value(QLatin1String(k.key));
+            // Anything but text (a list, say) names no folder; it loads as absent.
+            *k.string = v.typeId() == QMetaType::QString ? v.toString() : QString();
+        }
+    }
+
+    SInt32 debug = 0;
+    if (readInteger(settings, kDebugKey, &debug) && debug == 1) {
+        gTNEFPrefDebug = true;
+        const QByteArray name = makeTempName();
+        if (!name.isEmpty())
+            std::fprintf(stderr, "Parvane Debug -- temp file at %s.\n\n", name.constData());
+    } else {
+        gTNEFPrefDebug = false;
+    }
+
+    gTNEFParseDebugFile = stdout;
+}
+
+OSStatus TNEFPrefsQuit()
+{
+    QSettings settings(TNEFPrefsFilePath(), QSettings::IniFormat);
+
+    for (const Key &k : kKeys) {
+        if (k.integer)
+            settings.setValue(QLatin1String(k.key), static_cast<int>(*k.integer));
+        else if (k.string->isNull())
+            settings.remove(QLatin1String(k.key));
+        else
+            settings.setValue(QLatin1String(k.key), *k.string);
+    }
+    settings.setValue(QLatin1String(kDebugKey), gTNEFPrefDebug ? 1 : 0);
+
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        TNEF_LOG_ERROR("    CFPreferencesAppSynchronize() returned false.\n");
+        return ioErr;
+    }
+    if (gTNEFParseDebugFile) {
+        std::fclose(gTNEFParseDebugFile);
+        gTNEFParseDebugFile = nullptr;
+    }
+    return noErr;
+}

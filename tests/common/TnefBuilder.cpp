@@ -1,0 +1,299 @@
+#include "TnefBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+#include <fstream>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace tnefbuild {
+
+QByteArray le16(quint16 v)
+{
+    QByteArray b(2, '\0');
+    b[0] = char(v & 0xFF);
+    b[1] = char(v >> 8);
+    return b;
+}
+
+QByteArray le32(quint32 v) { return le16(quint16(v)) + le16(quint16(v >> 16)); }
+QByteArray le64(quint64 v) { return le32(quint32(v)) + le32(quint32(v >> 32)); }
+
+QByteArray padded(const QByteArray &bytes)
+{
+    return bytes + QByteArray((4 - bytes.size() % 4) % 4, '\0');
+}
+
+QByteArray utf16z(const QString &text)
+{
+    QByteArray out;
+    for (QChar c : text)
+        out += le16(c.unicode());
+    return out + le16(0);
+}
+
+QByteArray guid(quint8 seed)
+{
+    QByteArray g(16, '\0');
+    for (int i = 0; i < 16; ++i)
+        g[i] = char(seed + i);
+    return g;
+}
+
+QByteArray embeddedPlaceholder()
+{
+    return QByteArray("This attachment is a MAPI 1.0 embedded message and is not supported by "
+                      "this mail system.", 88) + QByteArray(1, '\0');
+}
+
+// ---- MAPI blocks
+
+MapiBlock &MapiBlock::named(quint32 numericName)
+{
+    m_pendingName = guid(0x30) + le32(0) + le32(numericName);
+    return *this;
+}
+
+MapiBlock &MapiBlock::named(const QString &name)
+{
+    const QByteArray n = utf16z(name);
+    m_pendingName = guid(0x30) + le32(1) + le32(quint32(n.size())) + padded(n);
+    return *this;
+}
+
+MapiBlock &MapiBlock::namedKind(quint32 kind, const QByteArray &rest)
+{
+    m_pendingName = guid(0x30) + le32(kind) + rest;
+    return *this;
+}
+
+void MapiBlock::header(quint16 type, quint16 id)
+{
+    m_props += le16(type) + le16(id) + m_pendingName;
+    m_pendingName.clear();
+    ++m_count;
+}
+
+MapiBlock &MapiBlock::fixed(quint16 type, quint16 id, const QByteArray &value)
+{
+    header(type, id);
+    m_valueOffsets.push_back(4 + int(m_props.size()));
+    m_props += padded(value);
+    return *this;
+}
+
+MapiBlock &MapiBlock::counted(quint16 type, quint16 id, const QList<QByteArray> &values)
+{
+    header(type, id);
+    m_props += le32(quint32(values.size()));
+    for (const QByteArray &v : values) {
+        m_props += le32(quint32(v.size()));
+        m_valueOffsets.push_back(4 + int(m_props.size()));
+        m_props += padded(v);
+    }
+    return *this;
+}
+
+MapiBlock &MapiBlock::multi(quint16 type, quint16 id, const QList<QByteArray> &values)
+{
+    header(type | 0x1000, id);
+    m_props += le32(quint32(values.size()));
+    const bool isCounted = type == PT_STRING8 || type == PT_UNICODE || type == PT_BINARY
+                           || type == PT_OBJECT;
+    for (const QByteArray &v : values)
+        m_props += isCounted ? le32(quint32(v.size())) + padded(v) : padded(v);
+    return *this;
+}
+
+MapiBlock &MapiBlock::raw(const QByteArray &bytes)
+{
+    m_props += bytes;
+    return *this;
+}
+
+MapiBlock &MapiBlock::claimCount(quint32 count)
+{
+    m_claimed = count;
+    return *this;
+}
+
+QByteArray MapiBlock::bytes() const
+{
+    return le32(m_claimed >= 0 ? quint32(m_claimed) : m_count) + m_props;
+}
+
+// ---- TNEF streams
+
+Tnef::Tnef(quint16 key, quint32 signature) : m_bytes(le32(signature) + le16(key)) {}
+
+Tnef &Tnef::object(quint8 level, quint32 attribute, const QByteArray &data, int checksum)
+{
+    if (checksum < 0) {
+        quint32 sum = 0;
+        for (char c : data)
+            sum += quint8(c);
+        checksum = int(sum & 0xFFFF);
+    }
+    m_bytes += char(level);
+    m_bytes += le32(attribute) + le32(quint32(data.size()));
+    m_objects.push_back({level, attribute, m_bytes.size(), quint32(data.size()), quint16(checksum)});
+    m_bytes += data + le16(quint16(checksum));
+    return *this;
+}
+
+Tnef &Tnef::raw(const QByteArray &bytes)
+{
+    m_bytes += bytes;
+    return *this;
+}
+
+Tnef &Tnef::date(quint32 attribute, int year, int month, int day, int hour, int minute,
+                 int second, int dayOfWeek)
+{
+    QByteArray d;
+    for (int part : {year, month, day, hour, minute, second, dayOfWeek})
+        d += le16(quint16(part));
+    return object(attribute == 0x00038012 || attribute == 0x00038013 ? 2 : 1, attribute, d);
+}
+
+Tnef &Tnef::renddata(quint16 type, quint32 position, quint16 width, quint16 height, quint32 flags)
+{
+    return attach(attAttachRenddata, le16(type) + le32(position) + le16(width) + le16(height)
+                                         + le32(flags));
+}
+
+// ---- Files, forks, traces
+
+ForkFile::ForkFile(const QByteArray &bytes) : m_path(m_dir.filePath(QStringLiteral("winmail.dat")))
+{
+    QFile f(m_path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+        m_status = ioErr;
+        return;
+    }
+    f.close();
+    m_status = FSOpenFork(m_path, fsRdPerm, &m_ref);
+}
+
+ForkFile::~ForkFile()
+{
+    if (m_status == noErr)
+        FSCloseFork(m_ref);
+}
+
+SInt64 ForkFile::position() const
+{
+    SInt64 pos = -1;
+    FSGetForkPosition(m_ref, &pos);
+    return pos;
+}
+
+TraceCapture::TraceCapture() : m_oldFile(gTNEFParseDebugFile), m_oldOn(gTNEFParseTraceOn)
+{
+    m_stream = open_memstream(&m_buffer, &m_size);
+    gTNEFParseDebugFile = m_stream;
+    gTNEFParseTraceOn = true;
+}
+
+TraceCapture::~TraceCapture()
+{
+    gTNEFParseDebugFile = m_oldFile;
+    gTNEFParseTraceOn = m_oldOn;
+    if (m_stream)
+        fclose(m_stream);
+    free(m_buffer);
+}
+
+QByteArray TraceCapture::text()
+{
+    if (!m_stream)
+        return {};
+    fflush(m_stream);
+    return QByteArray(m_buffer, qsizetype(m_size));
+}
+
+ParseRun::ParseRun(const QByteArray &bytes, bool trace)
+{
+    ForkFile file(bytes);
+    if (file.status() != noErr) {
+        status = file.status();
+        return;
+    }
+    if (trace) {
+        TraceCapture capture;
+        status = TNEFParseFileList(file.ref(), &fileList, &attributeList);
+        this->trace = capture.text();
+    } else {
+        FILE *old = gTNEFParseDebugFile;
+        gTNEFParseDebugFile = nullptr;
+        status = TNEFParseFileList(file.ref(), &fileList, &attributeList);
+        gTNEFParseDebugFile = old;
+    }
+    for (const TNEFFileItem *f = fileList; f; f = f->next)
+        files.push_back(f);
+    for (const TNEFAttributeItem *a = attributeList; a; a = a->next)
+        attributes.push_back(a);
+}
+
+ParseRun::~ParseRun() { TNEFParseDestroy(&fileList, &attributeList); }
+
+void withSmallAddressSpace(const std::function<void()> &call)
+{
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit old{};
+    getrlimit(RLIMIT_AS, &old);
+    rlimit capped = old;
+    capped.rlim_cur = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(256) << 20);
+    const bool set = pages > 0 && capped.rlim_cur < old.rlim_max && setrlimit(RLIMIT_AS, &capped) == 0;
+    call();
+    if (set)
+        setrlimit(RLIMIT_AS, &old);
+}
+
+// ---- Corpus
+
+QString corpusDir() { return QDir::cleanPath(QStringLiteral(PARVANE_CORPUS_DIR)); }
+
+bool corpusAvailable() { return QFile::exists(corpusDir() + QStringLiteral("/expected-files.tsv")); }
+
+static QList<QStringList> readTsv(const QString &name)
+{
+    QList<QStringList> rows;
+    QFile f(corpusDir() + QLatin1Char('/') + name);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return rows;
+    QTextStream in(&f);
+    in.readLine();  // the header
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        if (!line.isEmpty())
+            rows.append(line.split(QLatin1Char('\t')));
+    }
+    return rows;
+}
+
+QList<CorpusFile> corpusFiles()
+{
+    QList<CorpusFile> out;
+    for (const QStringList &r : readTsv(QStringLiteral("expected-files.tsv")))
+        if (r.size() >= 3)
+            out.append({r[0], r[1].toInt(), r[2].toInt()});
+    return out;
+}
+
+QList<CorpusAttachment> corpusAttachments()
+{
+    QList<CorpusAttachment> out;
+    for (const QStringList &r : readTsv(QStringLiteral("expected-attachments.tsv"))) {
+        if (r.size() < 6)
+            continue;
+        const QString name = r[5] == QStringLiteral("Untitled Attachment") ? QString() : r[5];
+        out.append({r[0], r[1].toUInt(), r[2] == QStringLiteral("1"), r[3].toULongLong(),
+                    r[4].toLatin1().toLower(), name});
+    }
+    return out;
+}
+
+}  // namespace tnefbuild

@@ -1,0 +1,63 @@
+// The safe-name and free-name functions on hostile titles: whatever comes in,
+// the name that goes out is one component of at most 255 bytes, and the
+// search stays inside its folder.
+#include "FuzzSupport.h"
+
+#include "extract/UtilFiles.h"
+#include "platform/ErrorLog.h"
+#include "platform/FileManager.h"
+#include "platform/TextCodec.h"
+
+#include <QDir>
+#include <cstdint>
+#include <unistd.h>
+
+std::string FuzzScratchFolder(const char *name)
+{
+    std::string path = "/tmp/parvane-fuzz-" + std::string(name) + "-" + std::to_string(getpid());
+    QDir(QString::fromStdString(path)).removeRecursively();
+    QDir().mkpath(QString::fromStdString(path));
+    return path;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const QString folder = [] {
+        DebugAssertSetHook([](const DebugAssertReport &) {});
+        const QString dir = QString::fromStdString(FuzzScratchFolder("names"));
+        // Names that are taken, so that counted candidates are tried too.
+        QString path;
+        FSCreateFileUnicode(dir, QStringLiteral("report.pdf"), &path);
+        FSCreateDirectoryUnicode(dir, QStringLiteral("Untitled Attachment"), &path);
+        return dir;
+    }();
+    if (size == 0)
+        return 0;
+    // The first byte picks how the rest is read, as a title would be.
+    const auto *bytes = reinterpret_cast<const char *>(data + 1);
+    const size_t length = size - 1;
+    QString title;
+    switch (data[0] % 3) {
+    case 0: title = QString::fromUtf8(bytes, qsizetype(length)); break;
+    case 1: title = TextDecodeCodePage(bytes, length, kCodePageUTF16LE); break;
+    default: title = TextDecodeCodePage(bytes, length, 1250 + data[0] % 9); break;
+    }
+    const QString safe = UtilFileCreateSafeName(title);
+    FUZZ_CHECK(!safe.isEmpty());
+    FUZZ_CHECK(!safe.contains(QLatin1Char('/')) && !safe.contains(QLatin1Char(':')));
+    FUZZ_CHECK(!safe.contains(QChar(0)));
+    FUZZ_CHECK(safe != QLatin1String(".") && safe != QLatin1String(".."));
+    FUZZ_CHECK(UtilFileNameBytes(safe) <= kUtilFileMaxNameBytes);
+
+    const QString file = UtilFileFindUniqueFile(folder, safe);
+    FUZZ_CHECK(!file.isNull());
+    FUZZ_CHECK(FSPathParent(file) == folder);
+    FUZZ_CHECK(UtilFileNameBytes(FSPathLastComponent(file)) <= kUtilFileMaxNameBytes);
+    FUZZ_CHECK(!FSObjectExists(file));
+
+    const QString dir = UtilFileFindUniqueDir(folder, safe);
+    FUZZ_CHECK(!dir.isNull());
+    FUZZ_CHECK(FSPathParent(dir) == folder);
+    FUZZ_CHECK(UtilFileNameBytes(FSPathLastComponent(dir)) <= kUtilFileMaxNameBytes);
+    return 0;
+}

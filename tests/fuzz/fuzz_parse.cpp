@@ -1,0 +1,45 @@
+// The whole stream parse with its property blocks, trace on, over a file made
+// from the input.
+#include "platform/ErrorLog.h"
+#include "platform/FileManager.h"
+#include "tnef/TNEFParse.h"
+#include "tnef/TNEFText.h"
+
+#include <cstdint>
+#include <sys/mman.h>
+#include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static FILE *sink = [] {
+        ParvaneSetErrorLogSink([](const std::string &) {});
+        return std::fopen("/dev/null", "w");
+    }();
+    const int fd = memfd_create("tnef", MFD_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    for (size_t done = 0; done < size;) {
+        const ssize_t put = write(fd, data + done, size - done);
+        if (put <= 0) {
+            close(fd);
+            return 0;
+        }
+        done += size_t(put);
+    }
+    SInt16 fork = 0;
+    if (FSOpenForkFromDescriptor(fd, &fork) != noErr)
+        return 0;
+    gTNEFParseTraceOn = true;
+    gTNEFParseDebugFile = sink;
+    TNEFFileItem *files = nullptr;
+    TNEFAttributeItem *attributes = nullptr;
+    const SInt32 result = TNEFParseFileList(fork, &files, &attributes);
+    if (result > 0)
+        std::abort();
+    // Whatever the parse recorded must be safe to show.
+    for (const TNEFFileItem *item = files; item; item = item->next)
+        (void)TNEFFileItemDisplayName(item);
+    TNEFParseDestroy(&files, &attributes);
+    FSCloseFork(fork);
+    return 0;
+}
