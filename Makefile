@@ -5,16 +5,20 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_SECONDS ?= 60
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 SAMPLE := $(BUILD_DIR)/sample/winmail.dat
 CLI := $(BUILD_DIR)/src/cli/parvane-cli
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench sanitize fuzz clean
 
 all: build
 
 deps:
-	@missing=""; for p in $(PACKAGES); do \
+	@missing=""; for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -46,5 +50,22 @@ run: build $(SAMPLE)
 bench: build
 	BUILD_DIR=$(BUILD_DIR) bash bench/run.sh
 
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	$(MAKE) deps EXTRA_PACKAGES="$(FUZZ_PACKAGES)"
+	CC=clang CXX=clang++ cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DPARVANE_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/fuzz/lsan.supp \
+	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS, seeded with the tests' fixtures and the
+# shared corpus when it is there.
+fuzz:
+	$(MAKE) deps EXTRA_PACKAGES="$(FUZZ_PACKAGES)"
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARVANE_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_parse fuzz_names fuzz_prefs parvane-make-sample
+	bash tests/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
