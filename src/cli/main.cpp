@@ -33,6 +33,7 @@ const char kUsage[] =
     "\n"
     "Commands:\n"
     "  list FILE...         one line per attachment: SIZE<TAB>NAME\n"
+    "  attributes FILE...   one line per attribute: ID<TAB>NAME<TAB>SIZE TEXT<TAB>PREVIEW\n"
     "  trace FILE...        the parse trace of each file\n"
     "  extract [-C DIR] [--folder multi|always|never] FILE...\n"
     "                       write every attachment into DIR (default: the TNEF\n"
@@ -234,6 +235,31 @@ bool listCommand(const QString &file)
     return parsed;
 }
 
+// The same name, size text and preview as the document window's attribute
+// list and fields.
+bool attributesCommand(const QString &file)
+{
+    TNEFFile *tnefFile = openDocument(file);
+    if (!tnefFile)
+        return false;
+    bool handled = parseDocument(file, tnefFile, true);
+    for (const TNEFAttributeItem *item = tnefFile->attributeList; handled && item; item = item->next) {
+        const char *name = TNEFTextGetAttributeName(item->attribute);
+        QString preview;
+        if (TNEFTextCreateValuePreview(item, tnefFile->forkRefNum, &preview) != noErr) {
+            printError(file, QStringLiteral("the data of attribute %1 cannot be read").arg(item->objectID));
+            handled = false;
+            break;
+        }
+        std::printf("%u\t%s\t%s\t%s\n", unsigned(item->objectID),
+                    name ? name : QByteArray("0x" + QByteArray::number(item->attribute, 16).rightJustified(8, '0')).constData(),
+                    TNEFTextCreateSizeText(item->length).toUtf8().constData(),
+                    printable(preview).constData());
+    }
+    TNEFFileDestroy(tnefFile);
+    return handled;
+}
+
 bool traceCommand(const QString &file)
 {
     TNEFFile *tnefFile = openDocument(file);
@@ -342,6 +368,8 @@ int main(int argc, char **argv)
         return runOnFiles(files, listCommand);
     if (command == QLatin1String("trace"))
         return runOnFiles(files, traceCommand);
+    if (command == QLatin1String("attributes"))
+        return runOnFiles(files, attributesCommand);
     if (extracting) {
         // Standard input has no folder of its own: it goes to DIR or here.
         if (destination.isEmpty() && files.contains(QLatin1String("-")))

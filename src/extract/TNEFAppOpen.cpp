@@ -168,7 +168,7 @@ SInt32 TNEFAppOpenAutomate(TNEFFile *inTnefFile, UInt32 inPrefSet,
     UInt32 fileID = 1;
     for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next, ++fileID) {
         const QString myFileName = item->name.empty()
-            ? QString::fromUtf8(kUntitledAttachment)
+            ? QString::fromUtf8(kTNEFUntitledAttachment)
             : UtilFileCreateSafeName(QString::fromStdString(item->name));
         writeAttachment(inTnefFile, fileID, myFileName, destination, events);
     }

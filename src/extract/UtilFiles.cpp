@@ -111,7 +111,7 @@ QString UtilFileCreateSafeName(const QString &inName)
     // These would name no file of their own but the destination or its parent.
     if (myAltFileNameMut.isEmpty() || myAltFileNameMut == QLatin1String(".")
         || myAltFileNameMut == QLatin1String(".."))
-        return QString::fromUtf8(kUntitledAttachment);
+        return QString::fromUtf8(kTNEFUntitledAttachment);
     return myAltFileNameMut;
 }
 

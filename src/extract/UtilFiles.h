@@ -3,12 +3,10 @@
 // system takes as one component, and free names inside a destination folder.
 // Folders and files are absolute paths; a null QString stands for "none".
 #include "platform/MacTypes.h"
+#include "tnef/TNEFText.h"
 
 #include <QString>
 
-// The name of an attachment whose title is empty, in the attachment list and
-// on disk.
-inline constexpr char kUntitledAttachment[] = "Untitled Attachment";
 
 // The longest name component Linux file systems take, in bytes of UTF-8.
 inline constexpr int kUtilFileMaxNameBytes = 255;

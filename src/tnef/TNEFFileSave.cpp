@@ -61,19 +61,22 @@ const TNEFFileItem *findItem(const TNEFFile *tnefFile, UInt32 fileID)
 }
 
 // Copies the item's bytes into the open fork in blocks of at most 8000 bytes.
-// Every block is read from its own position, so the copy does not depend on
-// where earlier readers of the shared fork left the mark.
+// The mark of the shared fork is set once, at the start of the contents, and
+// the blocks follow it, so the file layer can read ahead for the whole copy.
 OSErr copyItem(const TNEFFile *tnefFile, const TNEFFileItem *item, SInt16 newFork)
 {
     char buffer[kCopyBlockSize];
+    OSErr err = FSSetForkPosition(tnefFile->forkRefNum, fsFromStart, item->dataPosition);
+    if (err != noErr) {
+        TNEF_LOG_ERROR("    FSSetForkPosition() returned %d.\n", err);
+        return err;
+    }
     UInt64 copied = 0;
     while (copied < item->dataLength) {
         const UInt32 block = static_cast<UInt32>(
             std::min<UInt64>(kCopyBlockSize, item->dataLength - copied));
         UInt32 actual = 0;
-        OSErr err = FSReadFork(tnefFile->forkRefNum, fsFromStart,
-                               item->dataPosition + static_cast<SInt64>(copied), block, buffer,
-                               &actual);
+        err = FSReadFork(tnefFile->forkRefNum, fsAtMark, 0, block, buffer, &actual);
         if (err != noErr) {
             TNEF_LOG_ERROR("    FSReadFork() returned %d.\n", err);
             return err;

@@ -10,7 +10,7 @@ using namespace extractfix;
 
 namespace {
 
-const QString kUntitled = QString::fromUtf8(kUntitledAttachment);
+const QString kUntitled = QString::fromUtf8(kTNEFUntitledAttachment);
 
 QString rep(const QString &s, int n)
 {

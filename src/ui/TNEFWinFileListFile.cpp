@@ -1,0 +1,82 @@
+#include "TNEFWinFileListFile.h"
+
+#include "TNEFWinFile.h"
+#include "TNEFWinFileList.h"
+#include "tnef/TNEFText.h"
+
+namespace {
+
+const TNEFFileItem *findAttachment(const TNEFFile *tnefFile, DataBrowserItemID itemID)
+{
+    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
+        if (item->fileID == itemID)
+            return item;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+OSStatus TNEFWinFileListFileDBInit(ControlRef browser)
+{
+    const OSStatus err = TNEFWinFileListInstall(browser, TNEFWinFileListFileDBGetSetItemData,
+                                                TNEFWinFileListFileDBItemNotification);
+    if (err != noErr)
+        return err;
+    const TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
+    if (!tnefFile)
+        return -1;
+    std::vector<DataBrowserItemID> rows;
+    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next)
+        rows.push_back(item->fileID);
+    TNEFWinFileListAddRows(browser, rows);
+    return noErr;
+}
+
+OSStatus TNEFWinFileListFileDBGetSetItemData(ControlRef browser, DataBrowserItemID itemID,
+                                             DataBrowserPropertyID property,
+                                             DataBrowserItemDataRef itemData, bool setValue)
+{
+    const TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
+    if (!tnefFile)
+        return noErr;
+    if (setValue)
+        return errDataBrowserPropertyNotSupported;
+    bool handled = false;
+    const OSStatus err = TNEFWinFileListAnswerProperty(itemData, property, false, &handled);
+    if (handled)
+        return err;
+    if (const TNEFFileItem *item = findAttachment(tnefFile, itemID))
+        SetDataBrowserItemDataText(itemData, TNEFFileItemDisplayName(item));
+    return noErr;
+}
+
+void TNEFWinFileListFileDBItemNotification(ControlRef browser, DataBrowserItemID itemID,
+                                           DataBrowserItemNotification message)
+{
+    TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
+    if (!tnefFile)
+        return;
+    TNEFWinFile *winFile = tnefFile->winFile;
+    if (message == kDataBrowserItemSelected) {
+        TNEFWinFileListComeForward(browser);
+        const TNEFFileItem *item = findAttachment(tnefFile, itemID);
+        if (!item)
+            return;
+        if (TNEFWinFileSetFileName(winFile, TNEFFileItemTitle(item)) != noErr)
+            return;
+        if (TNEFWinFileSetFileSize(winFile, TNEFTextCreateSizeText(item->dataLength)) != noErr)
+            return;
+        tnefFile->selectedFileID = itemID;
+        TNEFWinFileSetFileSaveButtonState(winFile, true);
+    } else if (message == kDataBrowserItemDeselected) {
+        if (!TNEFWinFileListNothingSelected(browser))
+            return;
+        if (TNEFWinFileSetFileName(winFile, QString()) != noErr)
+            return;
+        if (TNEFWinFileSetFileSize(winFile, QString()) != noErr)
+            return;
+        tnefFile->selectedFileID = 0;
+        TNEFWinFileSetFileSaveButtonState(winFile, false);
+    }
+}

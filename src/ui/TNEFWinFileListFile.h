@@ -1,0 +1,11 @@
+#pragma once
+// The attachment list of a document window: one row per attachment, keyed by
+// its fileID; selecting a row shows its name and size and makes Save active.
+#include "DataBrowser.h"
+
+OSStatus TNEFWinFileListFileDBInit(ControlRef browser);
+OSStatus TNEFWinFileListFileDBGetSetItemData(ControlRef browser, DataBrowserItemID itemID,
+                                             DataBrowserPropertyID property,
+                                             DataBrowserItemDataRef itemData, bool setValue);
+void TNEFWinFileListFileDBItemNotification(ControlRef browser, DataBrowserItemID itemID,
+                                           DataBrowserItemNotification message);
