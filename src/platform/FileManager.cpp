@@ -17,15 +17,49 @@ namespace {
 // read after a seek always sees the file as it is now.
 constexpr size_t kReadAheadSize = 128 * 1024;
 
+//
+// Writes are gathered in the same window and reach the file when it is full,
+// when the mark moves elsewhere and at the latest when the fork is closed; a
+// failure to write them is the answer of that write, seek or close.
 struct Fork {
     int fd = -1;
     SInt64 mark = 0;
-    std::vector<char> window;  // allocated on the first buffered read
+    std::vector<char> window;  // allocated on first use
     SInt64 windowStart = 0;
     size_t windowLength = 0;
+    bool dirty = false;  // the window holds written bytes not yet in the file
 
     void drop() { windowLength = 0; }
 };
+
+OSErr writeAll(int fd, const char *bytes, size_t count, SInt64 offset)
+{
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t put = ::pwrite(fd, bytes + done, count - done, offset + SInt64(done));
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return FSStatusFromErrno(errno);
+        }
+        if (put == 0)
+            return dskFulErr;
+        done += size_t(put);
+    }
+    return noErr;
+}
+
+// Puts gathered writes into the file, or forgets read-ahead; either way the
+// window is empty afterwards.
+OSErr settle(Fork *fork)
+{
+    OSErr err = noErr;
+    if (fork->dirty && fork->windowLength > 0)
+        err = writeAll(fork->fd, fork->window.data(), fork->windowLength, fork->windowStart);
+    fork->dirty = false;
+    fork->drop();
+    return err;
+}
 
 // Slot i holds fork reference number i + 1; 0 is never a valid number.
 std::vector<Fork> gForks;
@@ -45,6 +79,7 @@ OSErr adopt(int fd, SInt16 *forkRefNum)
         if (gForks[i].fd < 0) {
             gForks[i].fd = fd;
             gForks[i].mark = 0;
+            gForks[i].dirty = false;
             gForks[i].drop();
             *forkRefNum = static_cast<SInt16>(i + 1);
             return noErr;
@@ -140,11 +175,12 @@ OSErr FSCloseFork(SInt16 forkRefNum)
     Fork *fork = findFork(forkRefNum);
     if (!fork)
         return rfNumErr;
+    const OSErr flushErr = settle(fork);
     int fd = fork->fd;
     fork->fd = -1;
-    fork->drop();
     std::vector<char>().swap(fork->window);
-    return ::close(fd) == 0 ? OSErr(noErr) : FSStatusFromErrno(errno);
+    const OSErr closeErr = ::close(fd) == 0 ? OSErr(noErr) : FSStatusFromErrno(errno);
+    return flushErr != noErr ? flushErr : closeErr;
 }
 
 OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
@@ -153,7 +189,8 @@ OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
     Fork *fork = findFork(forkRefNum);
     // The common case of the parsers: a small read at the mark that the
     // read-ahead window holds whole.
-    if (fork && positionMode == fsAtMark && !gHooks.beforeRead && fork->windowLength > 0) {
+    if (fork && positionMode == fsAtMark && !gHooks.beforeRead && fork->windowLength > 0
+        && !fork->dirty) {
         const SInt64 offset = fork->mark - fork->windowStart;
         if (offset >= 0 && UInt64(offset) + requestCount <= fork->windowLength) {
             std::memcpy(buffer, fork->window.data() + offset, requestCount);
@@ -167,6 +204,10 @@ OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
         *actualCount = 0;
     if (!fork)
         return rfNumErr;
+    if (fork->dirty) {
+        if (OSErr err = settle(fork))
+            return err;
+    }
     if (positionMode == fsFromStart) {
         if (positionOffset < 0)
             return posErr;
@@ -252,28 +293,31 @@ OSErr FSWriteFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
         if (OSErr err = gHooks.beforeWrite(forkRefNum, requestCount))
             return err;
     }
-    fork->drop();
     const auto *in = static_cast<const char *>(buffer);
-    UInt32 done = 0;
-    while (done < requestCount) {
-        ssize_t put = ::pwrite(fork->fd, in + done, requestCount - done, fork->mark);
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            if (actualCount)
-                *actualCount = done;
-            return FSStatusFromErrno(errno);
-        }
-        if (put == 0) {
-            if (actualCount)
-                *actualCount = done;
-            return dskFulErr;
-        }
-        done += static_cast<UInt32>(put);
-        fork->mark += put;
+    // Writes that continue the gathered ones join them; anything else first
+    // puts what is gathered into the file.
+    const bool continues = fork->dirty && fork->mark == fork->windowStart + SInt64(fork->windowLength);
+    if (!continues || fork->windowLength + requestCount > kReadAheadSize) {
+        if (OSErr err = settle(fork))
+            return err;
     }
+    if (requestCount >= kReadAheadSize / 2) {
+        if (OSErr err = writeAll(fork->fd, in, requestCount, fork->mark))
+            return err;
+    } else {
+        if (fork->window.empty())
+            fork->window.resize(kReadAheadSize);
+        if (!fork->dirty) {
+            fork->dirty = true;
+            fork->windowStart = fork->mark;
+            fork->windowLength = 0;
+        }
+        std::memcpy(fork->window.data() + fork->windowLength, in, requestCount);
+        fork->windowLength += requestCount;
+    }
+    fork->mark += requestCount;
     if (actualCount)
-        *actualCount = done;
+        *actualCount = requestCount;
     return noErr;
 }
 
@@ -302,8 +346,9 @@ OSErr FSSetForkPosition(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionO
         return paramErr;
     if (target < 0)
         return posErr;
+    if (OSErr err = settle(fork))
+        return err;
     fork->mark = target;
-    fork->drop();
     return noErr;
 }
 
@@ -314,6 +359,10 @@ OSErr FSGetForkSize(SInt16 forkRefNum, SInt64 *forkSize)
         return rfNumErr;
     if (!forkSize)
         return paramErr;
+    if (fork->dirty) {
+        if (OSErr err = settle(fork))
+            return err;
+    }
     struct stat st;
     if (::fstat(fork->fd, &st) != 0)
         return FSStatusFromErrno(errno);

@@ -23,6 +23,10 @@ OSErr FSCloseFork(SInt16 forkRefNum);
 // read answers eofErr with *actualCount telling how many bytes did arrive.
 OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
                  UInt32 requestCount, void *buffer, UInt32 *actualCount);
+// Writes count bytes at the mark (or at offset) and moves the mark past them.
+// Small writes are gathered and reach the file in larger runs: a failure to
+// store them (a full disk, say) is answered by a later write, a position
+// change, FSGetForkSize or, at the latest, FSCloseFork.
 OSErr FSWriteFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
                   UInt32 requestCount, const void *buffer, UInt32 *actualCount);
 OSErr FSGetForkPosition(SInt16 forkRefNum, SInt64 *position);
