@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -310,6 +311,9 @@ bool extractCommand(const QString &file)
 
 int main(int argc, char **argv)
 {
+    // Past a file-size limit a write should fail and be reported, not end
+    // the process halfway through an attachment.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("parvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PARVANE_VERSION));

@@ -1,0 +1,189 @@
+// parvane-cli as a user runs it: real processes, real files, exit statuses.
+#include "TnefBuilder.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tnefbuild;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run cli(const QStringList &args, const QString &shellPrefix = {})
+{
+    QProcess process;
+    if (shellPrefix.isEmpty()) {
+        process.start(QStringLiteral(PARVANE_CLI_PATH), args);
+    } else {
+        QStringList quoted;
+        for (const QString &a : args)
+            quoted << QLatin1Char('\'') + a + QLatin1Char('\'');
+        process.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), shellPrefix + QStringLiteral("; exec '%1' %2")
+                                                               .arg(QStringLiteral(PARVANE_CLI_PATH), quoted.join(' '))});
+    }
+    process.waitForFinished(120000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray sha256(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result().toHex();
+}
+
+// Every file under `dir` with its hash, by path relative to `dir`.
+QMap<QString, QByteArray> snapshot(const QString &dir)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(dir).relativeFilePath(path), sha256(path));
+    }
+    return files;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+QByteArray twoAttachments(int bigSize)
+{
+    return Tnef()
+        .attach(attAttachTitle, QByteArray("big.bin", 8))
+        .attach(attAttachData, QByteArray(bigSize, 'b'))
+        .attach(attAttachment, MapiBlock().bytes())
+        .attach(attAttachTitle, QByteArray("small.txt", 10))
+        .attach(attAttachData, QByteArray("hello"))
+        .attach(attAttachment, MapiBlock().bytes())
+        .bytes();
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void statuses_data();
+    void statuses();
+    void corpusExtractTwice();
+    void fileSizeLimit();
+    void standardInput();
+};
+
+void TestCli::statuses_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stdoutHas");
+    QTest::addColumn<QString>("stderrHas");
+    QTest::newRow("list") << QStringList{"list", "@two"} << 0 << "131072\tbig.bin\n5\tsmall.txt\n" << "";
+    QTest::newRow("not tnef") << QStringList{"list", "@text"} << 1 << ""
+                              << "not.tnef: not a TNEF file, or the file is truncated or damaged (parser code -1)";
+    QTest::newRow("one of two fails") << QStringList{"list", "@two", "@text"} << 1 << "==> " << "parser code -1";
+    QTest::newRow("missing file") << QStringList{"list", "@missing"} << 1 << "" << "no such file (status -43)";
+    QTest::newRow("no command") << QStringList{} << 2 << "" << "no COMMAND";
+    QTest::newRow("unknown option") << QStringList{"list", "--nope", "@two"} << 2 << "" << "unknown option";
+    QTest::newRow("missing folder") << QStringList{"extract", "-C", "@missing", "@two"} << 2 << ""
+                                    << "is not an existing folder";
+    QTest::newRow("bad folder mode") << QStringList{"extract", "--folder", "sometimes", "@two"} << 2 << "" << "--folder";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: parvane-cli" << "";
+    QTest::newRow("attributes") << QStringList{"attributes", "@two"} << 0 << "1\tAttachment Title\t8 bytes\tbig.bin.\n" << "";
+}
+
+void TestCli::statuses()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stdoutHas);
+    QFETCH(QString, stderrHas);
+    QTemporaryDir dir;
+    const QString two = writeFile(dir, "two.tnef", twoAttachments(131072));
+    const QString text = writeFile(dir, "not.tnef", "just some text\n");
+    for (QString &arg : args) {
+        arg.replace("@two", two).replace("@text", text).replace("@missing", dir.filePath("missing"));
+    }
+    const Run run = cli(args);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.out.contains(stdoutHas), qPrintable(run.out));
+    QVERIFY2(run.err.contains(stderrHas), qPrintable(run.err));
+}
+
+void TestCli::corpusExtractTwice()
+{
+    if (!corpusAvailable())
+        QSKIP("the shared corpus is not next to this checkout");
+    QTemporaryDir out;
+    QStringList files;
+    for (const CorpusFile &file : corpusFiles())
+        files << corpusDir() + QLatin1Char('/') + file.file;
+    const Run first = cli(QStringList{"extract", "-C", out.path(), "--folder", "always"} + files);
+    QCOMPARE(first.exitCode, 1);  // the two damaged files
+    for (const CorpusAttachment &a : corpusAttachments()) {
+        const QString name = a.name.isEmpty() ? QStringLiteral("Untitled Attachment") : a.name;
+        const QString path = out.filePath(a.file + " Folder/" + name);
+        QVERIFY2(first.out.contains(path + '\n'), qPrintable(path));
+        QCOMPARE(sha256(path), a.sha256);
+    }
+    const QMap<QString, QByteArray> before = snapshot(out.path());
+    const Run second = cli(QStringList{"extract", "-C", out.path(), "--folder", "always"} + files);
+    QCOMPARE(second.exitCode, 1);
+    const QMap<QString, QByteArray> after = snapshot(out.path());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QCOMPARE(after.value(it.key()), it.value());
+    QVERIFY(second.out.contains(out.filePath("two-files.tnef Folder 1/README\n")));
+    QCOMPARE(after.size(), 2 * before.size());
+}
+
+void TestCli::fileSizeLimit()
+{
+    // ulimit -f counts 512-byte blocks: 64 of them let the small file through
+    // and stop the big one part way.
+    QTemporaryDir dir;
+    const QString input = writeFile(dir, "limit.tnef", twoAttachments(200000));
+    QDir().mkpath(dir.filePath("out"));
+    const Run run = cli({"extract", "-C", dir.filePath("out"), "--folder", "never", input},
+                        QStringLiteral("ulimit -f 64"));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("cannot write \"big.bin\""), qPrintable(run.err));
+    QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Files | QDir::Hidden), QStringList{"small.txt"});
+    QCOMPARE(sha256(dir.filePath("out/small.txt")), QCryptographicHash::hash("hello", QCryptographicHash::Sha256).toHex());
+}
+
+void TestCli::standardInput()
+{
+    QTemporaryDir dir;
+    const QString input = writeFile(dir, "in.tnef", twoAttachments(10));
+    QProcess process;
+    process.setStandardInputFile(input);
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(PARVANE_CLI_PATH), {"extract", "--folder", "never", "-"});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(QFile::exists(dir.filePath("big.bin")));
+    QVERIFY(QFile::exists(dir.filePath("small.txt")));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
