@@ -90,6 +90,8 @@ private slots:
     void corpusExtractTwice();
     void fileSizeLimit();
     void standardInput();
+    void hostileNames_data();
+    void hostileNames();
 };
 
 void TestCli::statuses_data()
@@ -183,6 +185,50 @@ void TestCli::standardInput()
     QCOMPARE(process.exitCode(), 0);
     QVERIFY(QFile::exists(dir.filePath("big.bin")));
     QVERIFY(QFile::exists(dir.filePath("small.txt")));
+}
+
+void TestCli::hostileNames_data()
+{
+    // The title bytes, or a Unicode long name given as UTF-16 units.
+    QTest::addColumn<QByteArray>("title");
+    QTest::addColumn<QByteArray>("unicodeName");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("dot dot") << QByteArray("../../escape.txt", 17) << QByteArray() << "....escape.txt";
+    QTest::newRow("absolute") << QByteArray("/etc/passwd", 12) << QByteArray() << "etcpasswd";
+    QTest::newRow("only dots") << QByteArray("..", 3) << QByteArray() << "Untitled Attachment";
+    QTest::newRow("control") << QByteArray("a\nb\x1b[2J.txt", 12) << QByteArray() << "a\nb\x1b[2J.txt";
+    QTest::newRow("long") << QByteArray(1000, 'n') + ".pdf" << QByteArray() << QString(251, 'n') + ".pdf";
+    QTest::newRow("existing folder") << QByteArray("taken", 6) << QByteArray() << "taken 1";
+    QTest::newRow("invalid 1252") << QByteArray("x\x81\x8d.txt", 8) << QByteArray() << QString::fromUtf8("x\uFFFD\uFFFD.txt");
+    QTest::newRow("lone surrogate") << QByteArray() << QByteArray("a\0\x00\xd8" "b\0\0\0", 8)
+                                    << QString::fromUtf8("a\uFFFDb");
+    QTest::newRow("unicode slash") << QByteArray() << QByteArray("/\0.\0.\0/\0x\0\0\0", 12) << "..x";
+}
+
+void TestCli::hostileNames()
+{
+    QFETCH(QByteArray, title);
+    QFETCH(QByteArray, unicodeName);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    MapiBlock block;
+    if (!unicodeName.isEmpty())
+        block.counted(PT_UNICODE, PR_ATTACH_LONG_FILENAME, {unicodeName});
+    const QString input = writeFile(dir, "hostile.tnef", Tnef()
+        .attach(attAttachTitle, title)
+        .attach(attAttachData, QByteArray("payload"))
+        .attach(attAttachment, block.bytes())
+        .bytes());
+    const QString out = dir.filePath("out/inner");
+    QDir().mkpath(out + "/taken");
+    writeFile(dir, "out/keep.txt", "mine");
+    const Run run = cli({"extract", "-C", out, "--folder", "never", input});
+    QCOMPARE(run.exitCode, 0);
+    // One new file, directly in the destination, and nothing else touched.
+    const QMap<QString, QByteArray> files = snapshot(dir.filePath("out"));
+    QCOMPARE(files.size(), 2);
+    QCOMPARE(files.value("keep.txt"), QCryptographicHash::hash("mine", QCryptographicHash::Sha256).toHex());
+    QCOMPARE(files.value("inner/" + expected), QCryptographicHash::hash("payload", QCryptographicHash::Sha256).toHex());
 }
 
 QTEST_GUILESS_MAIN(TestCli)
