@@ -8,7 +8,6 @@
 #include "tnef/TNEFParse.h"
 #include "tnef/TNEFText.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QString>
@@ -314,11 +313,11 @@ int main(int argc, char **argv)
     // Past a file-size limit a write should fail and be reported, not end
     // the process halfway through an attachment.
     std::signal(SIGXFSZ, SIG_IGN);
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("parvane-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(PARVANE_VERSION));
-
-    QStringList args = app.arguments().mid(1);
+    // No application object: nothing here needs an event loop, and a short
+    // run should not pay for one.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
     if (args.isEmpty())
         return usageError(QStringLiteral("no COMMAND given"));
     const QString command = args.takeFirst();

@@ -193,7 +193,15 @@ OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
         && !fork->dirty) {
         const SInt64 offset = fork->mark - fork->windowStart;
         if (offset >= 0 && UInt64(offset) + requestCount <= fork->windowLength) {
-            std::memcpy(buffer, fork->window.data() + offset, requestCount);
+            const char *from = fork->window.data() + offset;
+            if (requestCount <= 8) {
+                // Field-sized reads: a call into the C library costs more
+                // than the copy.
+                for (UInt32 i = 0; i < requestCount; ++i)
+                    static_cast<char *>(buffer)[i] = from[i];
+            } else {
+                std::memcpy(buffer, from, requestCount);
+            }
             fork->mark += requestCount;
             if (actualCount)
                 *actualCount = requestCount;

@@ -117,6 +117,9 @@ UInt32 FillFor(UInt64 length)
 struct BlockReader {
     SInt16 fork;
     SInt64 end;  // negative: no bound
+    bool (*keep)(UInt16 id);
+
+    bool wanted(UInt16 id) const { return !keep || keep(id); }
 
     bool fits(UInt64 count) const
     {
@@ -388,7 +391,7 @@ SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt1
         NameCopy copy;
         UInt32 textCodePage = codePage;
         if (isString8) {
-            copy.wanted = IsNameProperty(id);
+            copy.wanted = IsNameProperty(id) && in.wanted(id);
             TRACE("        value = ");
             const bool echo = length < 50;
             const auto look = [&](const UInt8 *piece, UInt32 n) {
@@ -406,7 +409,7 @@ SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt1
         } else {
             // Unicode names are the one kind of counted value kept besides
             // 8-bit names: without them such attachments have no usable name.
-            copy.wanted = type == PT_UNICODE && IsNameProperty(id);
+            copy.wanted = type == PT_UNICODE && IsNameProperty(id) && in.wanted(id);
             textCodePage = kCodePageUTF16LE;
             TRACE("        value position = 0x%016llx.\n", (unsigned long long)position);
             const auto keep = [&](const UInt8 *piece, UInt32 n) { copy.take(piece, n); };
@@ -416,6 +419,8 @@ SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt1
             if (in.bytes(FillFor(length)) != noErr)
                 return MAPIFail("TNEF Trace Error -- can't read mapi object fill.\n", -1);
         }
+        if (!in.wanted(id))
+            continue;
         TNEFMAPIItem *item = TNEFParseAddMAPIToList(mapiTail, type, id, position, length, count,
                                                     index, copy.text(textCodePage));
         if (!item)
@@ -450,6 +455,8 @@ SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 t
         TRACE("        value = 0x%016llx.\n", (unsigned long long)value);
         length = 8;
     }
+    if (!in.wanted(id))
+        return noErr;
     TNEFMAPIItem *item = TNEFParseAddMAPIToList(mapiTail, type, id, position, length, 0, 0, std::nullopt);
     if (!item)
         return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
@@ -459,9 +466,10 @@ SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 t
 
 } // namespace
 
-SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd, UInt32 codePage)
+SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd, UInt32 codePage,
+                     bool (*keep)(UInt16 id))
 {
-    const BlockReader in{forkRefNum, blockEnd};
+    const BlockReader in{forkRefNum, blockEnd, keep};
     // Appending walks from the pointer it is given; handing it the last
     // item's link keeps a block of many properties linear.
     TNEFMAPIItem **mapiTail = mapiList;
@@ -565,18 +573,30 @@ struct DataRead {
 
     SInt32 run(SInt16 fork, UInt64 n)
     {
-        return ReadPieces(fork, n, -1, [this](const UInt8 *piece, UInt32 count) {
-            if (!sawPiece) {
-                std::memcpy(first, piece, std::min<UInt32>(count, sizeof first));
-                if (keepPrefix)
-                    prefix.assign(piece, piece + std::min(count, prefixLimit));
-                sawPiece = true;
-            }
-            for (UInt32 i = count > 4 ? count - 4 : 0; i < count; ++i) {
-                std::memmove(last, last + 1, 3);
-                last[3] = piece[i];
-            }
-        }, firstPieceOnly);
+        // Most attributes fit one piece: read it straight, as ReadPieces would.
+        if (n <= kPieceSize) {
+            UInt8 piece[kPieceSize];
+            UInt32 actual = 0;
+            const OSErr err = FSReadFork(fork, fsAtMark, 0, UInt32(n), piece, &actual);
+            if (actual > 0)
+                look(piece, actual);
+            return err;
+        }
+        return ReadPieces(fork, n, -1, [this](const UInt8 *piece, UInt32 count) { look(piece, count); },
+                          firstPieceOnly);
+    }
+    void look(const UInt8 *piece, UInt32 count)
+    {
+        if (!sawPiece) {
+            std::memcpy(first, piece, std::min<UInt32>(count, sizeof first));
+            if (keepPrefix)
+                prefix.assign(piece, piece + std::min(count, prefixLimit));
+            sawPiece = true;
+        }
+        for (UInt32 i = count > 4 ? count - 4 : 0; i < count; ++i) {
+            std::memmove(last, last + 1, 3);
+            last[3] = piece[i];
+        }
     }
     UInt32 firstInt32() const { return LE32(first); }
     UInt8 lastByte() const { return last[3]; }
@@ -709,13 +729,26 @@ SInt32 FinishBlock(StreamState &s, SInt64 start, UInt32 n, bool parsed, const ch
     return noErr;
 }
 
+// The block parses below keep only the values the stream parser uses, so a
+// block of many properties costs no memory for the rest.
+bool KeepNone(UInt16)
+{
+    return false;
+}
+
+bool KeepAttachmentProperty(UInt16 id)
+{
+    return IsNameProperty(id) || id == PR_ATTACH_DATA_OBJ;
+}
+
 SInt32 HandleMessageProps(StreamState &s, UInt32 n)
 {
     SInt64 start = 0;
     if (FSGetForkPosition(s.fork, &start) != noErr)
         return Fail("TNEF Trace Error -- can't read attachment position.\n", -3);
     TNEFMAPIItem *mapiList = nullptr;
-    const SInt32 result = TNEFParseMAPI(s.fork, &mapiList, start + SInt64(n), s.codePage);
+    // Nothing of the message's own properties is used.
+    const SInt32 result = TNEFParseMAPI(s.fork, &mapiList, start + SInt64(n), s.codePage, KeepNone);
     TNEFParseMAPIDestroy(&mapiList);
     return FinishBlock(s, start, n, result == noErr,
                        "TNEF Trace Error -- can't read attribute data.\n", nullptr, true);
@@ -737,7 +770,8 @@ SInt32 HandleAttachment(StreamState &s, UInt32 n)
     UInt32 nameCodePage = s.codePage;
 
     TNEFMAPIItem *mapiList = nullptr;
-    const bool parsed = TNEFParseMAPI(s.fork, &mapiList, start + SInt64(n), s.codePage) == noErr;
+    const bool parsed =
+        TNEFParseMAPI(s.fork, &mapiList, start + SInt64(n), s.codePage, KeepAttachmentProperty) == noErr;
     if (parsed) {
         TRACE("    attribute mapi results\n");
         for (const TNEFMAPIItem *item = mapiList; item; item = item->next) {

@@ -74,9 +74,10 @@ void TNEFParseMAPIDestroy(TNEFMAPIItem **mapiList);
 
 // Decodes one MAPI property block at the fork's mark. No byte at or past
 // blockEnd is read (a negative blockEnd sets no bound). 8-bit name values are
-// decoded with codePage.
+// decoded with codePage. With `keep`, only values whose id it accepts become
+// items; every property is read and traced all the same.
 SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd = -1,
-                     UInt32 codePage = 0);
+                     UInt32 codePage = 0, bool (*keep)(UInt16 id) = nullptr);
 // Parses a whole TNEF stream from the start of the fork into the two lists
 // (either may be null).
 SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList,
