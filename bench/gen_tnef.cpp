@@ -1,7 +1,7 @@
 // Writes large, well-formed TNEF files for the benchmarks, streaming, so that
 // a 1 GiB file needs no more memory than a small one.
 //
-//   parvane-bench-gen big|many|props|mixed OUTPUT
+//   parvane-bench-gen big|many|props|mixed|huge OUTPUT
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -142,7 +142,7 @@ void attachment(Writer &w, const std::string &title, const std::string &longName
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s big|many|props|mixed OUTPUT\n", argv[0]);
+        std::fprintf(stderr, "usage: %s big|many|props|mixed|huge OUTPUT\n", argv[0]);
         return 2;
     }
     const std::string kind = argv[1];
@@ -161,6 +161,9 @@ int main(int argc, char **argv)
             std::snprintf(name, sizeof name, "part-%02d.bin", i);
             attachment(w, name, "", uint64_t(i) + 1, 16u << 20);
         }
+    } else if (kind == "huge") {
+        // One attachment of 1 GiB: extraction must not hold it in memory.
+        attachment(w, "huge.bin", "", 99, 1u << 30);
     } else if (kind == "many") {
         for (int i = 0; i < 200000; ++i) {
             char text[48];
