@@ -14,6 +14,8 @@ OSStatus runMessageBox(const QString &message, const QString &explanation)
                     QMessageBox::Ok);
     box.setInformativeText(explanation);
     box.setWindowModality(Qt::ApplicationModal);
+    // Dismissing an alert is not closing the application's last window.
+    box.setAttribute(Qt::WA_QuitOnClose, false);
     box.exec();
     return noErr;
 }

@@ -35,14 +35,23 @@ SInt32 TNEFFileParse(TNEFFile *tnefFile, bool alert)
     return 0;
 }
 
-SInt32 TNEFFileOpenDocument(const QString &path, bool alert)
+SInt32 TNEFFileOpenDocument(const QString &path, bool alert, TNEFFile **outShown)
 {
-    OSErr openStatus = noErr;
-    TNEFFile *tnefFile = TNEFFileOpen(path, &openStatus);
-    if (!tnefFile)
-        return openStatus;
-    const SInt32 status = TNEFFileParse(tnefFile, alert);
-    if (status != 0)
+    if (outShown)
+        *outShown = nullptr;
+    OSErr myErr = noErr;
+    TNEFFile *tnefFile = TNEFFileOpen(path, &myErr);
+    if (!tnefFile) {
+        TNEF_REPORT_STATUS(myErr);
+        return myErr;
+    }
+    const SInt32 myStatus = TNEFFileParse(tnefFile, alert);
+    if (myStatus != 0) {
+        TNEF_REPORT_STATUS(myStatus);
         TNEFFileDestroy(tnefFile);
-    return status;
+        return myStatus;
+    }
+    if (outShown)
+        *outShown = tnefFile;
+    return 0;
 }

@@ -12,7 +12,8 @@ struct TNEFFile;
 // or a beep, and the document stays the caller's to destroy.
 SInt32 TNEFFileParse(TNEFFile *tnefFile, bool alert);
 
-// Opens the file at `path` and shows it as TNEFFileParse does; a file that
-// cannot be opened or parsed leaves no document behind. 0, the open status
-// or the parser's code.
-SInt32 TNEFFileOpenDocument(const QString &path, bool alert);
+// Opens the file at `path` and shows it as TNEFFileParse does, with
+// *outShown (when given) set to the shown document. A file that cannot be
+// opened or parsed is reported through the assertion hook and leaves no
+// document behind. 0, the open status or the parser's code.
+SInt32 TNEFFileOpenDocument(const QString &path, bool alert, TNEFFile **outShown = nullptr);

@@ -1,12 +1,27 @@
-// parvane: the desktop application. For now it opens the files named on its
-// command line, each in its own document window.
+// parvane: the desktop application.
+#include "AppEvents.h"
 #include "TNEFAlert.h"
-#include "TNEFFileParse.h"
+#include "TNEFApp.h"
+#include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
+#include "ui/TNEFWinMain.h"
 
 #include <QApplication>
-#include <QStringList>
+#include <QFileInfo>
 #include <cstdio>
+
+namespace {
+
+bool documentShown()
+{
+    for (const TNEFFile *f = gTNEFFileList; f; f = f->next) {
+        if (f->winFile)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -14,25 +29,45 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Parvane"));
     QApplication::setApplicationVersion(QStringLiteral(PARVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(PARVANE_APP_ID));
+    app.setProperty("copyright", QStringLiteral(PARVANE_COPYRIGHT));
 
-    const QStringList files = QApplication::arguments().mid(1);
-    if (files.isEmpty()) {
-        std::fprintf(stderr, "Usage: parvane FILE...\n");
-        return 2;
-    }
-    TNEFAlertInstall();
-    gTNEFParseTraceOn = true;
-    gTNEFParseDebugFile = stdout;
-    int shown = 0;
-    for (const QString &file : files) {
-        const SInt32 status = TNEFFileOpenDocument(file, true);
-        if (status == 0)
-            ++shown;
-        else
-            std::fprintf(stderr, "parvane: %s: cannot be opened (status %d)\n",
-                         file.toLocal8Bit().constData(), int(status));
-    }
-    if (shown == 0)
+    // Another instance, or this one later, may read them from another folder.
+    QStringList files;
+    const QStringList arguments = QApplication::arguments().mid(1);
+    for (const QString &argument : arguments)
+        files << QFileInfo(argument).absoluteFilePath();
+
+    // Before anyone can find this instance, so that a quit request is never
+    // missed; it is only acted on from the event loop, after start-up.
+    AEWatchSystemEvents();
+    switch (AEHandOverToRunningInstance(files)) {
+    case AEHandOver::Done:
+        return 0;
+    case AEHandOver::Failed:
+        std::fprintf(stderr, "parvane: the running Parvane did not take the files.\n");
         return 1;
-    return QApplication::exec();
+    case AEHandOver::NoInstance:
+        AEListenForLaterLaunches();
+        break;
+    }
+
+    gTNEFParseTraceOn = true;
+    TNEFAlertInstall();
+    if (TNEFAppInit() != 0) {
+        TNEFAlertAppModal(QStringLiteral("An error occurred starting Parvane."),
+                          QStringLiteral("The application could not start. Please consult the "
+                                         "Readme file for error reporting information."));
+        return 0;
+    }
+
+    QMetaObject::invokeMethod(
+        &app,
+        [files] {
+            AESendEvent(AppEvent{files.isEmpty() ? kAEOpenApplication : kAEOpenDocuments, files});
+            if (!documentShown())
+                TNEFWinMainCreate();
+        },
+        Qt::QueuedConnection);
+    app.exec();
+    return 0;
 }

@@ -1,6 +1,8 @@
 #include "TNEFWinFile.h"
 
+#include "Commands.h"
 #include "DataBrowser.h"
+#include "MenuBar.h"
 #include "TNEFWinFileListAttribute.h"
 #include "TNEFWinFileListFile.h"
 #include "TNEFWinFileSave.h"
@@ -48,21 +50,6 @@ private:
     TNEFWinFile *m_winFile = nullptr;
     QMetaObject::Connection m_tabHandler;
 };
-
-// Buttons of the form name their command in a "command" property; a click
-// offers it to the window's command handler.
-void connectCommands(WindowRef window)
-{
-    const auto buttons = window->findChildren<QAbstractButton *>();
-    for (QAbstractButton *button : buttons) {
-        const UInt32 command = FourCharCodeFromText(button->property("command").toString());
-        if (command == 0)
-            continue;
-        QObject::connect(button, &QAbstractButton::clicked, window, [window, command] {
-            TNEFWinFileSaveCommandEventHandler(window, command);
-        });
-    }
-}
 
 // The creation failed after the window existed: nobody refers to it any more.
 TNEFWinFile *abandon(TNEFWinFile *winFile)
@@ -142,7 +129,11 @@ TNEFWinFile *TNEFWinFileCreate(TNEFFile *tnefFile)
     TNEFWinFileSetFileSaveButtonState(winFile, false);
 
     window->setRecord(winFile);
-    connectCommands(window);
+    InstallWindowCommandHandler(window, [window](UInt32 commandID) {
+        return TNEFWinFileSaveCommandEventHandler(window, commandID);
+    });
+    ConnectControlCommands(window);
+    MenuBarAttach(window);
     // Desktops here can always resize windows, so no system version decides it.
     window->setMinimumSize(kTNEFWinFileMinimumWidth, kTNEFWinFileMinimumHeight);
     window->setAttribute(Qt::WA_DeleteOnClose);

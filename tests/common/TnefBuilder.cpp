@@ -9,21 +9,11 @@
 
 namespace tnefbuild {
 
-QByteArray le16(quint16 v)
-{
-    QByteArray b(2, '\0');
-    b[0] = char(v & 0xFF);
-    b[1] = char(v >> 8);
-    return b;
-}
-
+QByteArray le16(quint16 v) { return QByteArray(1, char(v & 0xFF)) + char(v >> 8); }
 QByteArray le32(quint32 v) { return le16(quint16(v)) + le16(quint16(v >> 16)); }
 QByteArray le64(quint64 v) { return le32(quint32(v)) + le32(quint32(v >> 32)); }
-
-QByteArray padded(const QByteArray &bytes)
-{
-    return bytes + QByteArray((4 - bytes.size() % 4) % 4, '\0');
-}
+QByteArray z0(const char *text) { return QByteArray(text, qsizetype(qstrlen(text)) + 1); }
+static QByteArray padded(const QByteArray &b) { return b + QByteArray((4 - b.size() % 4) % 4, '\0'); }
 
 QByteArray utf16z(const QString &text)
 {
@@ -33,7 +23,7 @@ QByteArray utf16z(const QString &text)
     return out + le16(0);
 }
 
-QByteArray guid(quint8 seed)
+static QByteArray guid(quint8 seed)
 {
     QByteArray g(16, '\0');
     for (int i = 0; i < 16; ++i)
@@ -43,23 +33,15 @@ QByteArray guid(quint8 seed)
 
 QByteArray embeddedPlaceholder()
 {
-    return QByteArray("This attachment is a MAPI 1.0 embedded message and is not supported by "
-                      "this mail system.", 88) + QByteArray(1, '\0');
+    return z0("This attachment is a MAPI 1.0 embedded message and is not supported by this mail system.");
 }
 
-// ---- MAPI blocks
-
-MapiBlock &MapiBlock::named(quint32 numericName)
-{
-    m_pendingName = guid(0x30) + le32(0) + le32(numericName);
-    return *this;
-}
+MapiBlock &MapiBlock::named(quint32 numericName) { return namedKind(0, le32(numericName)); }
 
 MapiBlock &MapiBlock::named(const QString &name)
 {
     const QByteArray n = utf16z(name);
-    m_pendingName = guid(0x30) + le32(1) + le32(quint32(n.size())) + padded(n);
-    return *this;
+    return namedKind(1, le32(quint32(n.size())) + padded(n));
 }
 
 MapiBlock &MapiBlock::namedKind(quint32 kind, const QByteArray &rest)
@@ -95,61 +77,36 @@ MapiBlock &MapiBlock::counted(quint16 type, quint16 id, const QList<QByteArray> 
     return *this;
 }
 
+MapiBlock &MapiBlock::object(quint16 id, const QByteArray &contents)
+{
+    return counted(PT_OBJECT, id, {guid(0xA0) + contents});
+}
+
 MapiBlock &MapiBlock::multi(quint16 type, quint16 id, const QList<QByteArray> &values)
 {
     header(type | 0x1000, id);
     m_props += le32(quint32(values.size()));
-    const bool isCounted = type == PT_STRING8 || type == PT_UNICODE || type == PT_BINARY
-                           || type == PT_OBJECT;
+    const bool isCounted = type == PT_STRING8 || type == PT_UNICODE || type == PT_BINARY || type == PT_OBJECT;
     for (const QByteArray &v : values)
-        m_props += isCounted ? le32(quint32(v.size())) + padded(v) : padded(v);
+        m_props += (isCounted ? le32(quint32(v.size())) : QByteArray()) + padded(v);
     return *this;
 }
-
-MapiBlock &MapiBlock::raw(const QByteArray &bytes)
-{
-    m_props += bytes;
-    return *this;
-}
-
-MapiBlock &MapiBlock::claimCount(quint32 count)
-{
-    m_claimed = count;
-    return *this;
-}
-
-QByteArray MapiBlock::bytes() const
-{
-    return le32(m_claimed >= 0 ? quint32(m_claimed) : m_count) + m_props;
-}
-
-// ---- TNEF streams
 
 Tnef::Tnef(quint16 key, quint32 signature) : m_bytes(le32(signature) + le16(key)) {}
 
 Tnef &Tnef::object(quint8 level, quint32 attribute, const QByteArray &data, int checksum)
 {
-    if (checksum < 0) {
-        quint32 sum = 0;
-        for (char c : data)
-            sum += quint8(c);
-        checksum = int(sum & 0xFFFF);
-    }
-    m_bytes += char(level);
-    m_bytes += le32(attribute) + le32(quint32(data.size()));
-    m_objects.push_back({level, attribute, m_bytes.size(), quint32(data.size()), quint16(checksum)});
-    m_bytes += data + le16(quint16(checksum));
+    quint32 sum = 0;
+    for (char c : data)
+        sum += quint8(c);
+    m_bytes += char(level) + le32(attribute) + le32(quint32(data.size()));
+    m_objects.push_back({attribute, m_bytes.size(), quint32(data.size())});
+    m_bytes += data + le16(quint16(checksum < 0 ? sum : quint32(checksum)));
     return *this;
 }
 
-Tnef &Tnef::raw(const QByteArray &bytes)
-{
-    m_bytes += bytes;
-    return *this;
-}
-
-Tnef &Tnef::date(quint32 attribute, int year, int month, int day, int hour, int minute,
-                 int second, int dayOfWeek)
+Tnef &Tnef::date(quint32 attribute, int year, int month, int day, int hour, int minute, int second,
+                 int dayOfWeek)
 {
     QByteArray d;
     for (int part : {year, month, day, hour, minute, second, dayOfWeek})
@@ -159,27 +116,14 @@ Tnef &Tnef::date(quint32 attribute, int year, int month, int day, int hour, int 
 
 Tnef &Tnef::renddata(quint16 type, quint32 position, quint16 width, quint16 height, quint32 flags)
 {
-    return attach(attAttachRenddata, le16(type) + le32(position) + le16(width) + le16(height)
-                                         + le32(flags));
+    return attach(attAttachRenddata, le16(type) + le32(position) + le16(width) + le16(height) + le32(flags));
 }
 
-// ---- Files, forks, traces
-
-ForkFile::ForkFile(const QByteArray &bytes) : m_path(m_dir.filePath(QStringLiteral("winmail.dat")))
+ForkFile::ForkFile(const QByteArray &bytes)
 {
-    QFile f(m_path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
-        m_status = ioErr;
-        return;
-    }
-    f.close();
-    m_status = FSOpenFork(m_path, fsRdPerm, &m_ref);
-}
-
-ForkFile::~ForkFile()
-{
-    if (m_status == noErr)
-        FSCloseFork(m_ref);
+    QFile f(m_dir.filePath(QStringLiteral("winmail.dat")));
+    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush())
+        FSOpenFork(f.fileName(), fsRdPerm, &m_ref);
 }
 
 SInt64 ForkFile::position() const
@@ -189,45 +133,34 @@ SInt64 ForkFile::position() const
     return pos;
 }
 
-TraceCapture::TraceCapture() : m_oldFile(gTNEFParseDebugFile), m_oldOn(gTNEFParseTraceOn)
+QByteArray traceOf(const std::function<void()> &call)
 {
-    m_stream = open_memstream(&m_buffer, &m_size);
-    gTNEFParseDebugFile = m_stream;
+    char *buffer = nullptr;
+    size_t size = 0;
+    FILE *stream = open_memstream(&buffer, &size);
+    FILE *const oldFile = gTNEFParseDebugFile;
+    const bool oldOn = gTNEFParseTraceOn;
+    gTNEFParseDebugFile = stream;
     gTNEFParseTraceOn = true;
-}
-
-TraceCapture::~TraceCapture()
-{
-    gTNEFParseDebugFile = m_oldFile;
-    gTNEFParseTraceOn = m_oldOn;
-    if (m_stream)
-        fclose(m_stream);
-    free(m_buffer);
-}
-
-QByteArray TraceCapture::text()
-{
-    if (!m_stream)
-        return {};
-    fflush(m_stream);
-    return QByteArray(m_buffer, qsizetype(m_size));
+    call();
+    gTNEFParseDebugFile = oldFile;
+    gTNEFParseTraceOn = oldOn;
+    fclose(stream);
+    const QByteArray text(buffer, qsizetype(size));
+    free(buffer);
+    return text;
 }
 
 ParseRun::ParseRun(const QByteArray &bytes, bool trace)
 {
     ForkFile file(bytes);
-    if (file.status() != noErr) {
-        status = file.status();
-        return;
-    }
+    const auto parse = [&] { status = TNEFParseFileList(file.ref(), &fileList, &attributeList); };
     if (trace) {
-        TraceCapture capture;
-        status = TNEFParseFileList(file.ref(), &fileList, &attributeList);
-        this->trace = capture.text();
+        this->trace = traceOf(parse);
     } else {
         FILE *old = gTNEFParseDebugFile;
         gTNEFParseDebugFile = nullptr;
-        status = TNEFParseFileList(file.ref(), &fileList, &attributeList);
+        parse();
         gTNEFParseDebugFile = old;
     }
     for (const TNEFFileItem *f = fileList; f; f = f->next)
@@ -235,8 +168,6 @@ ParseRun::ParseRun(const QByteArray &bytes, bool trace)
     for (const TNEFAttributeItem *a = attributeList; a; a = a->next)
         attributes.push_back(a);
 }
-
-ParseRun::~ParseRun() { TNEFParseDestroy(&fileList, &attributeList); }
 
 void withSmallAddressSpace(const std::function<void()> &call)
 {
@@ -252,24 +183,22 @@ void withSmallAddressSpace(const std::function<void()> &call)
         setrlimit(RLIMIT_AS, &old);
 }
 
-// ---- Corpus
-
 QString corpusDir() { return QDir::cleanPath(QStringLiteral(PARVANE_CORPUS_DIR)); }
-
 bool corpusAvailable() { return QFile::exists(corpusDir() + QStringLiteral("/expected-files.tsv")); }
 
-static QList<QStringList> readTsv(const QString &name)
+// The rows after the header, those with at least `columns` fields.
+static QList<QStringList> readTsv(const QString &name, int columns)
 {
     QList<QStringList> rows;
     QFile f(corpusDir() + QLatin1Char('/') + name);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
         return rows;
     QTextStream in(&f);
-    in.readLine();  // the header
+    in.readLine();
     while (!in.atEnd()) {
-        const QString line = in.readLine();
-        if (!line.isEmpty())
-            rows.append(line.split(QLatin1Char('\t')));
+        const QStringList row = in.readLine().split(QLatin1Char('\t'));
+        if (row.size() >= columns)
+            rows.append(row);
     }
     return rows;
 }
@@ -277,22 +206,17 @@ static QList<QStringList> readTsv(const QString &name)
 QList<CorpusFile> corpusFiles()
 {
     QList<CorpusFile> out;
-    for (const QStringList &r : readTsv(QStringLiteral("expected-files.tsv")))
-        if (r.size() >= 3)
-            out.append({r[0], r[1].toInt(), r[2].toInt()});
+    for (const QStringList &r : readTsv(QStringLiteral("expected-files.tsv"), 3))
+        out.append({r[0], r[1].toInt(), r[2].toInt()});
     return out;
 }
 
 QList<CorpusAttachment> corpusAttachments()
 {
     QList<CorpusAttachment> out;
-    for (const QStringList &r : readTsv(QStringLiteral("expected-attachments.tsv"))) {
-        if (r.size() < 6)
-            continue;
-        const QString name = r[5] == QStringLiteral("Untitled Attachment") ? QString() : r[5];
-        out.append({r[0], r[1].toUInt(), r[2] == QStringLiteral("1"), r[3].toULongLong(),
-                    r[4].toLatin1().toLower(), name});
-    }
+    for (const QStringList &r : readTsv(QStringLiteral("expected-attachments.tsv"), 6))
+        out.append({r[0], r[1].toUInt(), r[2] == QStringLiteral("1"), r[3].toULongLong(), r[4].toLatin1().toLower(),
+                    r[5] == QStringLiteral("Untitled Attachment") ? QString() : r[5]});
     return out;
 }
 

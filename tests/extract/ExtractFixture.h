@@ -38,43 +38,30 @@ inline QByteArray readFile(const QString &path)
 // Every name in the folder, hidden ones included, sorted.
 inline QStringList listing(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// A TNEF file on disk whose attachments are the byte ranges of `contents`,
-// laid out one after the other behind a 64-byte lead-in, with the titles
-// given. The record is open, in gTNEFFileList, and destroyed with the object.
+// A TNEF file on disk whose attachments are `contents` one after the other
+// behind a 64-byte lead-in, with the titles given; open and in gTNEFFileList
+// while it lives.
 class HandFile {
 public:
-    HandFile(const QString &path, const std::vector<std::string> &titles,
-             const std::vector<QByteArray> &contents)
+    HandFile(const QString &path, const std::vector<std::string> &titles, const std::vector<QByteArray> &contents)
     {
-        QByteArray bytes(64, 'L');
-        std::vector<SInt64> positions;
-        for (const QByteArray &c : contents) {
-            positions.push_back(bytes.size());
-            bytes += c;
-        }
-        if (!writeFile(path, bytes))
-            return;
         OSErr status = noErr;
-        m_file = TNEFFileOpen(path, &status);
-        if (!m_file)
+        if (!writeFile(path, QByteArray(64, 'L') + QByteArrayList(contents.begin(), contents.end()).join())
+            || !(m_file = TNEFFileOpen(path, &status)))
             return;
+        SInt64 position = 64;
         for (size_t i = 0; i < contents.size(); ++i) {
-            TNEFFileItem *item = TNEFParseAddFileToList(
-                &m_file->fileList, m_file->forkRefNum, 0, 0, positions[i],
-                UInt32(contents[i].size()), UInt32(i + 1), 0);
+            TNEFFileItem *item = TNEFParseAddFileToList(&m_file->fileList, m_file->forkRefNum, 0, 0, position,
+                                                        UInt32(contents[i].size()), UInt32(i + 1), 0);
+            position += contents[i].size();
             if (item && i < titles.size())
                 item->name = titles[i];
         }
     }
-    ~HandFile()
-    {
-        if (m_file)
-            TNEFFileDestroy(m_file);
-    }
+    ~HandFile() { if (m_file) TNEFFileDestroy(m_file); }
     HandFile(const HandFile &) = delete;
     HandFile &operator=(const HandFile &) = delete;
     TNEFFile *file() const { return m_file; }
@@ -84,8 +71,7 @@ private:
 };
 
 // Collects assertion reports and error log text while it lives.
-class Reports {
-public:
+struct Reports {
     Reports()
     {
         DebugAssertSetHook([this](const DebugAssertReport &r) { reports.push_back(r); });
@@ -97,8 +83,6 @@ public:
         ParvaneSetErrorLogSink(nullptr);
     }
     Reports(const Reports &) = delete;
-    Reports &operator=(const Reports &) = delete;
-
     QStringList texts() const
     {
         QStringList out;
@@ -106,7 +90,7 @@ public:
             out << QString::fromStdString(r.message.empty() ? r.text : r.text + " | " + r.message);
         return out;
     }
-
+    bool logged(const char *line) const { return log.find(line) != std::string::npos; }
     std::vector<DebugAssertReport> reports;
     std::string log;
 };

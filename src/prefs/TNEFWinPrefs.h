@@ -1,0 +1,58 @@
+#pragma once
+// The Preferences window: edits the two preference sets in place, one set at
+// a time, as the selector at its top chooses. Nothing is stored here; the
+// store writes the values when the application quits.
+#include "ui/Controls.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+extern QPointer<QWidget> gTNEFWinPrefsRef;
+// The set that the value commands write: 1 the Open-dialog set, 2 the set
+// for files handed to the application. Equals the selector while the
+// window is open.
+extern SInt32 gTNEFWinPrefCurrentEvent;
+
+// Control IDs in the "WinPrefs" form.
+enum : SInt32 {
+    kTNEFWinPrefsSelectorID = 129,
+    kTNEFWinPrefsDestID = 130,
+    kTNEFWinPrefsDestOtherID = 131,
+    kTNEFWinPrefsChooseFolderID = 132,
+    kTNEFWinPrefsFolderID = 133,
+    kTNEFWinPrefsQuitID = 134,
+    kTNEFWinPrefsAutoID = 135,
+};
+
+enum : UInt32 {
+    kTNEFWinPrefsCommandOpenDialogSet = FourCharCode("PRec"),
+    kTNEFWinPrefsCommandDesktopSet = FourCharCode("PRea"),
+    kTNEFWinPrefsCommandAuto = FourCharCode("PRac"),
+    kTNEFWinPrefsCommandDest = FourCharCode("PRdr"),
+    kTNEFWinPrefsCommandChooseFolder = FourCharCode("PRds"),
+    kTNEFWinPrefsCommandFolder = FourCharCode("PRfr"),
+    kTNEFWinPrefsCommandQuit = FourCharCode("PRqc"),
+};
+
+// How the folder dialog ended: cancelled (validRecord false) or a folder.
+struct TNEFWinPrefsFolderReply {
+    bool validRecord = false;
+    QString folder;
+};
+// Tests answer the folder dialog instead of a user; null restores the real
+// dialog.
+using TNEFWinPrefsFolderDialogHook = std::function<TNEFWinPrefsFolderReply(WindowRef window)>;
+void TNEFWinPrefsSetFolderDialogHook(TNEFWinPrefsFolderDialogHook hook);
+
+// Opens the window, or brings it forward when it is open.
+void TNEFWinPrefsCreate();
+// Shows the values of the set that the selector names.
+OSStatus TNEFWinPrefsSetControls(WindowRef window);
+OSStatus TNEFWinPrefsEnableControls(WindowRef window);
+OSStatus TNEFWinPrefsDisableControls(WindowRef window);
+OSStatus TNEFWinPrefsEventHandler(WindowRef window, UInt32 commandID);
+OSStatus TNEFWinPrefsCloseHandler(WindowRef window);
+// The end of the folder dialog: stores the chosen folder in the shown set.
+void TNEFWinPrefsChooseFolderEventProc(WindowRef window, const TNEFWinPrefsFolderReply &reply);

@@ -1,0 +1,106 @@
+#include "MenuBar.h"
+
+#include "Commands.h"
+#include "ui_MenuBar.h"
+
+#include <QMainWindow>
+#include <QMenuBar>
+
+namespace {
+
+// The bar built from the form. It is never shown: it owns the menus and
+// actions that the windows' bars show.
+QMenuBar *gMenuBar = nullptr;
+
+QList<QAction *> allItems()
+{
+    QList<QAction *> items;
+    if (!gMenuBar)
+        return items;
+    for (QAction *top : gMenuBar->actions()) {
+        if (top->menu())
+            items << top->menu()->actions();
+    }
+    return items;
+}
+
+} // namespace
+
+OSStatus SetMenuBarFromNib()
+{
+    if (gMenuBar)
+        return noErr;
+    auto *bar = new QMenuBar;
+    Ui::MenuBar form;
+    form.setupUi(bar);
+    if (bar->actions().isEmpty()) {
+        delete bar;
+        return paramErr;
+    }
+    gMenuBar = bar;
+    for (QAction *item : allItems()) {
+        const UInt32 command = FourCharCodeFromText(item->property("command").toString());
+        if (command != 0)
+            QObject::connect(item, &QAction::triggered, item, [command] { ProcessHICommand(command); });
+    }
+    return noErr;
+}
+
+QMenu *GetMenuHandle(SInt16 menuID)
+{
+    if (!gMenuBar)
+        return nullptr;
+    const QString suffix = QLatin1Char('_') + QString::number(menuID);
+    for (QAction *top : gMenuBar->actions()) {
+        if (top->menu() && top->menu()->objectName().endsWith(suffix))
+            return top->menu();
+    }
+    return nullptr;
+}
+
+void EnableMenuCommand(UInt32 commandID)
+{
+    for (QAction *item : allItems()) {
+        if (FourCharCodeFromText(item->property("command").toString()) == commandID)
+            item->setEnabled(true);
+    }
+}
+
+OSStatus GetIndMenuItemWithCommandID(UInt32 commandID, UInt16 index, QAction **outItem)
+{
+    *outItem = nullptr;
+    UInt16 seen = 0;
+    for (QAction *item : allItems()) {
+        if (FourCharCodeFromText(item->property("command").toString()) == commandID && ++seen == index) {
+            *outItem = item;
+            return noErr;
+        }
+    }
+    return menuItemNotFoundErr;
+}
+
+void SetItemCmd(QAction *item, char key)
+{
+    item->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QLatin1Char(key)));
+}
+
+void MenuBarAttach(QMainWindow *window)
+{
+    if (!gMenuBar)
+        return;
+    auto *bar = new QMenuBar(window);
+    for (QAction *top : gMenuBar->actions()) {
+        QMenu *shared = top->menu();
+        if (!shared)
+            continue;
+        QMenu *menu = bar->addMenu(shared->title());
+        menu->setObjectName(shared->objectName());
+        menu->addActions(shared->actions());
+    }
+    window->setMenuBar(bar);
+}
+
+void MenuBarAddKeys(QWidget *window)
+{
+    window->addActions(allItems());
+}

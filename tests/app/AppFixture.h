@@ -1,0 +1,70 @@
+#pragma once
+// What both application tests need: small TNEF files, a preferences file in
+// a private configuration folder, and what that file holds.
+#include "TnefBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace appfix {
+
+const QStringList kPrefKeys{
+    "CarbonEventAuto",  "CarbonEventDest", "CarbonEventDestOther", "CarbonEventFolder",
+    "CarbonEventQuit",  "AppleEventAuto",  "AppleEventDest",       "AppleEventDestOther",
+    "AppleEventFolder", "AppleEventQuit",  "CreateDebugFile",
+};
+
+// A TNEF file at `path` with two small text attachments.
+inline bool writeTnef(const QString &path)
+{
+    using namespace tnefbuild;
+    const MapiBlock plain = MapiBlock().longValue(0x3705, 1);
+    const QByteArray bytes = Tnef()
+                                 .title(QByteArray("one.txt", 8)).data("first\n").attachment(plain)
+                                 .title(QByteArray("two.txt", 8)).data("second\n").attachment(plain)
+                                 .bytes();
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+inline bool writeText(const QString &path, const QByteArray &text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+}
+
+inline QString prefsFile(const QString &configHome)
+{
+    return configHome + QStringLiteral("/Parvane/Parvane.conf");
+}
+
+inline void writePrefs(const QString &configHome, const QVariantMap &values)
+{
+    QDir().mkpath(configHome + QStringLiteral("/Parvane"));
+    QSettings settings(prefsFile(configHome), QSettings::IniFormat);
+    settings.clear();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        settings.setValue(it.key(), it.value());
+}
+
+// The keys the file holds, in the store's order.
+inline QStringList storedKeys(const QString &configHome)
+{
+    const QSettings settings(prefsFile(configHome), QSettings::IniFormat);
+    QStringList keys;
+    for (const QString &key : kPrefKeys) {
+        if (settings.contains(key))
+            keys << key;
+    }
+    return keys;
+}
+
+inline QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace appfix
