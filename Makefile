@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev shared-mime-info
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
 SANITIZE_DIR ?= build-sanitize
@@ -12,6 +12,7 @@ FUZZ_DIR ?= build-fuzz
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 SAMPLE := $(BUILD_DIR)/sample/winmail.dat
 CLI := $(BUILD_DIR)/src/cli/parvane-cli
+APP := $(BUILD_DIR)/src/app/parvane
 
 .PHONY: all deps configure build test run bench sanitize fuzz clean
 
@@ -40,12 +41,17 @@ $(SAMPLE): build
 	@mkdir -p $(dir $(SAMPLE))
 	$(BUILD_DIR)/tests/sample/parvane-make-sample $(SAMPLE)
 
+# The application where there is a display; parvane-cli where there is none.
 run: build $(SAMPLE)
-	@echo "== parvane-cli list $(SAMPLE)"
-	@$(CLI) list $(SAMPLE)
-	@echo
-	@echo "== parvane-cli trace $(SAMPLE)"
-	@$(CLI) trace $(SAMPLE)
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "== parvane $(SAMPLE)"; \
+	  $(APP) $(SAMPLE); \
+	else \
+	  echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set), so Parvane cannot open a window;"; \
+	  echo "showing the sample with parvane-cli instead."; echo; \
+	  echo "== parvane-cli list $(SAMPLE)"; $(CLI) list $(SAMPLE); echo; \
+	  echo "== parvane-cli trace $(SAMPLE)"; $(CLI) trace $(SAMPLE); \
+	fi
 
 bench: build
 	BUILD_DIR=$(BUILD_DIR) bash bench/run.sh
