@@ -12,14 +12,6 @@
 #include <cstdint>
 #include <unistd.h>
 
-std::string FuzzScratchFolder(const char *name)
-{
-    std::string path = "/tmp/parvane-fuzz-" + std::string(name) + "-" + std::to_string(getpid());
-    QDir(QString::fromStdString(path)).removeRecursively();
-    QDir().mkpath(QString::fromStdString(path));
-    return path;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const QString folder = [] {
