@@ -1,5 +1,5 @@
-// Automatic extraction: folder modes, destination modes, names, and never
-// losing a file that was there before.
+// Automatic extraction: folder modes, destination modes, lost races, and
+// never losing a file that was there before.
 #include "ExtractFixture.h"
 #include "extract/TNEFAppOpen.h"
 #include "prefs/TNEFPrefs.h"
