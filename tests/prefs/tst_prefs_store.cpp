@@ -1,5 +1,6 @@
 // The preference store through the real INI file in a temporary
 // XDG_CONFIG_HOME.
+#include "platform/ErrorLog.h"
 #include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFParse.h"
 
@@ -81,6 +82,7 @@ private slots:
     void loadAndSave_data();
     void loadAndSave();
     void destOtherRoundTrip();
+    void unusableFile();
 
 private:
     QTemporaryDir m_config;
@@ -109,6 +111,8 @@ void TestPrefsStore::loadAndSave_data()
     QTest::newRow("stored folder") << QByteArray("AppleEventDestOther=/tmp/a%20b/\n")
                                    << QStringList{"AppleEventDestOther=/tmp/a%20b/"};
     QTest::newRow("stored folder that is a list") << QByteArray("CarbonEventDestOther=/a, /b\n") << QStringList{};
+    QTest::newRow("corrupt file") << QByteArray("\x01\xff\xfe[[[\nCarbonEventDest\n==\x00\x80garbage\n[x", 32)
+                                  << QStringList{};
 }
 
 void TestPrefsStore::loadAndSave()
@@ -160,6 +164,28 @@ void TestPrefsStore::destOtherRoundTrip()
     scrambleGlobals();
     TNEFPrefsInit();
     QCOMPARE(gTNEFPrefCEDestOther, stored);
+}
+
+void TestPrefsStore::unusableFile()
+{
+    // A folder where the file should be: nothing can be read from it nor
+    // written to it. Loading gives the defaults; saving reports the failure
+    // and leaves the trace stream open, and the caller goes on quitting.
+    QVERIFY(QDir().mkpath(TNEFPrefsFilePath()));
+    scrambleGlobals();
+    TNEFPrefsInit();
+    QCOMPARE(globalsNow(), kDefaults);
+    std::string log;
+    ParvaneSetErrorLogSink([&](const std::string &text) { log += text; });
+    FILE *scratch = nullptr;
+    const OSStatus status = quitWithScratchTrace(&scratch);
+    ParvaneSetErrorLogSink(nullptr);
+    QVERIFY(status != noErr);
+    QVERIFY2(QString::fromStdString(log).endsWith("    CFPreferencesAppSynchronize() returned false.\n"),
+             log.c_str());
+    QCOMPARE(gTNEFParseDebugFile, scratch);
+    std::fclose(scratch);
+    gTNEFParseDebugFile = nullptr;
 }
 
 QTEST_GUILESS_MAIN(TestPrefsStore)
