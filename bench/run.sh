@@ -33,19 +33,30 @@ done
 
 OUT=$DATA/out
 TIMES=$DATA/times.tsv
+NOTES=$DATA/notes.md
 : > "$TIMES"
+: > "$NOTES"
+export LC_ALL=C
 
-# measure LABEL INPUT TASK TOOL COMMAND...: RUNS timed runs after one warm-up,
-# each into an empty $OUT; records wall seconds and peak resident KiB.
+# measure INPUT TASK TOOL COMMAND...: RUNS timed runs after one warm-up, each
+# into an empty $OUT; records wall seconds (clock read around the command)
+# and peak resident KiB, and keeps the first line a tool wrote on standard
+# error when it is not parvane-cli's own log.
 measure() {
   local input=$1 task=$2 tool=$3; shift 3
-  local i
+  local i start end
   for ((i = 0; i <= RUNS; i++)); do
     rm -rf "$OUT"; mkdir -p "$OUT"
-    /usr/bin/time -f '%e %M' -o "$DATA/time.txt" "$@" > /dev/null 2> "$DATA/stderr.txt" || {
+    start=$EPOCHREALTIME
+    /usr/bin/time -f '%M' -o "$DATA/time.txt" "$@" > /dev/null 2> "$DATA/stderr.txt" || {
       echo "$tool $task $input failed:"; cat "$DATA/stderr.txt"; return 1; }
-    [ "$i" -gt 0 ] && printf '%s\t%s\t%s\t%s\n' "$input" "$task" "$tool" "$(cat "$DATA/time.txt")" >> "$TIMES"
+    end=$EPOCHREALTIME
+    [ "$i" -gt 0 ] && printf '%s\t%s\t%s\t%s %s\n' "$input" "$task" "$tool" \
+      "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.5f", b - a }')" "$(tail -1 "$DATA/time.txt")" >> "$TIMES"
   done
+  if [ "$tool" != parvane ] && [ -s "$DATA/stderr.txt" ]; then
+    printf -- '- %s, %s %s: `%s`\n' "$tool" "$task" "$input" "$(head -1 "$DATA/stderr.txt")" >> "$NOTES"
+  fi
   return 0
 }
 
@@ -80,7 +91,7 @@ if [ -x "$WINBENCH" ]; then
   window=$(QT_QPA_PLATFORM=offscreen "$WINBENCH" "$DATA/big.tnef" || true)
 fi
 
-median() { sort -n | awk '{a[NR]=$1} END {if (NR==0) print "-"; else if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
+median() { sort -n | awk '{a[NR]=$1} END {if (NR==0) print "-"; else if (NR%2) m=a[(NR+1)/2]; else m=(a[NR/2]+a[NR/2+1])/2; if (NR) printf "%.1f\n", m*1000}'; }
 stat_of() { awk -F'\t' -v i="$1" -v t="$2" -v o="$3" '$1==i && $2==t && $3==o {print $4}' "$TIMES"; }
 wall() { stat_of "$1" "$2" "$3" | awk '{print $1}' | median; }
 rss() { stat_of "$1" "$2" "$3" | awk '{print $2}' | sort -n | tail -1 | awk '{printf "%.1f", $1/1024}'; }
@@ -101,11 +112,11 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
        "props = one attachment whose property block holds 100,000 MAPI properties;" \
        "mixed = 20 attachments of 1 MiB with long file names."
   echo
-  echo "Each figure is the median wall time of $RUNS runs after one warm-up run (warm page cache);" \
+  echo "Each time is the median wall time in milliseconds of $RUNS runs after one warm-up run (warm page cache);" \
        "peak RSS is the largest maximum resident set size that /usr/bin/time -v reported." \
        "Ratio is parvane-cli's time divided by the other tool's (below 1: parvane-cli is faster)."
   echo
-  echo "| input | task | tool | median s | parvane ratio | peak RSS MiB | same attachments as parvane |"
+  echo "| input | task | tool | median ms | parvane ratio | peak RSS MiB | same attachments as parvane |"
   echo "|---|---|---|---:|---:|---:|---|"
   for kind in big many props mixed; do
     for task in extract list; do
@@ -120,6 +131,12 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
     done
   done
   echo
+  if [ -s "$NOTES" ]; then
+    echo "What the other tools wrote on standard error (last run):"
+    echo
+    cat "$NOTES"
+    echo
+  fi
   if [ -n "$window" ]; then
     echo "Opening big.tnef as the application does (parse and document window, offscreen): $window"
     echo
