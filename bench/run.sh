@@ -40,22 +40,24 @@ export LC_ALL=C
 
 # measure INPUT TASK TOOL COMMAND...: RUNS timed runs after one warm-up, each
 # into an empty $OUT; records wall seconds (clock read around the command)
-# and peak resident KiB, and keeps the first line a tool wrote on standard
-# error when it is not parvane-cli's own log.
+# and peak resident KiB, and keeps the first error or warning another tool
+# printed.
 measure() {
   local input=$1 task=$2 tool=$3; shift 3
   local i start end
   for ((i = 0; i <= RUNS; i++)); do
     rm -rf "$OUT"; mkdir -p "$OUT"
     start=$EPOCHREALTIME
-    /usr/bin/time -f '%M' -o "$DATA/time.txt" "$@" > /dev/null 2> "$DATA/stderr.txt" || {
+    /usr/bin/time -f '%M' -o "$DATA/time.txt" "$@" > "$DATA/stdout.txt" 2> "$DATA/stderr.txt" || {
       echo "$tool $task $input failed:"; cat "$DATA/stderr.txt"; return 1; }
     end=$EPOCHREALTIME
     [ "$i" -gt 0 ] && printf '%s\t%s\t%s\t%s %s\n' "$input" "$task" "$tool" \
       "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.5f", b - a }')" "$(tail -1 "$DATA/time.txt")" >> "$TIMES"
   done
-  if [ "$tool" != parvane ] && [ -s "$DATA/stderr.txt" ]; then
-    printf -- '- %s, %s %s: `%s`\n' "$tool" "$task" "$input" "$(head -1 "$DATA/stderr.txt")" >> "$NOTES"
+  local complaint
+  complaint=$(cat "$DATA/stderr.txt" "$DATA/stdout.txt" | grep -m1 -iE 'error|warn|corrupt' || true)
+  if [ "$tool" != parvane ] && [ -n "$complaint" ]; then
+    printf -- '- %s, %s %s: `%s`\n' "$tool" "$task" "$input" "$complaint" >> "$NOTES"
   fi
   return 0
 }
@@ -132,7 +134,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
   done
   echo
   if [ -s "$NOTES" ]; then
-    echo "What the other tools wrote on standard error (last run):"
+    echo "Errors and warnings the other tools printed (last run of each):"
     echo
     cat "$NOTES"
     echo

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -25,6 +26,9 @@ bool documentShown()
 
 int main(int argc, char **argv)
 {
+    // Past a file-size limit a write should fail and be reported, not end
+    // the application halfway through an attachment.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Parvane"));
     QApplication::setApplicationVersion(QStringLiteral(PARVANE_VERSION));
