@@ -17,23 +17,19 @@ const QStringList kPrefKeys{
     "AppleEventFolder", "AppleEventQuit",  "CreateDebugFile",
 };
 
-// A TNEF file at `path` with two small text attachments.
-inline bool writeTnef(const QString &path)
-{
-    using namespace tnefbuild;
-    const MapiBlock plain = MapiBlock().longValue(0x3705, 1);
-    const QByteArray bytes = Tnef()
-                                 .title(QByteArray("one.txt", 8)).data("first\n").attachment(plain)
-                                 .title(QByteArray("two.txt", 8)).data("second\n").attachment(plain)
-                                 .bytes();
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 inline bool writeText(const QString &path, const QByteArray &text)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+}
+
+// Two small text attachments.
+inline bool writeTnef(const QString &path)
+{
+    using namespace tnefbuild;
+    const MapiBlock plain = MapiBlock().longValue(0x3705, 1);
+    return writeText(path, Tnef().title(z0("one.txt")).data("first\n").attachment(plain)
+                               .title(z0("two.txt")).data("second\n").attachment(plain).bytes());
 }
 
 inline QString prefsFile(const QString &configHome)
@@ -54,11 +50,8 @@ inline void writePrefs(const QString &configHome, const QVariantMap &values)
 inline QStringList storedKeys(const QString &configHome)
 {
     const QSettings settings(prefsFile(configHome), QSettings::IniFormat);
-    QStringList keys;
-    for (const QString &key : kPrefKeys) {
-        if (settings.contains(key))
-            keys << key;
-    }
+    QStringList keys = kPrefKeys;
+    keys.removeIf([&](const QString &key) { return !settings.contains(key); });
     return keys;
 }
 

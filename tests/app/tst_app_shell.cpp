@@ -1,6 +1,6 @@
 // The application shell in the test process, on the offscreen platform:
 // files handed over, dropped and chosen in the Open dialog, the menu bar,
-// command routing, quitting, and the About and Preferences windows.
+// command routing, quitting, and the Preferences window.
 #include "AppFixture.h"
 #include "app/TNEFApp.h"
 #include "app/TNEFAppOpenDialog.h"
@@ -17,12 +17,8 @@
 #include "ui/TNEFWinMain.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -72,21 +68,14 @@ private slots:
     void init();
     void cleanup();
 
-    void handedOverFiles_data();
-    void handedOverFiles();
-    void droppedFilesOpenAsHandedOver();
-    void openDialogUsesItsOwnSet_data();
-    void openDialogUsesItsOwnSet();
-    void menuBarOnEveryWindow();
+    void openingFiles_data();
+    void openingFiles();
     void singleWindowsComeForward_data();
     void singleWindowsComeForward();
     void saveWithoutSelectionIsNotHandled();
     void quitSavesPreferences();
-    void aboutShowsTheApplication_data();
-    void aboutShowsTheApplication();
     void prefsWindowEditsTheShownSet_data();
     void prefsWindowEditsTheShownSet();
-    void prefsWindowReopensOnTheOpenDialogSet();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -98,7 +87,6 @@ private:
     int m_beeps = 0;
     int m_alerts = 0;
     QStringList m_reports;
-    QByteArray m_log;
 };
 
 void TestAppShell::loadPrefs(const QVariantMap &values)
@@ -125,11 +113,9 @@ void TestAppShell::init()
 {
     m_exits = m_beeps = m_alerts = 0;
     m_reports.clear();
-    m_log.clear();
     UserNotifySetAlertHook([this](const QString &, const QString &) { ++m_alerts; return OSStatus(noErr); });
     UserNotifySetBeepHook([this] { ++m_beeps; });
     DebugAssertSetHook([this](const DebugAssertReport &r) { m_reports << QString::fromStdString(r.text); });
-    ParvaneSetErrorLogSink([this](const std::string &text) { m_log += QByteArray::fromStdString(text); });
     loadPrefs({});
     for (const QString &name : entries(m_dir.path())) {
         if (name.endsWith(QLatin1String(" Folder")))
@@ -148,99 +134,72 @@ void TestAppShell::cleanup()
     TNEFAppOpenSetDialogHook(nullptr);
     TNEFWinPrefsSetFolderDialogHook(nullptr);
     DebugAssertSetHook(nullptr);
-    ParvaneSetErrorLogSink(nullptr);
     QVERIFY2(!gTNEFFileList, "a document outlived its window");
 }
 
-void TestAppShell::handedOverFiles_data()
+void TestAppShell::openingFiles_data()
 {
-    QTest::addColumn<int>("autoExtract");
+    QTest::addColumn<QString>("how");  // "handed", "dropped", "chosen" or "cancelled"
+    QTest::addColumn<QVariantMap>("prefs");
+    QTest::addColumn<QStringList>("shown");
     QTest::addColumn<int>("beeps");
     QTest::addColumn<int>("alerts");
-    QTest::addColumn<QStringList>("extracted");
-    QTest::newRow("automatic extraction") << 1 << 1 << 0 << QStringList{"one.txt", "two.txt"};
-    QTest::newRow("shown only") << 0 << 0 << 1 << QStringList();
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<int>("exits");
+    const QStringList both{"a.tnef", "b.tnef"};
+    const QStringList failed{"Parvane: myStatus == 0 "};
+    // notes.txt is handed over between the two TNEF files.
+    QTest::newRow("handed over, automatic") << "handed" << QVariantMap{{"AppleEventAuto", 1}, {"AppleEventFolder", 3},
+        {"AppleEventQuit", 1}} << both << 1 << 0 << failed << 1;
+    QTest::newRow("handed over, shown only") << "handed" << QVariantMap{{"AppleEventAuto", 0}, {"AppleEventFolder", 3},
+        {"AppleEventQuit", 1}} << both << 0 << 1 << failed << 1;
+    QTest::newRow("dropped: the desktop's set") << "dropped" << QVariantMap{{"AppleEventAuto", 1}, {"AppleEventFolder", 3},
+        {"CarbonEventAuto", 0}} << QStringList{"a.tnef"} << 0 << 0 << QStringList() << 0;
+    const QVariantMap openSet{{"CarbonEventAuto", 1}, {"CarbonEventFolder", 3}, {"CarbonEventQuit", 1}, {"AppleEventQuit", 0}};
+    QTest::newRow("Open dialog: its own set") << "chosen" << openSet << QStringList{"b.tnef", "a.tnef"} << 0 << 0
+                                              << QStringList() << 1;
+    QTest::newRow("Open dialog cancelled") << "cancelled" << openSet << QStringList() << 0 << 0
+                                           << QStringList{"Parvane: navReply.validRecord != NULL"} << 0;
 }
 
-void TestAppShell::handedOverFiles()
+void TestAppShell::openingFiles()
 {
-    QFETCH(int, autoExtract);
+    QFETCH(QString, how);
+    QFETCH(QVariantMap, prefs);
+    QFETCH(QStringList, shown);
     QFETCH(int, beeps);
     QFETCH(int, alerts);
-    QFETCH(QStringList, extracted);
-    loadPrefs({{"AppleEventAuto", autoExtract}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1}});
-
-    const AppEvent event{kAEOpenDocuments, {path("a.tnef"), path("notes.txt"), path("b.tnef")}};
-    QVERIFY(AESendEvent(event) != noErr);
-    QCOMPARE(shownDocuments(), (QStringList{"a.tnef", "b.tnef"}));
+    QFETCH(QStringList, reports);
+    QFETCH(int, exits);
+    loadPrefs(prefs);
+    if (how == "handed") {
+        QVERIFY(AESendEvent(AppEvent{kAEOpenDocuments, {path("a.tnef"), path("notes.txt"), path("b.tnef")}}) != noErr);
+    } else if (how == "dropped") {
+        QWidget *window = TNEFWinMainCreate();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path("a.tnef"))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &drop);
+        QTRY_COMPARE(shownDocuments(), shown);
+    } else {
+        TNEFAppOpenSetDialogHook([&] { return TNEFAppOpenReply{how == "chosen", {path("b.tnef"), path("a.tnef")}}; });
+        QCOMPARE(ProcessHICommand(kHICommandOpen), OSStatus(noErr));
+        QVERIFY(!gTNEFAppOpenDialogRef);
+    }
+    QCOMPARE(shownDocuments(), shown);
     QCOMPARE(m_beeps, beeps);
     QCOMPARE(m_alerts, alerts);
-    QCOMPARE(m_reports, QStringList{"Parvane: myStatus == 0 "});
-    QCOMPARE(entries(path("a.tnef Folder")), extracted);
-    QCOMPARE(entries(path("b.tnef Folder")), extracted);
-    // Quit after the last file: the preferences are saved.
-    QCOMPARE(m_exits, 1);
-    QCOMPARE(storedKeys(m_config).size(), kPrefKeys.size() - 2);
-}
-
-void TestAppShell::droppedFilesOpenAsHandedOver()
-{
-    loadPrefs({{"AppleEventAuto", 1}, {"AppleEventFolder", 3}, {"CarbonEventAuto", 0}});
-    QWidget *window = TNEFWinMainCreate();
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path("a.tnef"))});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &drop);
-    QTRY_COMPARE(shownDocuments(), QStringList{"a.tnef"});
-    QCOMPARE(entries(path("a.tnef Folder")), (QStringList{"one.txt", "two.txt"}));
-    QCOMPARE(m_exits, 0);
-}
-
-void TestAppShell::openDialogUsesItsOwnSet_data()
-{
-    QTest::addColumn<bool>("chosen");
-    QTest::addColumn<QStringList>("shown");
-    QTest::newRow("two files chosen") << true << QStringList{"b.tnef", "a.tnef"};
-    QTest::newRow("cancelled") << false << QStringList();
-}
-
-void TestAppShell::openDialogUsesItsOwnSet()
-{
-    QFETCH(bool, chosen);
-    QFETCH(QStringList, shown);
-    loadPrefs({{"CarbonEventAuto", 1}, {"CarbonEventFolder", 3}, {"CarbonEventQuit", 1}, {"AppleEventQuit", 0}});
-    TNEFAppOpenSetDialogHook([&] { return TNEFAppOpenReply{chosen, {path("b.tnef"), path("a.tnef")}}; });
-
-    QCOMPARE(ProcessHICommand(kHICommandOpen), OSStatus(noErr));
-    QCOMPARE(shownDocuments(), shown);
-    QCOMPARE(entries(path("a.tnef Folder")).size(), chosen ? 2 : 0);
-    QCOMPARE(m_exits, chosen ? 1 : 0);
-    QCOMPARE(m_reports, chosen ? QStringList() : QStringList{"Parvane: navReply.validRecord != NULL"});
-    QVERIFY(!gTNEFAppOpenDialogRef);
-}
-
-void TestAppShell::menuBarOnEveryWindow()
-{
-    QVERIFY(gTNEFAppMenuRef);
-    QVERIFY(TNEFAppOpenFiles({path("a.tnef")}, 2) == noErr);
-    const QList<QWidget *> windows{TNEFWinMainCreate(), gTNEFFileList->winFile->window};
-    for (QWidget *window : windows) {
-        QStringList commands;
-        for (QAction *menu : qobject_cast<QMainWindow *>(window)->menuBar()->actions()) {
-            for (QAction *item : menu->menu()->actions()) {
-                if (item->isSeparator())
-                    continue;
-                QVERIFY(item->isEnabled());
-                commands << item->property("command").toString();
-                if (commands.last() == QLatin1String("pref"))
-                    QCOMPARE(item->shortcut(), QKeySequence(QStringLiteral("Ctrl+;")));
-            }
-        }
-        QCOMPARE(commands, (QStringList{"open", "clos", "quit", "pref", "ahlp", "abou"}));
-    }
+    QCOMPARE(m_reports, reports);
+    const bool extracting = prefs.value("AppleEventAuto").toInt() == 1 || prefs.value("CarbonEventAuto").toInt() == 1;
+    for (const QString &file : {QStringLiteral("a.tnef"), QStringLiteral("b.tnef")})
+        QCOMPARE(entries(path(file + " Folder")), extracting && shown.contains(file) ? QStringList({"one.txt", "two.txt"}) : QStringList());
+    QCOMPARE(m_exits, exits);
+    // Quitting saves every key but the two empty folder paths.
+    if (exits)
+        QCOMPARE(storedKeys(m_config).size(), kPrefKeys.size() - 2);
 }
 
 void TestAppShell::singleWindowsComeForward_data()
@@ -299,36 +258,6 @@ void TestAppShell::quitSavesPreferences()
     QCOMPARE(saved.value("CarbonEventFolder").toInt(), 3);
     QCOMPARE(saved.value("AppleEventDestOther").toString(), QStringLiteral("/srv/mail%20out/"));
     QCOMPARE(storedKeys(m_config).size(), kPrefKeys.size() - 1);
-}
-
-void TestAppShell::aboutShowsTheApplication_data()
-{
-    QTest::addColumn<QString>("copyright");
-    QTest::addColumn<QByteArray>("log");
-    QTest::newRow("with copyright") << "Copyright © the testers" << QByteArray();
-    QTest::newRow("without copyright")
-        << QString() << QByteArray("    CFBundleGetValueForInfoDictionaryKey() returned NULL for 'CFBundleCopyright'.\n");
-}
-
-void TestAppShell::aboutShowsTheApplication()
-{
-    QFETCH(QString, copyright);
-    QFETCH(QByteArray, log);
-    QCoreApplication::setApplicationName(QStringLiteral("Parvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("9.8.7"));
-    qApp->setProperty("copyright", copyright);
-    TNEFWinAboutCreate();
-    QWidget *about = gTNEFWinAboutRef;
-    QVERIFY(about);
-    QStringList texts;
-    for (SInt32 id : {kTNEFWinAboutNameID, kTNEFWinAboutVersionID, kTNEFWinAboutCopyrightID})
-        texts << qobject_cast<QLabel *>(control(about, id))->text();
-    QCOMPARE(texts, (QStringList{"Parvane", "9.8.7", copyright}));
-    QVERIFY(!qobject_cast<QLabel *>(control(about, kTNEFWinAboutIconID))->pixmap().isNull());
-    QVERIFY(m_log.endsWith(log));
-    QCOMPARE(m_log.contains("CFBundleCopyright"), !log.isEmpty());
-    about->close();
-    QVERIFY(!gTNEFWinAboutRef);
 }
 
 void TestAppShell::prefsWindowEditsTheShownSet_data()
@@ -406,23 +335,13 @@ void TestAppShell::prefsWindowEditsTheShownSet()
     QCOMPARE(*shown.quit, 1);
     QCOMPARE(usable(), (QList<bool>{false, false, false, false, false}));
     QCOMPARE(hidden.values(), hiddenBefore);
-}
 
-void TestAppShell::prefsWindowReopensOnTheOpenDialogSet()
-{
-    TNEFWinPrefsCreate();
-    ProcessHICommand(kTNEFWinPrefsCommandDesktopSet, gTNEFWinPrefsRef);
-    QCOMPARE(gTNEFWinPrefCurrentEvent, 2);
-    gTNEFWinPrefsRef->close();
+    // Reopened, the window shows the Open dialog's set whichever was shown last.
+    w->close();
     QVERIFY(!gTNEFWinPrefsRef);
-
     TNEFWinPrefsCreate();
-    QWidget *w = gTNEFWinPrefsRef;
-    QCOMPARE(GetControl32BitValue(control(w, kTNEFWinPrefsSelectorID)), 1);
+    QCOMPARE(GetControl32BitValue(control(gTNEFWinPrefsRef, kTNEFWinPrefsSelectorID)), 1);
     QCOMPARE(gTNEFWinPrefCurrentEvent, 1);
-    click(control(w, kTNEFWinPrefsAutoID));
-    QCOMPARE(gTNEFPrefCEAuto, 1);
-    QCOMPARE(gTNEFPrefAEAuto, 0);
 }
 
 QTEST_MAIN(TestAppShell)

@@ -1,7 +1,6 @@
 #pragma once
-// Helpers for the extraction tests: a TNEFFile put together by hand over a
-// file of known bytes (no parser involved), and captures of the assertion
-// hook and the error log.
+// A TNEFFile put together by hand over a file of known bytes, so that the
+// extraction tests do not depend on the parser.
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "tnef/TNEFParse.h"
@@ -35,15 +34,14 @@ inline QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-// Every name in the folder, hidden ones included, sorted.
+// Hidden names too, so that a left-over temporary file shows.
 inline QStringList listing(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// A TNEF file on disk whose attachments are `contents` one after the other
-// behind a 64-byte lead-in, with the titles given; open and in gTNEFFileList
-// while it lives.
+// The attachments are `contents` one after the other behind a 64-byte
+// lead-in; the file is in gTNEFFileList while this lives.
 class HandFile {
 public:
     HandFile(const QString &path, const std::vector<std::string> &titles, const std::vector<QByteArray> &contents)
@@ -63,18 +61,19 @@ public:
     }
     ~HandFile() { if (m_file) TNEFFileDestroy(m_file); }
     HandFile(const HandFile &) = delete;
-    HandFile &operator=(const HandFile &) = delete;
     TNEFFile *file() const { return m_file; }
 
 private:
     TNEFFile *m_file = nullptr;
 };
 
-// Collects assertion reports and error log text while it lives.
+// Assertion reports ("text | message") and error log text while it lives.
 struct Reports {
     Reports()
     {
-        DebugAssertSetHook([this](const DebugAssertReport &r) { reports.push_back(r); });
+        DebugAssertSetHook([this](const DebugAssertReport &r) {
+            texts << QString::fromStdString(r.message.empty() ? r.text : r.text + " | " + r.message);
+        });
         ParvaneSetErrorLogSink([this](const std::string &text) { log += text; });
     }
     ~Reports()
@@ -82,16 +81,8 @@ struct Reports {
         DebugAssertSetHook(nullptr);
         ParvaneSetErrorLogSink(nullptr);
     }
-    Reports(const Reports &) = delete;
-    QStringList texts() const
-    {
-        QStringList out;
-        for (const DebugAssertReport &r : reports)
-            out << QString::fromStdString(r.message.empty() ? r.text : r.text + " | " + r.message);
-        return out;
-    }
     bool logged(const char *line) const { return log.find(line) != std::string::npos; }
-    std::vector<DebugAssertReport> reports;
+    QStringList texts;
     std::string log;
 };
 

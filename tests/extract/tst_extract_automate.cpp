@@ -100,7 +100,7 @@ void TestAutomate::folderModes()
     QCOMPARE(QFileInfo::exists(dir.filePath("winmail.dat Folder")), newFolder);
     for (int i = 0; i < count; ++i)
         QCOMPARE(readFile(target + "/" + QString::fromStdString(titles[size_t(i)])), contents[size_t(i)]);
-    QVERIFY(reports.reports.empty());
+    QVERIFY(reports.texts.isEmpty());
     QCOMPARE(FSOpenForkCount(), forks);
 }
 
@@ -142,7 +142,7 @@ void TestAutomate::destinations()
     QVERIFY(tnef.file());
     Reports captured;
     QCOMPARE(Run()(tnef.file(), 2).written, QStringList{target.arg(root) + "/a.txt"});
-    QCOMPARE(captured.texts(), reports);
+    QCOMPARE(captured.texts, reports);
     QCOMPARE(readFile(target.arg(root) + "/a.txt"), pattern(100, 1));
 }
 
@@ -168,7 +168,7 @@ void TestAutomate::lostRaceMovesToNextCounter()
     QCOMPARE(readFile(dir.filePath("x.doc")) + readFile(dir.filePath("x.doc 2")), QByteArray("intruderintruder"));
     QCOMPARE(readFile(dir.filePath("x.doc 1")), contents[0]);
     QCOMPARE(readFile(dir.filePath("x.doc 3")), contents[1]);
-    QVERIFY(run.failed.isEmpty() && reports.reports.empty());
+    QVERIFY(run.failed.isEmpty() && reports.texts.isEmpty());
 }
 
 void TestAutomate::unwritableDestination_data()
@@ -208,7 +208,7 @@ void TestAutomate::unwritableDestination()
     // The name reported is the attachment's, whatever counter its file got.
     QCOMPARE(run.failed, failed);
     QCOMPARE(run.written, under(dest, written));
-    QCOMPARE(reports.texts(), QStringList(failed.size(), "Parvane: myStatus == 0 "));
+    QCOMPARE(reports.texts, QStringList(failed.size(), "Parvane: myStatus == 0 "));
     // Nothing lost, nothing half-written.
     QCOMPARE(readFile(dest + "/a.txt"), QByteArray("already here"));
     QCOMPARE(listing(dest), QStringList{"a.txt"} + written);

