@@ -1,5 +1,6 @@
 #include "TNEFWinFileList.h"
 
+#include "TNEFWinFile.h"
 #include "app/UtilProc.h"
 #include "platform/ErrorLog.h"
 
@@ -68,4 +69,37 @@ void TNEFWinFileListComeForward(ControlRef browser)
 {
     if (!UtilProcAmFront())
         UtilProcSetFront(GetControlOwner(browser));
+}
+
+OSStatus TNEFWinFileListInit(ControlRef browser, DataBrowserItemDataProcPtr itemData,
+                             DataBrowserItemNotificationProcPtr itemNotification,
+                             std::vector<DataBrowserItemID> (*rows)(const TNEFFile *tnefFile))
+{
+    if (!browser)
+        return -1;
+    const OSStatus err = TNEFWinFileListInstall(browser, itemData, itemNotification);
+    if (err != noErr)
+        return err;
+    const TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
+    if (!tnefFile)
+        return -1;
+    TNEFWinFileListAddRows(browser, rows(tnefFile));
+    return noErr;
+}
+
+const TNEFFile *TNEFWinFileListNameRequest(ControlRef browser, DataBrowserPropertyID property,
+                                           DataBrowserItemDataRef itemData, bool setValue,
+                                           bool editable, OSStatus *result)
+{
+    *result = noErr;
+    const TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
+    if (!tnefFile)
+        return nullptr;
+    if (setValue) {
+        *result = errDataBrowserPropertyNotSupported;
+        return nullptr;
+    }
+    bool handled = false;
+    *result = TNEFWinFileListAnswerProperty(itemData, property, editable, &handled);
+    return handled ? nullptr : tnefFile;
 }

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+struct TNEFFile;
+
 OSStatus TNEFWinFileListInstall(ControlRef browser, DataBrowserItemDataProcPtr itemData,
                                 DataBrowserItemNotificationProcPtr itemNotification);
 // A row that cannot be added is logged and skipped.
@@ -15,6 +17,17 @@ void TNEFWinFileListAddRows(ControlRef browser, const std::vector<DataBrowserIte
 OSStatus TNEFWinFileListAnswerProperty(DataBrowserItemDataRef itemData,
                                        DataBrowserPropertyID property, bool editable,
                                        bool *handled);
+// Sets a list up: installs its two callbacks and adds one row per item that
+// `rows` lists for the window's document, in document order.
+OSStatus TNEFWinFileListInit(ControlRef browser, DataBrowserItemDataProcPtr itemData,
+                             DataBrowserItemNotificationProcPtr itemNotification,
+                             std::vector<DataBrowserItemID> (*rows)(const TNEFFile *tnefFile));
+// The common part of both lists' item-data callbacks: the document when the
+// request is for the name column's text, otherwise null with the callback's
+// answer in *result.
+const TNEFFile *TNEFWinFileListNameRequest(ControlRef browser, DataBrowserPropertyID property,
+                                           DataBrowserItemDataRef itemData, bool setValue,
+                                           bool editable, OSStatus *result);
 // True when the last selected row has gone; false also when the count fails.
 bool TNEFWinFileListNothingSelected(ControlRef browser);
 // Brings the application forward when the user acts in one of its lists

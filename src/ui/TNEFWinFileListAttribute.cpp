@@ -15,39 +15,31 @@ const TNEFAttributeItem *findAttribute(const TNEFFile *tnefFile, DataBrowserItem
     return nullptr;
 }
 
+std::vector<DataBrowserItemID> rowsOf(const TNEFFile *tnefFile)
+{
+    std::vector<DataBrowserItemID> rows;
+    for (const TNEFAttributeItem *item = tnefFile->attributeList; item; item = item->next)
+        rows.push_back(item->objectID);
+    return rows;
+}
+
 } // namespace
 
 OSStatus TNEFWinFileListAttributeDBInit(ControlRef browser)
 {
-    if (!browser)
-        return -1;
-    const OSStatus err = TNEFWinFileListInstall(browser, TNEFWinFileListAttributeDBGetSetItemData,
-                                                TNEFWinFileListAttributeDBItemNotification);
-    if (err != noErr)
-        return err;
-    const TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
-    if (!tnefFile)
-        return -1;
-    std::vector<DataBrowserItemID> rows;
-    for (const TNEFAttributeItem *item = tnefFile->attributeList; item; item = item->next)
-        rows.push_back(item->objectID);
-    TNEFWinFileListAddRows(browser, rows);
-    return noErr;
+    return TNEFWinFileListInit(browser, TNEFWinFileListAttributeDBGetSetItemData,
+                               TNEFWinFileListAttributeDBItemNotification, rowsOf);
 }
 
 OSStatus TNEFWinFileListAttributeDBGetSetItemData(ControlRef browser, DataBrowserItemID itemID,
                                                   DataBrowserPropertyID property,
                                                   DataBrowserItemDataRef itemData, bool setValue)
 {
-    const TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
+    OSStatus result = noErr;
+    const TNEFFile *tnefFile =
+        TNEFWinFileListNameRequest(browser, property, itemData, setValue, true, &result);
     if (!tnefFile)
-        return noErr;
-    if (setValue)
-        return errDataBrowserPropertyNotSupported;
-    bool handled = false;
-    const OSStatus err = TNEFWinFileListAnswerProperty(itemData, property, true, &handled);
-    if (handled)
-        return err;
+        return result;
     if (const TNEFAttributeItem *item = findAttribute(tnefFile, itemID)) {
         if (const char *name = TNEFTextGetAttributeName(item->attribute))
             SetDataBrowserItemDataText(itemData, QString::fromLatin1(name));

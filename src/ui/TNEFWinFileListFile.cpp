@@ -15,37 +15,31 @@ const TNEFFileItem *findAttachment(const TNEFFile *tnefFile, DataBrowserItemID i
     return nullptr;
 }
 
+std::vector<DataBrowserItemID> rowsOf(const TNEFFile *tnefFile)
+{
+    std::vector<DataBrowserItemID> rows;
+    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next)
+        rows.push_back(item->fileID);
+    return rows;
+}
+
 } // namespace
 
 OSStatus TNEFWinFileListFileDBInit(ControlRef browser)
 {
-    const OSStatus err = TNEFWinFileListInstall(browser, TNEFWinFileListFileDBGetSetItemData,
-                                                TNEFWinFileListFileDBItemNotification);
-    if (err != noErr)
-        return err;
-    const TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
-    if (!tnefFile)
-        return -1;
-    std::vector<DataBrowserItemID> rows;
-    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next)
-        rows.push_back(item->fileID);
-    TNEFWinFileListAddRows(browser, rows);
-    return noErr;
+    return TNEFWinFileListInit(browser, TNEFWinFileListFileDBGetSetItemData,
+                               TNEFWinFileListFileDBItemNotification, rowsOf);
 }
 
 OSStatus TNEFWinFileListFileDBGetSetItemData(ControlRef browser, DataBrowserItemID itemID,
                                              DataBrowserPropertyID property,
                                              DataBrowserItemDataRef itemData, bool setValue)
 {
-    const TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
+    OSStatus result = noErr;
+    const TNEFFile *tnefFile =
+        TNEFWinFileListNameRequest(browser, property, itemData, setValue, false, &result);
     if (!tnefFile)
-        return noErr;
-    if (setValue)
-        return errDataBrowserPropertyNotSupported;
-    bool handled = false;
-    const OSStatus err = TNEFWinFileListAnswerProperty(itemData, property, false, &handled);
-    if (handled)
-        return err;
+        return result;
     if (const TNEFFileItem *item = findAttachment(tnefFile, itemID))
         SetDataBrowserItemDataText(itemData, TNEFFileItemDisplayName(item));
     return noErr;
