@@ -1,0 +1,588 @@
+#include "TNEFCalendar.h"
+
+#include "platform/ErrorLog.h"
+
+#include <QCryptographicHash>
+#include <QStringList>
+#include <QtEndian>
+#include <libical/ical.h>
+
+#include <iterator>
+#include <memory>
+#include <string>
+
+namespace {
+
+struct ClassMethod {
+    const char *messageClass;
+    TNEFCalendarMethod method;
+    TNEFCalendarResponse response;
+};
+
+constexpr ClassMethod kClassMethods[] = {
+    {"IPM.Schedule.Meeting.Request", TNEFCalendarMethod::Request, TNEFCalendarResponse::None},
+    {"IPM.Schedule.Meeting.Canceled", TNEFCalendarMethod::Cancel, TNEFCalendarResponse::None},
+    {"IPM.Schedule.Meeting.Resp.Pos", TNEFCalendarMethod::Reply, TNEFCalendarResponse::Accepted},
+    {"IPM.Schedule.Meeting.Resp.Neg", TNEFCalendarMethod::Reply, TNEFCalendarResponse::Declined},
+    {"IPM.Schedule.Meeting.Resp.Tent", TNEFCalendarMethod::Reply, TNEFCalendarResponse::Tentative},
+    {"IPM.Microsoft Schedule.MtgReq", TNEFCalendarMethod::Request, TNEFCalendarResponse::None},
+    {"IPM.Microsoft Schedule.MtgCncl", TNEFCalendarMethod::Cancel, TNEFCalendarResponse::None},
+    {"IPM.Microsoft Schedule.MtgRespP", TNEFCalendarMethod::Reply, TNEFCalendarResponse::Accepted},
+    {"IPM.Microsoft Schedule.MtgRespN", TNEFCalendarMethod::Reply, TNEFCalendarResponse::Declined},
+    {"IPM.Microsoft Schedule.MtgRespA", TNEFCalendarMethod::Reply, TNEFCalendarResponse::Tentative},
+    {"IPM.Appointment", TNEFCalendarMethod::Publish, TNEFCalendarResponse::None},
+};
+
+// The recurrence blob's fixed values.
+constexpr UInt16 kRecurVersion = 0x3004;
+enum : UInt16 { kFreqDaily = 0x200A, kFreqWeekly = 0x200B, kFreqMonthly = 0x200C, kFreqYearly = 0x200D };
+enum : UInt16 {
+    kPatternDay = 0x0000,
+    kPatternWeek = 0x0001,
+    kPatternMonth = 0x0002,
+    kPatternMonthNth = 0x0003,
+    kPatternMonthEnd = 0x0004,
+    kPatternHjMonth = 0x000A,
+    kPatternHjMonthNth = 0x000B,
+    kPatternHjMonthEnd = 0x000C,
+};
+enum : UInt32 { kEndAfterDate = 0x2021, kEndAfterCount = 0x2022, kEndNever = 0x2023, kEndNeverOld = 0xFFFFFFFF };
+constexpr qint64 kMinutesPerDay = 1440;
+// Outlook offers intervals up to 999; libical keeps the interval in a short.
+constexpr UInt32 kMaxInterval = 999;
+const char *const kWeekdays[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
+
+// Little-endian reads that never pass the blob's end.
+class BlobReader {
+public:
+    explicit BlobReader(const QByteArray &bytes) : m_bytes(bytes) {}
+    bool u16(UInt16 *value) { return read(value); }
+    bool u32(UInt32 *value) { return read(value); }
+    // `count` 32-bit values, refused before anything is allocated when the
+    // blob cannot hold them.
+    bool u32List(UInt32 count, QList<UInt32> *values)
+    {
+        if (count > UInt32((m_bytes.size() - m_pos) / 4))
+            return false;
+        values->resize(qsizetype(count));
+        for (UInt32 &value : *values)
+            read(&value);
+        return true;
+    }
+
+private:
+    template <typename T>
+    bool read(T *value)
+    {
+        if (m_bytes.size() - m_pos < qsizetype(sizeof(T)))
+            return false;
+        *value = qFromLittleEndian<T>(m_bytes.constData() + m_pos);
+        m_pos += sizeof(T);
+        return true;
+    }
+    const QByteArray &m_bytes;
+    qsizetype m_pos = 0;
+};
+
+struct RecurrencePattern {
+    UInt16 frequency = 0;
+    UInt16 patternType = 0;
+    UInt16 calendarType = 0;
+    UInt32 period = 0;
+    UInt32 dayMask = 0;   // bit 0 Sunday .. bit 6 Saturday
+    UInt32 monthDay = 0;
+    UInt32 nth = 0;       // 1..4, 5 for the last
+    UInt32 endType = 0;
+    UInt32 occurrenceCount = 0;
+    UInt32 firstDayOfWeek = 0;
+    QList<UInt32> deleted;   // local midnights, minutes since 1601
+    QList<UInt32> modified;
+    UInt32 startDate = 0;
+    UInt32 endDate = 0;
+};
+
+bool readPattern(const QByteArray &blob, RecurrencePattern *p, std::string *why)
+{
+    BlobReader in(blob);
+    UInt16 readerVersion = 0, writerVersion = 0;
+    UInt32 firstDateTime = 0, slidingFlag = 0, count = 0;
+    if (!in.u16(&readerVersion) || !in.u16(&writerVersion) || !in.u16(&p->frequency)
+        || !in.u16(&p->patternType) || !in.u16(&p->calendarType) || !in.u32(&firstDateTime)
+        || !in.u32(&p->period) || !in.u32(&slidingFlag)) {
+        *why = "the blob ends inside its header";
+        return false;
+    }
+    if (readerVersion != kRecurVersion) {
+        *why = "reader version " + std::to_string(readerVersion);
+        return false;
+    }
+    bool specific = true;
+    switch (p->patternType) {
+    case kPatternDay:
+        break;
+    case kPatternWeek:
+        specific = in.u32(&p->dayMask);
+        break;
+    case kPatternMonth:
+    case kPatternMonthEnd:
+    case kPatternHjMonth:
+    case kPatternHjMonthEnd:
+        specific = in.u32(&p->monthDay);
+        break;
+    case kPatternMonthNth:
+    case kPatternHjMonthNth:
+        specific = in.u32(&p->dayMask) && in.u32(&p->nth);
+        break;
+    default:
+        *why = "pattern type " + std::to_string(p->patternType);
+        return false;
+    }
+    if (!specific || !in.u32(&p->endType) || !in.u32(&p->occurrenceCount) || !in.u32(&p->firstDayOfWeek)
+        || !in.u32(&count) || !in.u32List(count, &p->deleted) || !in.u32(&count)
+        || !in.u32List(count, &p->modified) || !in.u32(&p->startDate) || !in.u32(&p->endDate)) {
+        *why = "the blob of " + std::to_string(blob.size()) + " bytes ends inside its pattern";
+        return false;
+    }
+    return true;
+}
+
+QDate dateFromMinutes(UInt32 minutes)
+{
+    return QDate(1601, 1, 1).addDays(qint64(minutes) / kMinutesPerDay);
+}
+
+// The mask's days each moved `shift` days on (-1, 0 or 1).
+UInt32 rotateWeekdays(UInt32 mask, int shift)
+{
+    mask &= 0x7F;
+    if (shift > 0)
+        return ((mask << 1) | (mask >> 6)) & 0x7F;
+    if (shift < 0)
+        return ((mask >> 1) | (mask << 6)) & 0x7F;
+    return mask;
+}
+
+QString weekdayList(UInt32 mask)
+{
+    QStringList days;
+    for (int i = 1; i <= 7; ++i) {  // Monday first, Sunday last
+        if (mask & (1u << (i % 7)))
+            days << QLatin1String(kWeekdays[i % 7]);
+    }
+    return days.join(QLatin1Char(','));
+}
+
+// BYMONTHDAY (and BYSETPOS) for an occurrence on local day `day` (0 for
+// the month's last day) seen `shift` days later in UTC; *monthShift gets
+// the month the UTC day falls in, relative to the local one. False where
+// no rule names that day in every month.
+bool monthDayParts(UInt32 day, int shift, QStringList *parts, int *monthShift)
+{
+    *monthShift = 0;
+    if (day == 0) {
+        if (shift > 0) {
+            *parts << QStringLiteral("BYMONTHDAY=1");
+            *monthShift = 1;
+        } else {
+            *parts << QStringLiteral("BYMONTHDAY=%1").arg(shift < 0 ? -2 : -1);
+        }
+        return true;
+    }
+    if (day > 31)
+        return false;
+    if (shift == 0 && day > 28) {
+        // Outlook's day 29, 30 or 31 falls on a shorter month's last day.
+        QStringList days;
+        for (UInt32 d = 28; d <= day; ++d)
+            days << QString::number(d);
+        *parts << QStringLiteral("BYMONTHDAY=") + days.join(QLatin1Char(',')) << QStringLiteral("BYSETPOS=-1");
+        return true;
+    }
+    if (shift < 0 && day == 1) {
+        *parts << QStringLiteral("BYMONTHDAY=-1");
+        *monthShift = -1;
+        return true;
+    }
+    if ((shift < 0 && day > 28) || (shift > 0 && day > 27))
+        return false;
+    *parts << QStringLiteral("BYMONTHDAY=%1").arg(int(day) + shift);
+    return true;
+}
+
+bool gregorianMonths(UInt16 calendarType)
+{
+    // Default, the Gregorian calendars and the era calendars that count
+    // Gregorian months (Japan, Taiwan, Korea, Thai).
+    return calendarType <= 5 || calendarType == 7 || (calendarType >= 9 && calendarType <= 12);
+}
+
+bool ruleFor(const RecurrencePattern &p, const QDateTime &firstStart, bool allDay,
+             TNEFCalendarRecurrence *recurrence, std::string *why)
+{
+    if (!firstStart.isValid()) {
+        *why = "the event has no start";
+        return false;
+    }
+    const QDate firstDay = allDay ? TNEFCalendarAllDayDate(firstStart) : firstStart.toUTC().date();
+    const QDate localFirst = dateFromMinutes(p.startDate);
+    const qint64 shift = localFirst.daysTo(firstDay);
+    if (shift < -1 || shift > 1) {
+        *why = "the series starts " + std::to_string(shift) + " days from the event";
+        return false;
+    }
+    const auto patternName = [&] {
+        return "frequency " + std::to_string(p.frequency) + " with pattern type " + std::to_string(p.patternType)
+            + " in calendar " + std::to_string(p.calendarType);
+    };
+
+    QStringList byParts;
+    QString freq;
+    UInt32 interval = p.period;
+    const bool monthly = p.frequency == kFreqMonthly || p.frequency == kFreqYearly;
+    if (p.frequency == kFreqDaily && p.patternType == kPatternDay) {
+        freq = QStringLiteral("DAILY");
+        interval = p.period % kMinutesPerDay == 0 ? UInt32(p.period / kMinutesPerDay) : 0;
+    } else if ((p.frequency == kFreqDaily || p.frequency == kFreqWeekly) && p.patternType == kPatternWeek) {
+        freq = QStringLiteral("WEEKLY");
+        const UInt32 days = rotateWeekdays(p.dayMask, int(shift));
+        if (days == 0) {
+            *why = "a weekly pattern without days";
+            return false;
+        }
+        byParts << QStringLiteral("BYDAY=") + weekdayList(days);
+        // The week's first day decides which days share a week only when
+        // weeks are skipped.
+        if (p.period > 1 && p.firstDayOfWeek < 7)
+            byParts << QStringLiteral("WKST=%1").arg(QLatin1String(kWeekdays[(p.firstDayOfWeek + 7 + shift) % 7]));
+    } else if (monthly && gregorianMonths(p.calendarType)
+               && (p.patternType == kPatternMonth || p.patternType == kPatternMonthEnd
+                   || p.patternType == kPatternMonthNth)) {
+        freq = p.frequency == kFreqMonthly ? QStringLiteral("MONTHLY") : QStringLiteral("YEARLY");
+        if (p.frequency == kFreqYearly)
+            interval = p.period % 12 == 0 ? p.period / 12 : 0;
+        int monthShift = 0;
+        if (p.patternType == kPatternMonthNth) {
+            if (shift != 0 || (p.dayMask & 0x7F) == 0 || p.nth < 1 || p.nth > 5) {
+                *why = "the nth-day pattern " + std::to_string(p.nth) + " of days "
+                    + std::to_string(p.dayMask) + " moved " + std::to_string(shift) + " days";
+                return false;
+            }
+            byParts << QStringLiteral("BYDAY=") + weekdayList(p.dayMask)
+                    << QStringLiteral("BYSETPOS=%1").arg(p.nth == 5 ? -1 : int(p.nth));
+        } else if (!monthDayParts(p.patternType == kPatternMonthEnd ? 0 : p.monthDay, int(shift), &byParts,
+                                  &monthShift)) {
+            *why = "day " + std::to_string(p.monthDay) + " of the month moved " + std::to_string(shift) + " days";
+            return false;
+        }
+        if (p.frequency == kFreqYearly)
+            byParts << QStringLiteral("BYMONTH=%1").arg((localFirst.month() - 1 + monthShift + 12) % 12 + 1);
+    } else {
+        *why = patternName();
+        return false;
+    }
+    if (interval == 0 || interval > kMaxInterval) {
+        *why = patternName() + " every " + std::to_string(p.period);
+        return false;
+    }
+
+    QStringList parts{QStringLiteral("FREQ=") + freq};
+    switch (p.endType) {
+    case kEndAfterCount:
+        if (p.occurrenceCount == 0 || p.occurrenceCount > 0x7FFFFFFF) {
+            *why = "a count of " + std::to_string(p.occurrenceCount);
+            return false;
+        }
+        parts << QStringLiteral("COUNT=%1").arg(p.occurrenceCount);
+        break;
+    case kEndAfterDate: {
+        if (p.endDate < p.startDate) {
+            *why = "an end before the start";
+            return false;
+        }
+        // The last occurrence is as many days after the first as the
+        // blob's two local dates are apart.
+        const qint64 days = (qint64(p.endDate) - p.startDate) / kMinutesPerDay;
+        parts << QStringLiteral("UNTIL=")
+                + (allDay ? firstDay.addDays(days).toString(QStringLiteral("yyyyMMdd"))
+                          : firstStart.toUTC().addDays(days).toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")));
+        break;
+    }
+    case kEndNever:
+    case kEndNeverOld:
+        break;
+    default:
+        *why = "end type " + std::to_string(p.endType);
+        return false;
+    }
+    if (interval != 1)
+        parts << QStringLiteral("INTERVAL=%1").arg(interval);
+    recurrence->rule = (parts + byParts).join(QLatin1Char(';'));
+
+    // A modified occurrence is listed as deleted too; it still takes place.
+    for (UInt32 date : p.deleted) {
+        if (!p.modified.contains(date))
+            recurrence->removed << firstStart.toUTC().addSecs((qint64(date) - p.startDate) * 60);
+    }
+    return true;
+}
+
+// libical objects freed when the writer is done with them.
+struct ComponentFree {
+    void operator()(icalcomponent *c) const { icalcomponent_free(c); }
+};
+using Component = std::unique_ptr<icalcomponent, ComponentFree>;
+
+icaltimetype utcTime(const QDateTime &time)
+{
+    return icaltime_from_timet_with_zone(time_t(time.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
+}
+
+icaltimetype dateValue(const QDate &date)
+{
+    icaltimetype value = icaltime_null_date();
+    value.year = date.year();
+    value.month = date.month();
+    value.day = date.day();
+    return value;
+}
+
+QByteArray utf8(const QString &text)
+{
+    return text.toUtf8();
+}
+
+QByteArray calendarAddress(const QString &address)
+{
+    if (address.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
+        return utf8(address);
+    return "mailto:" + utf8(address);
+}
+
+// MS-OXCICAL's UID: the string a vCal-Uid id carries, else the id in hex
+// with its instance date cleared, so that every occurrence shares it.
+QString uidFor(const TNEFCalendarItem &item)
+{
+    const QByteArray &id = item.globalObjectId;
+    constexpr qsizetype kDataOffset = 40;
+    constexpr qsizetype kInstanceDate = 16;
+    if (id.size() >= kDataOffset) {
+        const QByteArray data = id.mid(kDataOffset, qFromLittleEndian<UInt32>(id.constData() + kDataOffset - 4));
+        static const QByteArray kVCalUid("vCal-Uid\x01\x00\x00\x00", 12);
+        if (data.startsWith(kVCalUid)) {
+            const QByteArray uid = data.mid(kVCalUid.size());
+            const QString text = QString::fromUtf8(uid.left(uid.indexOf('\0')));
+            if (!text.isEmpty())
+                return text;
+        }
+        QByteArray clean = id;
+        clean.replace(kInstanceDate, 4, QByteArray(4, '\0'));
+        return QString::fromLatin1(clean.toHex().toUpper());
+    }
+    if (!id.isEmpty())
+        return QString::fromLatin1(id.toHex().toUpper());
+    // Without an id the same item still gives the same UID each time.
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const QString &part : {item.summary, item.start.toUTC().toString(Qt::ISODate),
+                                item.end.toUTC().toString(Qt::ISODate), item.organizerAddress}) {
+        hash.addData(utf8(part));
+        hash.addData(QByteArrayView("\n", 1));
+    }
+    return QString::fromLatin1(hash.result().toHex().toUpper());
+}
+
+void addText(icalcomponent *event, icalproperty *(*make)(const char *), const QString &text)
+{
+    if (!text.isEmpty())
+        icalcomponent_add_property(event, make(utf8(text).constData()));
+}
+
+void addX(icalcomponent *component, const char *name, const char *value)
+{
+    icalproperty *property = icalproperty_new_x(value);
+    icalproperty_set_x_name(property, name);
+    icalcomponent_add_property(component, property);
+}
+
+void addPeople(icalcomponent *event, const TNEFCalendarItem &item, TNEFCalendarMethod method,
+               TNEFCalendarResponse response)
+{
+    if (!item.organizerAddress.isEmpty()) {
+        icalproperty *organizer = icalproperty_new_organizer(calendarAddress(item.organizerAddress).constData());
+        if (!item.organizerName.isEmpty())
+            icalproperty_add_parameter(organizer, icalparameter_new_cn(utf8(item.organizerName).constData()));
+        icalcomponent_add_property(event, organizer);
+    }
+    for (const TNEFCalendarAttendee &person : item.attendees) {
+        if (person.address.isEmpty())
+            continue;  // no calendar address to answer to
+        icalproperty *attendee = icalproperty_new_attendee(calendarAddress(person.address).constData());
+        if (!person.name.isEmpty())
+            icalproperty_add_parameter(attendee, icalparameter_new_cn(utf8(person.name).constData()));
+        switch (person.role) {
+        case TNEFCalendarRole::Required:
+            icalproperty_add_parameter(attendee, icalparameter_new_role(ICAL_ROLE_REQPARTICIPANT));
+            break;
+        case TNEFCalendarRole::Optional:
+            icalproperty_add_parameter(attendee, icalparameter_new_role(ICAL_ROLE_OPTPARTICIPANT));
+            break;
+        case TNEFCalendarRole::Resource:
+            icalproperty_add_parameter(attendee, icalparameter_new_cutype(ICAL_CUTYPE_RESOURCE));
+            icalproperty_add_parameter(attendee, icalparameter_new_role(ICAL_ROLE_NONPARTICIPANT));
+            break;
+        }
+        if (method == TNEFCalendarMethod::Reply) {
+            const icalparameter_partstat state = response == TNEFCalendarResponse::Accepted ? ICAL_PARTSTAT_ACCEPTED
+                : response == TNEFCalendarResponse::Declined                                ? ICAL_PARTSTAT_DECLINED
+                                                                                            : ICAL_PARTSTAT_TENTATIVE;
+            icalproperty_add_parameter(attendee, icalparameter_new_partstat(state));
+        } else if (method == TNEFCalendarMethod::Request) {
+            icalproperty_add_parameter(attendee, icalparameter_new_partstat(ICAL_PARTSTAT_NEEDSACTION));
+            icalproperty_add_parameter(attendee, icalparameter_new_rsvp(ICAL_RSVP_TRUE));
+        }
+        icalcomponent_add_property(event, attendee);
+    }
+}
+
+void addTimes(icalcomponent *event, const TNEFCalendarItem &item)
+{
+    if (item.allDay) {
+        const QDate first = TNEFCalendarAllDayDate(item.start);
+        QDate last = item.end.isValid() ? TNEFCalendarAllDayDate(item.end) : QDate();
+        if (!last.isValid() || last <= first)
+            last = first.addDays(1);
+        icalcomponent_add_property(event, icalproperty_new_dtstart(dateValue(first)));
+        icalcomponent_add_property(event, icalproperty_new_dtend(dateValue(last)));
+        addX(event, "X-MICROSOFT-CDO-ALLDAYEVENT", "TRUE");
+        return;
+    }
+    icalcomponent_add_property(event, icalproperty_new_dtstart(utcTime(item.start)));
+    // An end that is not after the start makes an event of no length.
+    if (item.end.isValid() && item.end > item.start)
+        icalcomponent_add_property(event, icalproperty_new_dtend(utcTime(item.end)));
+}
+
+void addRecurrence(icalcomponent *event, const TNEFCalendarItem &item)
+{
+    if (item.recurrence.isEmpty())
+        return;
+    const std::optional<TNEFCalendarRecurrence> recurrence =
+        TNEFCalendarReadRecurrence(item.recurrence, item.start, item.allDay);
+    if (!recurrence)
+        return;
+    const icalrecurrencetype rule = icalrecurrencetype_from_string(utf8(recurrence->rule).constData());
+    if (rule.freq == ICAL_NO_RECURRENCE) {
+        TNEF_LOG_ERROR("    icalrecurrencetype_from_string() refused %s.\n", qPrintable(recurrence->rule));
+        return;
+    }
+    icalcomponent_add_property(event, icalproperty_new_rrule(rule));
+    for (const QDateTime &removed : recurrence->removed) {
+        icalcomponent_add_property(event, icalproperty_new_exdate(item.allDay ? dateValue(TNEFCalendarAllDayDate(removed))
+                                                                              : utcTime(removed)));
+    }
+}
+
+void addStatus(icalcomponent *event, const TNEFCalendarItem &item, TNEFCalendarMethod method)
+{
+    const icalproperty_class visibility = item.sensitivity == 3 ? ICAL_CLASS_CONFIDENTIAL
+        : (item.isPrivate || item.sensitivity == 1 || item.sensitivity == 2) ? ICAL_CLASS_PRIVATE
+                                                                              : ICAL_CLASS_PUBLIC;
+    icalcomponent_add_property(event, icalproperty_new_class(visibility));
+    static const char *const kBusy[] = {"FREE", "TENTATIVE", "BUSY", "OOF", "WORKINGELSEWHERE"};
+    if (item.busyStatus >= 0 && item.busyStatus < SInt32(std::size(kBusy))) {
+        icalcomponent_add_property(event, icalproperty_new_transp(item.busyStatus == 0 ? ICAL_TRANSP_TRANSPARENT
+                                                                                       : ICAL_TRANSP_OPAQUE));
+        addX(event, "X-MICROSOFT-CDO-BUSYSTATUS", kBusy[item.busyStatus]);
+    }
+    if (method == TNEFCalendarMethod::Cancel)
+        icalcomponent_add_property(event, icalproperty_new_status(ICAL_STATUS_CANCELLED));
+}
+
+void addAlarm(icalcomponent *event, const TNEFCalendarItem &item)
+{
+    if (!item.reminderSet)
+        return;
+    icalcomponent *alarm = icalcomponent_new_valarm();
+    icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+    icaltriggertype trigger{};
+    trigger.time = icaltime_null_time();
+    trigger.duration = icaldurationtype_from_int(-item.reminderMinutes * 60);
+    icalcomponent_add_property(alarm, icalproperty_new_trigger(trigger));
+    addText(alarm, icalproperty_new_description,
+            item.summary.isEmpty() ? QStringLiteral("Reminder") : item.summary);
+    icalcomponent_add_component(event, alarm);
+}
+
+} // namespace
+
+TNEFCalendarMethod TNEFCalendarMethodForClass(const QString &messageClass, TNEFCalendarResponse *response)
+{
+    for (const ClassMethod &entry : kClassMethods) {
+        const QLatin1String name(entry.messageClass);
+        if (messageClass.compare(name, Qt::CaseInsensitive) == 0
+            || (messageClass.startsWith(name, Qt::CaseInsensitive) && messageClass.at(name.size()) == QLatin1Char('.'))) {
+            if (response)
+                *response = entry.response;
+            return entry.method;
+        }
+    }
+    if (response)
+        *response = TNEFCalendarResponse::None;
+    return TNEFCalendarMethod::None;
+}
+
+QDate TNEFCalendarAllDayDate(const QDateTime &utc)
+{
+    return utc.toUTC().addSecs(12 * 3600).date();
+}
+
+std::optional<TNEFCalendarRecurrence> TNEFCalendarReadRecurrence(const QByteArray &blob,
+                                                                 const QDateTime &firstStart, bool allDay)
+{
+    RecurrencePattern pattern;
+    TNEFCalendarRecurrence recurrence;
+    std::string why;
+    if (!readPattern(blob, &pattern, &why) || !ruleFor(pattern, firstStart, allDay, &recurrence, &why)) {
+        TNEF_LOG_ERROR("    recurrence not understood: %s.\n", why.c_str());
+        return std::nullopt;
+    }
+    return recurrence;
+}
+
+QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item)
+{
+    if (!item.start.isValid()) {
+        TNEF_LOG_ERROR("    calendar item \"%s\" has no start.\n", qPrintable(item.summary));
+        return {};
+    }
+    TNEFCalendarResponse response = TNEFCalendarResponse::None;
+    TNEFCalendarMethod method = TNEFCalendarMethodForClass(item.messageClass, &response);
+    if (method == TNEFCalendarMethod::None)
+        method = TNEFCalendarMethod::Publish;
+
+    Component calendar(icalcomponent_new_vcalendar());
+    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Parvane//Parvane " PARVANE_VERSION "//EN"));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+    const icalproperty_method methods[] = {ICAL_METHOD_PUBLISH, ICAL_METHOD_PUBLISH, ICAL_METHOD_REQUEST,
+                                           ICAL_METHOD_CANCEL, ICAL_METHOD_REPLY};
+    icalcomponent_add_property(calendar.get(), icalproperty_new_method(methods[int(method)]));
+
+    icalcomponent *event = icalcomponent_new_vevent();
+    icalcomponent_add_component(calendar.get(), event);
+    addText(event, icalproperty_new_uid, uidFor(item));
+    icalcomponent_add_property(
+        event, icalproperty_new_dtstamp(utcTime(item.stamp.isValid() ? item.stamp : QDateTime::currentDateTimeUtc())));
+    addText(event, icalproperty_new_summary, item.summary);
+    addTimes(event, item);
+    addRecurrence(event, item);
+    addText(event, icalproperty_new_location, item.location);
+    addPeople(event, item, method, response);
+    addText(event, icalproperty_new_description, item.description);
+    icalcomponent_add_property(event, icalproperty_new_sequence(int(item.sequence & 0x7FFFFFFF)));
+    addStatus(event, item, method);
+    addAlarm(event, item);
+
+    char *text = icalcomponent_as_ical_string_r(calendar.get());
+    QByteArray out(text);
+    icalmemory_free_buffer(text);
+    return out;
+}

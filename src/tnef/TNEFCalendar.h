@@ -1,0 +1,75 @@
+#pragma once
+// Meetings and appointments as iCalendar (RFC 5545): the calendar item as
+// read from a message, the rule behind a recurrence blob, and the writer,
+// which builds the calendar through libical.
+#include "platform/MacTypes.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// What a calendar message asks of its reader: METHOD.
+enum class TNEFCalendarMethod { None, Publish, Request, Cancel, Reply };
+// A reply's answer: the replying attendee's PARTSTAT.
+enum class TNEFCalendarResponse { None, Accepted, Declined, Tentative };
+enum class TNEFCalendarRole { Required, Optional, Resource };
+
+struct TNEFCalendarAttendee {
+    QString name;
+    QString address;  // an e-mail address; written as a mailto: URI
+    TNEFCalendarRole role = TNEFCalendarRole::Required;
+};
+
+struct TNEFCalendarItem {
+    QString messageClass;        // decides METHOD, and PARTSTAT for a reply
+    QByteArray globalObjectId;   // the clean global object id where there is one, else the global one
+    QString summary;
+    QDateTime start;             // UTC; for a series, the first occurrence
+    QDateTime end;               // UTC
+    QDateTime stamp;             // DTSTAMP (when the message was sent or changed); the writing time when invalid
+    QString location;
+    QString organizerName;
+    QString organizerAddress;
+    QList<TNEFCalendarAttendee> attendees;  // for a reply, the attendee who replies
+    QString description;         // the plain-text body
+    UInt32 sequence = 0;
+    UInt32 sensitivity = 0;      // 0 normal, 1 personal, 2 private, 3 confidential
+    bool isPrivate = false;
+    bool reminderSet = false;
+    SInt32 reminderMinutes = 15; // before the start
+    SInt32 busyStatus = -1;      // 0 free, 1 tentative, 2 busy, 3 out of office, 4 elsewhere; -1 unknown
+    bool allDay = false;
+    QByteArray recurrence;       // the appointment's recurrence blob, or empty
+};
+
+// The method a message class carries: REQUEST for meeting requests, CANCEL
+// for cancellations, REPLY (with the answer in *response) for responses,
+// PUBLISH for appointments, None for a class that is no calendar item.
+// Compared without regard to case; a class may carry further dotted parts.
+TNEFCalendarMethod TNEFCalendarMethodForClass(const QString &messageClass,
+                                              TNEFCalendarResponse *response = nullptr);
+
+struct TNEFCalendarRecurrence {
+    QString rule;              // the RRULE value: FREQ=WEEKLY;COUNT=10;BYDAY=MO,WE ...
+    QList<QDateTime> removed;  // UTC starts of the occurrences deleted from the series
+};
+
+// Reads a recurrence blob (a recurrence pattern, alone or at the head of an
+// appointment's pattern) into the rule that repeats an event first starting
+// at firstStart (UTC). The blob's dates are the organizer's local dates, so
+// weekdays and days of the month are moved to the UTC day of firstStart.
+// With allDay, UNTIL is a date. Nothing for a damaged blob or a pattern
+// that no rule here expresses (both logged): the event then stands alone.
+std::optional<TNEFCalendarRecurrence> TNEFCalendarReadRecurrence(const QByteArray &blob,
+                                                                 const QDateTime &firstStart,
+                                                                 bool allDay = false);
+
+// The item as a whole iCalendar object (UTF-8, CRLF line ends): one VEVENT
+// with its METHOD. Empty, and logged, when the item has no valid start.
+QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item);
+
+// The calendar day an all-day event's UTC instant stands for: its time is
+// the organizer's local midnight, so the nearest midnight gives the day.
+QDate TNEFCalendarAllDayDate(const QDateTime &utc);
