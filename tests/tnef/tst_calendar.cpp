@@ -1,0 +1,326 @@
+// Meetings as iCalendar and contacts as vCard: the rule read from the
+// recurrence blob, the calendar read back through libical, and the vCard's
+// escaping and folding.
+#include "TnefBuilder.h"
+#include "platform/ErrorLog.h"
+#include "tnef/TNEFCalendar.h"
+#include "tnef/TNEFContact.h"
+#include "tnef/TNEFNamedProps.h"
+
+#include <QtTest>
+#include <libical/ical.h>
+
+using namespace tnefbuild;
+
+Q_DECLARE_METATYPE(TNEFCalendarItem)
+Q_DECLARE_METATYPE(TNEFContactItem)
+
+namespace {
+enum : quint16 { kDaily = 0x200A, kWeekly = 0x200B, kMonthly = 0x200C, kYearly = 0x200D };
+enum : quint32 { kByDate = 0x2021, kByCount = 0x2022, kNever = 0x2023 };
+enum : quint32 { kSu = 1, kMo = 2, kTu = 4, kWe = 8, kTh = 16, kFr = 32, kWeekdays = 62 };
+
+quint32 minutes(const QDate &date) { return quint32(QDate(1601, 1, 1).daysTo(date) * 1440); }
+QDateTime utc(const char *iso) { return QDateTime::fromString(QLatin1String(iso), Qt::ISODate).toUTC(); }
+
+// A recurrence pattern, then the part an appointment's pattern adds, which
+// the rule does not need.
+QByteArray blob(quint16 frequency, quint16 patternType, const QByteArray &specific, quint32 period, quint32 endType,
+                quint32 count, const QDate &first, const QDate &last, const QList<QDate> &deleted = {},
+                const QList<QDate> &modified = {}, quint16 calendarType = 0)
+{
+    QByteArray b = le16(0x3004) + le16(0x3004) + le16(frequency) + le16(patternType) + le16(calendarType) + le32(0)
+        + le32(period) + le32(0) + specific + le32(endType) + le32(count) + le32(0);
+    for (const QList<QDate> &dates : {deleted, modified}) {
+        b += le32(quint32(dates.size()));
+        for (const QDate &d : dates)
+            b += le32(minutes(d));
+    }
+    return b + le32(minutes(first)) + le32(minutes(last)) + le32(0x3006) + le32(0x3009) + le32(540) + le32(600) + le16(0);
+}
+
+const QDate kMar4(2024, 3, 4);
+const QByteArray kWeeklyMoWe = blob(kWeekly, 1, le32(kMo | kWe), 1, kByCount, 10, kMar4, QDate(2024, 4, 3));
+const QByteArray kSecondTuesday = blob(kMonthly, 3, le32(kTu) + le32(2), 1, kByDate, 6, QDate(2024, 1, 9), QDate(2024, 6, 11));
+const QByteArray kHijriMonth = blob(kMonthly, 0x000A, le32(5), 1, kNever, 0, kMar4, kMar4);
+
+// The event's properties (and its alarm's, after "VALARM/") as lines,
+// text values unescaped.
+QStringList eventLines(icalcomponent *component, const QString &prefix = QString())
+{
+    QStringList lines;
+    for (icalproperty *p = icalcomponent_get_first_property(component, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(component, ICAL_ANY_PROPERTY)) {
+        QString line = prefix + QString::fromUtf8(icalproperty_get_property_name(p));
+        for (icalparameter *a = icalproperty_get_first_parameter(p, ICAL_ANY_PARAMETER); a;
+             a = icalproperty_get_next_parameter(p, ICAL_ANY_PARAMETER)) {
+            char *text = icalparameter_as_ical_string_r(a);
+            line += QLatin1Char(';') + QString::fromUtf8(text);
+            icalmemory_free_buffer(text);
+        }
+        const icalvalue *value = icalproperty_get_value(p);
+        char *text = icalvalue_isa(value) == ICAL_TEXT_VALUE ? nullptr : icalproperty_get_value_as_string_r(p);
+        lines << line + QLatin1Char(':') + QString::fromUtf8(text ? text : icalvalue_get_text(value));
+        icalmemory_free_buffer(text);
+    }
+    for (icalcomponent *c = icalcomponent_get_first_component(component, ICAL_VALARM_COMPONENT); c;
+         c = icalcomponent_get_next_component(component, ICAL_VALARM_COMPONENT))
+        lines << eventLines(c, QStringLiteral("VALARM/"));
+    return lines;
+}
+
+TNEFCalendarItem meeting(const char *messageClass)
+{
+    TNEFCalendarItem m;
+    m.messageClass = QLatin1String(messageClass);
+    m.summary = QStringLiteral("Budget, Q3; review\\plan");
+    m.start = utc("2024-03-04T09:00:00Z");
+    m.end = utc("2024-03-04T10:00:00Z");
+    m.stamp = utc("2024-03-01T12:00:00Z");
+    m.location = QStringLiteral("Room 1");
+    m.organizerName = QStringLiteral("Boss");
+    m.organizerAddress = QStringLiteral("boss@example.com");
+    m.attendees = {{QStringLiteral("Ann"), QStringLiteral("ann@example.com"), TNEFCalendarRole::Required},
+                   {QStringLiteral("Bob"), QStringLiteral("bob@example.com"), TNEFCalendarRole::Optional}};
+    m.description = QStringLiteral("Line one\nLine two");
+    m.sequence = 2;
+    return m;
+}
+
+struct LogCapture {
+    LogCapture() { ParvaneSetErrorLogSink([this](const std::string &t) { text += QString::fromStdString(t); }); }
+    ~LogCapture() { ParvaneSetErrorLogSink(nullptr); }
+    QString text;
+};
+}  // namespace
+
+class TestCalendar : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QDir(QStringLiteral(PARVANE_CALENDAR_OUT)).removeRecursively(); }
+    void recurrence_data();
+    void recurrence();
+    void truncatedBlobsGiveNoRule();
+    void writesCalendar_data();
+    void writesCalendar();
+    void writesVCard_data();
+    void writesVCard();
+    void findsNamedProperties();
+};
+
+void TestCalendar::recurrence_data()
+{
+    QTest::addColumn<QByteArray>("blob");
+    QTest::addColumn<QDateTime>("start");
+    QTest::addColumn<bool>("allDay");
+    QTest::addColumn<QString>("rule");  // empty: none, and a log entry saying why
+    QTest::addColumn<QStringList>("removed");
+
+    const QDateTime nine = utc("2024-03-04T09:00:00Z");
+    QTest::newRow("weekly, count") << kWeeklyMoWe << nine << false << "FREQ=WEEKLY;COUNT=10;BYDAY=MO,WE" << QStringList();
+    QTest::newRow("fortnightly, local evening is the next UTC day")
+        << blob(kWeekly, 1, le32(kTu | kTh), 2, kByCount, 6, QDate(2024, 3, 5), QDate(2024, 4, 11))
+        << utc("2024-03-06T01:00:00Z") << false << "FREQ=WEEKLY;COUNT=6;INTERVAL=2;BYDAY=WE,FR;WKST=MO" << QStringList();
+    QTest::newRow("every 3 days, deleted and modified occurrences")
+        << blob(kDaily, 0, {}, 3 * 1440, kNever, 0, kMar4, kMar4, {QDate(2024, 3, 7), QDate(2024, 3, 10)}, {QDate(2024, 3, 10)})
+        << nine << false << "FREQ=DAILY;INTERVAL=3" << QStringList{"2024-03-07T09:00:00Z"};
+    QTest::newRow("every weekday") << blob(kDaily, 1, le32(kWeekdays), 1, kNever, 0, kMar4, kMar4) << nine << false
+                                   << "FREQ=WEEKLY;BYDAY=MO,TU,WE,TH,FR" << QStringList();
+    QTest::newRow("second Tuesday, until") << kSecondTuesday << utc("2024-01-09T14:00:00Z") << false
+                                           << "FREQ=MONTHLY;UNTIL=20240611T140000Z;BYDAY=TU;BYSETPOS=2" << QStringList();
+    QTest::newRow("last weekday") << blob(kMonthly, 3, le32(kWeekdays) + le32(5), 1, kNever, 0, kMar4, kMar4) << nine
+                                  << false << "FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1" << QStringList();
+    QTest::newRow("day 31 is a short month's last") << blob(kMonthly, 2, le32(31), 2, kNever, 0, QDate(2024, 1, 31), kMar4)
+        << utc("2024-01-31T09:00:00Z") << false << "FREQ=MONTHLY;INTERVAL=2;BYMONTHDAY=28,29,30,31;BYSETPOS=-1" << QStringList();
+    QTest::newRow("the 1st seen the UTC day before") << blob(kMonthly, 2, le32(1), 1, kNever, 0, QDate(2024, 3, 1), kMar4)
+        << utc("2024-02-29T23:00:00Z") << false << "FREQ=MONTHLY;BYMONTHDAY=-1" << QStringList();
+    QTest::newRow("yearly all-day holiday") << blob(kYearly, 2, le32(9), 12, kByDate, 0, QDate(2003, 6, 9), QDate(2008, 6, 9))
+        << utc("2003-06-08T22:00:00Z") << true << "FREQ=YEARLY;UNTIL=20080609;BYMONTHDAY=9;BYMONTH=6" << QStringList();
+    QTest::newRow("Hijri month") << kHijriMonth << nine << false << QString() << QStringList();
+    QTest::newRow("Hebrew calendar") << blob(kMonthly, 2, le32(5), 1, kNever, 0, kMar4, kMar4, {}, {}, 8) << nine << false
+                                     << QString() << QStringList();
+    QTest::newRow("nth day seen a UTC day later") << kSecondTuesday << utc("2024-01-10T01:00:00Z") << false << QString()
+                                                  << QStringList();
+    QTest::newRow("unknown pattern type") << blob(kMonthly, 7, le32(1), 1, kNever, 0, kMar4, kMar4) << nine << false
+                                          << QString() << QStringList();
+    QByteArray b = kWeeklyMoWe;
+    QTest::newRow("other reader version") << b.replace(0, 2, le16(0x3005)) << nine << false << QString() << QStringList();
+    b = blob(kWeekly, 1, le32(kMo), 1, kNever, 0, kMar4, kMar4);
+    QTest::newRow("deleted count past the end") << b.replace(38, 4, le32(0x3FFFFFFF)) << nine << false << QString() << QStringList();
+}
+
+void TestCalendar::recurrence()
+{
+    QFETCH(QByteArray, blob);
+    QFETCH(QDateTime, start);
+    QFETCH(bool, allDay);
+    QFETCH(QString, rule);
+    QFETCH(QStringList, removed);
+    LogCapture log;
+    std::optional<TNEFCalendarRecurrence> got;
+    withSmallAddressSpace([&] { got = TNEFCalendarReadRecurrence(blob, start, allDay); });
+    QCOMPARE(got ? got->rule : QString(), rule);
+    QCOMPARE(log.text.startsWith(QLatin1String("Parvane Error -- at TNEFCalendar.cpp, line ")), rule.isEmpty());
+    QStringList removedText;
+    for (const QDateTime &t : got ? got->removed : QList<QDateTime>())
+        removedText << t.toString(Qt::ISODate);
+    QCOMPARE(removedText, removed);
+}
+
+void TestCalendar::truncatedBlobsGiveNoRule()
+{
+    const qsizetype whole = kWeeklyMoWe.size() - 18;  // without the appointment's part
+    LogCapture log;
+    for (qsizetype n = 0; n < whole; ++n)
+        QVERIFY2(!TNEFCalendarReadRecurrence(kWeeklyMoWe.left(n), utc("2024-03-04T09:00:00Z")), qPrintable(QString::number(n)));
+    QVERIFY(TNEFCalendarReadRecurrence(kWeeklyMoWe.left(whole), utc("2024-03-04T09:00:00Z")));
+}
+
+void TestCalendar::writesCalendar_data()
+{
+    QTest::addColumn<TNEFCalendarItem>("item");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");  // property names
+
+    const QByteArray goidHead = QByteArray::fromHex("040000008200E00074C5B7101A82E008");
+    TNEFCalendarItem m = meeting("IPM.Schedule.Meeting.Request");
+    m.globalObjectId = goidHead + QByteArray::fromHex("07E80304") + QByteArray(16, '\1') + le32(2) + "\xAB\xCD";
+    m.sensitivity = 2;
+    m.reminderSet = true;
+    m.busyStatus = 2;
+    QTest::newRow("request") << m
+        << QStringList{"METHOD:REQUEST", "UID:040000008200E00074C5B7101A82E008000000000101010101010101010101010101010102000000ABCD",
+                       "SUMMARY:Budget, Q3; review\\plan", "DTSTART:20240304T090000Z", "DTEND:20240304T100000Z",
+                       "LOCATION:Room 1", "ORGANIZER;CN=Boss:mailto:boss@example.com",
+                       "ATTENDEE;CN=Ann;ROLE=REQ-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:ann@example.com",
+                       "ATTENDEE;CN=Bob;ROLE=OPT-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:bob@example.com",
+                       "DESCRIPTION:Line one\nLine two", "SEQUENCE:2", "CLASS:PRIVATE", "TRANSP:OPAQUE",
+                       "VALARM/ACTION:DISPLAY", "VALARM/TRIGGER:-PT15M"}
+        << QStringList{"RRULE", "STATUS"};
+    m = meeting("IPM.Schedule.Meeting.Canceled");
+    m.globalObjectId = goidHead + QByteArray(20, '\0') + le32(19) + QByteArray("vCal-Uid\1\0\0\0{42-x}\0", 19);
+    QTest::newRow("cancellation") << m << QStringList{"METHOD:CANCEL", "UID:{42-x}", "STATUS:CANCELLED", "CLASS:PUBLIC"}
+                                  << QStringList{"VALARM/TRIGGER", "TRANSP"};
+    m = meeting("ipm.microsoft schedule.mtgrespa");
+    m.attendees.removeLast();
+    QTest::newRow("tentative reply, older class")
+        << m << QStringList{"METHOD:REPLY", "ATTENDEE;CN=Ann;ROLE=REQ-PARTICIPANT;PARTSTAT=TENTATIVE:mailto:ann@example.com"}
+        << QStringList{"RRULE"};
+    m = meeting("IPM.Appointment");
+    m.recurrence = kWeeklyMoWe;
+    m.busyStatus = 0;
+    QTest::newRow("weekly appointment") << m << QStringList{"METHOD:PUBLISH", "RRULE:FREQ=WEEKLY;COUNT=10;BYDAY=MO,WE", "TRANSP:TRANSPARENT"}
+                                        << QStringList{"EXDATE"};
+    m = meeting("IPM.Schedule.Meeting.Request");
+    m.recurrence = kSecondTuesday;
+    m.start = utc("2024-01-09T14:00:00Z");
+    m.end = utc("2024-01-09T15:30:00Z");
+    QTest::newRow("monthly nth until") << m << QStringList{"RRULE:FREQ=MONTHLY;UNTIL=20240611T140000Z;BYDAY=TU;BYSETPOS=2"}
+                                       << QStringList();
+    m.recurrence = kHijriMonth;
+    QTest::newRow("pattern not understood") << m << QStringList{"DTSTART:20240109T140000Z"} << QStringList{"RRULE"};
+    m.recurrence = kSecondTuesday.left(40);
+    QTest::newRow("damaged blob") << m << QStringList{"DTEND:20240109T153000Z"} << QStringList{"RRULE"};
+    m = meeting("IPM.Appointment");
+    m.allDay = true;
+    m.start = utc("2003-06-08T22:00:00Z");
+    m.end = utc("2003-06-09T22:00:00Z");
+    QTest::newRow("all-day holiday") << m << QStringList{"DTSTART;VALUE=DATE:20030609", "DTEND;VALUE=DATE:20030610",
+                                                         "X-MICROSOFT-CDO-ALLDAYEVENT:TRUE"}
+                                     << QStringList{"RRULE"};
+}
+
+void TestCalendar::writesCalendar()
+{
+    QFETCH(TNEFCalendarItem, item);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    LogCapture log;
+    const QByteArray ics = TNEFCalendarWrite(item);
+    QCOMPARE(ics, TNEFCalendarWrite(item));  // the same item gives the same file
+    for (const QByteArray &line : ics.split('\n'))
+        QVERIFY2(line.size() <= 76 && QString::fromUtf8(line).toUtf8() == line, line.constData());
+
+    icalcomponent *calendar = icalparser_parse_string(ics.constData());
+    QVERIFY(calendar);
+    const auto freeCalendar = qScopeGuard([&] { icalcomponent_free(calendar); });
+    QCOMPARE(icalcomponent_count_components(calendar, ICAL_VEVENT_COMPONENT), 1);
+    icalcomponent *event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
+    QStringList lines = eventLines(calendar) + eventLines(event);
+    for (const QString &line : present)
+        QVERIFY2(lines.contains(line), qPrintable(line + QLatin1String("\n  not in\n") + lines.join(QLatin1Char('\n'))));
+    for (const QString &name : absent)
+        QVERIFY2(lines.filter(QRegularExpression(QLatin1Char('^') + name + QLatin1String("[;:]"))).isEmpty(), qPrintable(name));
+    QVERIFY(!QString::fromUtf8(icalcomponent_get_uid(event)).isEmpty());
+    QVERIFY(icaltime_compare(icalcomponent_get_dtstart(event), icalcomponent_get_dtend(event)) < 0);
+
+    // For the ctest that reads them with Python's icalendar.
+    QDir().mkpath(QStringLiteral(PARVANE_CALENDAR_OUT));
+    QFile out(QStringLiteral(PARVANE_CALENDAR_OUT "/%1.ics").arg(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'))));
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(ics) == ics.size());
+}
+
+void TestCalendar::writesVCard_data()
+{
+    QTest::addColumn<TNEFContactItem>("contact");
+    QTest::addColumn<QStringList>("lines");  // the unfolded lines after VERSION
+
+    TNEFContactItem c;
+    c.displayName = QStringLiteral("Doe, Jane \\ \"JD\"");
+    c.givenName = QStringLiteral("Jane");
+    c.familyName = QStringLiteral("Doe; Smith");
+    c.emails = {QStringLiteral("jane@example.com")};
+    c.phones = {{QStringLiteral("+1 555 0100"), QStringLiteral("work,voice")}, {QStringLiteral("+1 555 0199"), QStringLiteral("CELL")}};
+    c.addresses = {{QStringLiteral("work"), QString(), QStringLiteral("1 Main St\r\nSuite 2"), QStringLiteral("Springfield"),
+                    QStringLiteral("IL"), QStringLiteral("62701"), QStringLiteral("USA")}};
+    c.organization = QStringLiteral("Acme; Inc.");
+    c.title = QStringLiteral("Boss, chief");
+    c.note = QStringLiteral("a;b\nc");
+    QTest::newRow("escaping") << c << QStringList{
+        "FN:Doe\\, Jane \\\\ \"JD\"", "N:Doe\\; Smith;Jane;;;", "ORG:Acme\\; Inc.", "TITLE:Boss\\, chief",
+        "EMAIL:jane@example.com", "TEL;TYPE=work,voice:+1 555 0100", "TEL;TYPE=cell:+1 555 0199",
+        "ADR;TYPE=work:;;1 Main St\\nSuite 2;Springfield;IL;62701;USA", "NOTE:a;b\\nc", "END:VCARD"};
+    c = TNEFContactItem();
+    c.givenName = QStringLiteral("Ünal");
+    c.note = QString(100, QChar(0x00E9)) + QString(30, QChar(0x20AC)) + QStringLiteral("𝄞 end");
+    QTest::newRow("folding, multi-byte") << c << QStringList{"FN:Ünal", "N:;Ünal;;;", "NOTE:" + c.note, "END:VCARD"};
+}
+
+void TestCalendar::writesVCard()
+{
+    QFETCH(TNEFContactItem, contact);
+    QFETCH(QStringList, lines);
+    const QByteArray card = TNEFContactWriteVCard(contact);
+    QList<QByteArray> physical = card.split('\n');
+    QVERIFY(physical.takeLast().isEmpty());
+    QStringList unfolded;
+    for (const QByteArray &line : physical) {
+        QVERIFY(line.endsWith('\r'));
+        const QByteArray text = line.chopped(1);
+        QVERIFY2(text.size() <= 75, text.constData());
+        QVERIFY2(QString::fromUtf8(text).toUtf8() == text, text.constData());  // no split character
+        if (text.startsWith(' '))
+            unfolded.last() += QString::fromUtf8(text.mid(1));
+        else
+            unfolded << QString::fromUtf8(text);
+    }
+    QCOMPARE(unfolded.mid(0, 2), (QStringList{"BEGIN:VCARD", "VERSION:4.0"}));
+    QCOMPARE(unfolded.mid(3), lines);  // after PRODID
+}
+
+void TestCalendar::findsNamedProperties()
+{
+    using namespace tnefprop;
+    bool inItsSet = false;
+    QCOMPARE(findNamedProp(PSETID_Meeting.data(), 0x0023, &inItsSet)->name, "PidLidCleanGlobalObjectId");
+    QVERIFY(inItsSet);
+    QCOMPARE(findNamedProp(PSETID_Common.data(), PidLidLocation, &inItsSet)->set, PropSet::Appointment);
+    QVERIFY(!inItsSet);
+    QCOMPARE(findNamedProp(nullptr, 0x8083)->name, "PidLidEmail1EmailAddress");
+    QVERIFY(!findNamedProp(PSETID_Appointment.data(), 0x8299));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(PSETID_Meeting.data()), 16).toHex(),
+             QByteArray("90dad86e0b451b1098da00aa003f1305"));
+}
+
+QTEST_GUILESS_MAIN(TestCalendar)
+#include "tst_calendar.moc"
