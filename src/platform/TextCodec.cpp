@@ -120,3 +120,13 @@ std::string TextDecodeCodePageToUtf8(const char *bytes, size_t length, UInt32 co
 {
     return TextDecodeCodePage(bytes, length, codePage).toStdString();
 }
+
+QString TextWithoutControls(const QString &text)
+{
+    QString kept = text;
+    kept.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0x7F;
+    });
+    return kept;
+}

@@ -18,3 +18,8 @@ QString TextDecodeCodePage(const char *bytes, size_t length, UInt32 codePage);
 std::string TextDecodeCodePageToUtf8(const char *bytes, size_t length, UInt32 codePage);
 // True when the code page can be decoded (1252 always can).
 bool TextCodePageSupported(UInt32 codePage);
+
+// The text without the control characters that calendar and address-book
+// values may not hold: everything below U+0020 but tab, line feed and
+// carriage return, and DEL.
+QString TextWithoutControls(const QString &text);

@@ -1,6 +1,7 @@
 #include "TNEFCalendar.h"
 
 #include "platform/ErrorLog.h"
+#include "platform/TextCodec.h"
 
 #include <QCryptographicHash>
 #include <QStringList>
@@ -50,6 +51,7 @@ enum : UInt32 { kEndAfterDate = 0x2021, kEndAfterCount = 0x2022, kEndNever = 0x2
 constexpr qint64 kMinutesPerDay = 1440;
 // Outlook offers intervals up to 999; libical keeps the interval in a short.
 constexpr UInt32 kMaxInterval = 999;
+constexpr qint64 kMaxReminderMinutes = 366 * kMinutesPerDay;
 const char *const kWeekdays[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 
 // Little-endian reads that never pass the blob's end.
@@ -348,7 +350,7 @@ icaltimetype dateValue(const QDate &date)
 
 QByteArray utf8(const QString &text)
 {
-    return text.toUtf8();
+    return TextWithoutControls(text).toUtf8();
 }
 
 QByteArray calendarAddress(const QString &address)
@@ -505,7 +507,9 @@ void addAlarm(icalcomponent *event, const TNEFCalendarItem &item)
     icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
     icaltriggertype trigger{};
     trigger.time = icaltime_null_time();
-    trigger.duration = icaldurationtype_from_int(-item.reminderMinutes * 60);
+    // A damaged delta still makes a trigger that fits libical's seconds.
+    const qint64 minutes = qBound<qint64>(-kMaxReminderMinutes, item.reminderMinutes, kMaxReminderMinutes);
+    trigger.duration = icaldurationtype_from_int(int(-minutes * 60));
     icalcomponent_add_property(alarm, icalproperty_new_trigger(trigger));
     addText(alarm, icalproperty_new_description,
             item.summary.isEmpty() ? QStringLiteral("Reminder") : item.summary);

@@ -1,6 +1,7 @@
 #include "TNEFContact.h"
 
 #include "TNEFNamedProps.h"
+#include "platform/TextCodec.h"
 
 #include <iterator>
 
@@ -29,8 +30,9 @@ constexpr qsizetype kLineOctets = 75;
 // A text value escaped for its property: backslash, comma and line breaks
 // always; the semicolon only inside a compound value, where it separates
 // the fields.
-QString escapeValue(const QString &text, bool compound)
+QString escapeValue(const QString &value, bool compound)
 {
+    const QString text = TextWithoutControls(value);
     QString out;
     out.reserve(text.size() + 8);
     for (qsizetype i = 0; i < text.size(); ++i) {

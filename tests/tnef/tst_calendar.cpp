@@ -186,6 +186,7 @@ void TestCalendar::writesCalendar_data()
     TNEFCalendarItem m = meeting("IPM.Schedule.Meeting.Request");
     m.globalObjectId = goidHead + QByteArray::fromHex("07E80304") + QByteArray(16, '\1') + le32(2) + "\xAB\xCD";
     m.sensitivity = 2;
+    m.location.insert(4, QChar(7));  // no control characters in a value
     m.reminderSet = true;
     m.busyStatus = 2;
     QTest::newRow("request") << m
@@ -203,8 +204,11 @@ void TestCalendar::writesCalendar_data()
                                   << QStringList{"VALARM/TRIGGER", "TRANSP"};
     m = meeting("ipm.microsoft schedule.mtgrespa");
     m.attendees.removeLast();
-    QTest::newRow("tentative reply, older class")
-        << m << QStringList{"METHOD:REPLY", "ATTENDEE;CN=Ann;ROLE=REQ-PARTICIPANT;PARTSTAT=TENTATIVE:mailto:ann@example.com"}
+    m.reminderSet = true;
+    m.reminderMinutes = INT_MAX;
+    QTest::newRow("tentative reply, older class, damaged reminder")
+        << m << QStringList{"METHOD:REPLY", "ATTENDEE;CN=Ann;ROLE=REQ-PARTICIPANT;PARTSTAT=TENTATIVE:mailto:ann@example.com",
+                            "VALARM/TRIGGER:-P366D"}
         << QStringList{"RRULE"};
     m = meeting("IPM.Appointment");
     m.recurrence = kWeeklyMoWe;
@@ -275,7 +279,7 @@ void TestCalendar::writesVCard_data()
                     QStringLiteral("IL"), QStringLiteral("62701"), QStringLiteral("USA")}};
     c.organization = QStringLiteral("Acme; Inc.");
     c.title = QStringLiteral("Boss, chief");
-    c.note = QStringLiteral("a;b\nc");
+    c.note = QStringLiteral("a;b\nc\x01");
     QTest::newRow("escaping") << c << QStringList{
         "FN:Doe\\, Jane \\\\ \"JD\"", "N:Doe\\; Smith;Jane;;;", "ORG:Acme\\; Inc.", "TITLE:Boss\\, chief",
         "EMAIL:jane@example.com", "TEL;TYPE=work,voice:+1 555 0100", "TEL;TYPE=cell:+1 555 0199",
