@@ -260,7 +260,8 @@ void TestCalendar::writesCalendar()
 
     // For the ctest that reads them with Python's icalendar.
     QDir().mkpath(QStringLiteral(PARVANE_CALENDAR_OUT));
-    QFile out(QStringLiteral(PARVANE_CALENDAR_OUT "/%1.ics").arg(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'))));
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("\\W+")), QStringLiteral("-"));
+    QFile out(QStringLiteral(PARVANE_CALENDAR_OUT "/%1.ics").arg(tag));
     QVERIFY(out.open(QIODevice::WriteOnly) && out.write(ics) == ics.size());
 }
 
