@@ -271,8 +271,9 @@ bool ruleFor(const RecurrencePattern &p, const QDateTime &firstStart, bool allDa
             }
             byParts << QStringLiteral("BYDAY=") + weekdayList(p.dayMask)
                     << QStringLiteral("BYSETPOS=%1").arg(p.nth == 5 ? -1 : int(p.nth));
-        } else if (!monthDayParts(p.patternType == kPatternMonthEnd ? 0 : p.monthDay, int(shift), &byParts,
-                                  &monthShift)) {
+        } else if ((p.patternType == kPatternMonth && p.monthDay == 0)
+                   || !monthDayParts(p.patternType == kPatternMonthEnd ? 0 : p.monthDay, int(shift), &byParts,
+                                     &monthShift)) {
             *why = "day " + std::to_string(p.monthDay) + " of the month moved " + std::to_string(shift) + " days";
             return false;
         }

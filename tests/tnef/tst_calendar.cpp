@@ -136,6 +136,8 @@ void TestCalendar::recurrence_data()
         << utc("2024-02-29T23:00:00Z") << false << "FREQ=MONTHLY;BYMONTHDAY=-1" << QStringList();
     QTest::newRow("yearly all-day holiday") << blob(kYearly, 2, le32(9), 12, kByDate, 0, QDate(2003, 6, 9), QDate(2008, 6, 9))
         << utc("2003-06-08T22:00:00Z") << true << "FREQ=YEARLY;UNTIL=20080609;BYMONTHDAY=9;BYMONTH=6" << QStringList();
+    QTest::newRow("day 0 of the month") << blob(kMonthly, 2, le32(0), 1, kNever, 0, kMar4, kMar4) << nine << false
+                                        << QString() << QStringList();
     QTest::newRow("Hijri month") << kHijriMonth << nine << false << QString() << QStringList();
     QTest::newRow("Hebrew calendar") << blob(kMonthly, 2, le32(5), 1, kNever, 0, kMar4, kMar4, {}, {}, 8) << nine << false
                                      << QString() << QStringList();
