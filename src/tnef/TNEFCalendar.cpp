@@ -49,7 +49,7 @@ enum : UInt16 {
 };
 enum : UInt32 { kEndAfterDate = 0x2021, kEndAfterCount = 0x2022, kEndNever = 0x2023, kEndNeverOld = 0xFFFFFFFF };
 constexpr qint64 kMinutesPerDay = 1440;
-// Outlook offers intervals up to 999; libical keeps the interval in a short.
+// Senders offer intervals up to 999; libical keeps the interval in a short.
 constexpr UInt32 kMaxInterval = 999;
 constexpr qint64 kMaxReminderMinutes = 366 * kMinutesPerDay;
 const char *const kWeekdays[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
@@ -193,7 +193,7 @@ bool monthDayParts(UInt32 day, int shift, QStringList *parts, int *monthShift)
     if (day > 31)
         return false;
     if (shift == 0 && day > 28) {
-        // Outlook's day 29, 30 or 31 falls on a shorter month's last day.
+        // The sender's day 29, 30 or 31 falls on a shorter month's last day.
         QStringList days;
         for (UInt32 d = 28; d <= day; ++d)
             days << QString::number(d);
@@ -361,8 +361,9 @@ QByteArray calendarAddress(const QString &address)
     return "mailto:" + utf8(address);
 }
 
-// MS-OXCICAL's UID: the string a vCal-Uid id carries, else the id in hex
-// with its instance date cleared, so that every occurrence shares it.
+// The UID calendar servers give the item: the string a vCal-Uid id
+// carries, else the id in hex with its instance date cleared, so that
+// every occurrence shares it.
 QString uidFor(const TNEFCalendarItem &item)
 {
     const QByteArray &id = item.globalObjectId;
