@@ -8,7 +8,6 @@
 
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QTimeZone>
 #include <cctype>
 #include <cstring>
 #include <optional>
@@ -134,7 +133,7 @@ QDateTime ReadTime(SInt16 fork, const Properties &properties, UInt16 id)
     for (int i = 7; i >= 0; --i)
         ticks = ticks << 8 | static_cast<unsigned char>(bytes[i]);
     constexpr SInt64 kUnixEpochMSecs = 11644473600000LL;
-    return QDateTime::fromMSecsSinceEpoch(SInt64(ticks / 10000) - kUnixEpochMSecs, QTimeZone::utc());
+    return QDateTime::fromMSecsSinceEpoch(SInt64(ticks / 10000) - kUnixEpochMSecs, Qt::UTC);
 }
 
 // A TNEF date (year, month, day, hour, minute, second, day of week), UTC.
@@ -148,7 +147,7 @@ QDateTime ReadDate(SInt16 fork, const TNEFPlace &place)
     };
     const QDate date(field(0), field(1), field(2));
     const QTime time(field(3), field(4), field(5));
-    return date.isValid() && time.isValid() ? QDateTime(date, time, QTimeZone::utc()) : QDateTime();
+    return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC) : QDateTime();
 }
 
 // "SMTP:someone@example.org" and the like: the address without its type.
@@ -388,14 +387,14 @@ SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBod
         TNEFBody rtf;
         if ((err = TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Rtf, &rtf)))
             return err;
+        if (kind == TNEFBodyKind::HtmlFromRtf && TNEFRtfGetOrigin(rtf.bytes) != TNEFRtfOrigin::Html)
+            return kTNEFMessageErrNoBody;
         body->rtf = rtf.rtf;
         body->charset = "UTF-8";
         if (kind == TNEFBodyKind::TextFromRtf) {
             body->bytes = Utf8(TNEFRtfToText(rtf.bytes));
             return noErr;
         }
-        if (TNEFRtfGetOrigin(rtf.bytes) != TNEFRtfOrigin::Html)
-            return kTNEFMessageErrNoBody;
         body->bytes = DeclareUtf8(Utf8(TNEFRtfToHtml(rtf.bytes)));
         return noErr;
     }
