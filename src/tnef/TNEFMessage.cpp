@@ -492,9 +492,13 @@ QString TNEFHtmlToText(const QString &html)
             const qsizetype close = html.indexOf(QLatin1Char('>'), i);
             if (close < 0)
                 break;
-            const QString tag = html.mid(i + 1, close - i - 1).trimmed().toLower();
-            const bool closing = tag.startsWith(QLatin1Char('/'));
-            const QString name = tag.mid(closing ? 1 : 0).section(QRegularExpression(QStringLiteral("[\\s/]")), 0, 0);
+            qsizetype start = i + 1;
+            const bool closing = start < close && html.at(start) == QLatin1Char('/');
+            start += closing ? 1 : 0;
+            qsizetype end = start;
+            while (end < close && html.at(end).isLetterOrNumber())
+                ++end;
+            const QString name = html.mid(start, end - start).toLower();
             i = close + 1;
             if (!closing && kHidden.contains(name)) {
                 const qsizetype end = html.indexOf(QLatin1String("</") + name, i, Qt::CaseInsensitive);

@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -142,36 +143,52 @@ UInt32 CodePageOfCharset(SInt32 charset, UInt32 documentCodePage)
     }
 }
 
-// Groups whose contents are never text.
-bool IsSkippedDestination(QByteArrayView word)
-{
-    static const char *const kWords[] = {
-        "colortbl", "stylesheet", "info", "pict", "objdata", "objclass", "objname", "fldinst",
-        "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
-        "listtable", "listoverridetable", "revtbl", "rsidtbl", "xmlnstbl", "filetbl", "themedata",
-        "colorschememapping", "datastore", "latentstyles", "pgdsctbl", "generator", "footnote",
-        "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "annotation", "atnid",
-        "atnauthor", "template", "nonshppict", "shpinst", "bkmkstart", "bkmkend", "userprops",
-        "docvar", "xe", "tc", "txe",
-    };
-    return std::any_of(std::begin(kWords), std::end(kWords), [&](const char *w) { return word == w; });
-}
+// What a control word does here; a word of no meaning here is Other.
+enum class WordKind : UInt8 {
+    Other, SkipGroup, FontTable, HtmlRtf, Unicode, Uc, AnsiCpg, Mac, Pc, Pca, Deff, Font, Plain,
+    Charset, CodePage, Text,
+};
+struct WordInfo {
+    WordKind kind = WordKind::Other;
+    const char16_t *text = nullptr;  // Text: what the word stands for
+};
 
-// Control words that stand for text.
-const char16_t *TextOfWord(QByteArrayView word)
+WordInfo LookUpWord(QByteArrayView word)
 {
-    static const std::pair<const char *, const char16_t *> kWords[] = {
-        {"par", u"\r\n"}, {"line", u"\r\n"}, {"sect", u"\r\n"}, {"page", u"\r\n"}, {"row", u"\r\n"},
-        {"tab", u"\t"}, {"cell", u"\t"}, {"lquote", u"\u2018"}, {"rquote", u"\u2019"},
-        {"ldblquote", u"\u201C"}, {"rdblquote", u"\u201D"}, {"bullet", u"\u2022"},
-        {"endash", u"\u2013"}, {"emdash", u"\u2014"}, {"enspace", u"\u2002"}, {"emspace", u"\u2003"},
-        {"qmspace", u"\u2005"}, {"zwj", u"\u200D"}, {"zwnj", u"\u200C"}, {"ltrmark", u"\u200E"},
-        {"rtlmark", u"\u200F"},
-    };
-    for (const auto &[w, text] : kWords)
-        if (word == w)
-            return text;
-    return nullptr;
+    static const std::unordered_map<std::string_view, WordInfo> kWords = [] {
+        std::unordered_map<std::string_view, WordInfo> words;
+        // Groups whose contents are never text.
+        for (const char *w : {"colortbl", "stylesheet", "info", "pict", "objdata", "objclass", "objname", "fldinst",
+                              "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
+                              "listtable", "listoverridetable", "revtbl", "rsidtbl", "xmlnstbl", "filetbl",
+                              "themedata", "colorschememapping", "datastore", "latentstyles", "pgdsctbl",
+                              "generator", "footnote", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc",
+                              "aftncn", "annotation", "atnid", "atnauthor", "template", "nonshppict", "shpinst",
+                              "bkmkstart", "bkmkend", "userprops", "docvar", "xe", "tc", "txe"})
+            words[w] = {WordKind::SkipGroup};
+        // Words that stand for text.
+        const std::pair<const char *, const char16_t *> texts[] = {
+            {"par", u"\r\n"}, {"line", u"\r\n"}, {"sect", u"\r\n"}, {"page", u"\r\n"}, {"row", u"\r\n"},
+            {"tab", u"\t"}, {"cell", u"\t"}, {"lquote", u"\u2018"}, {"rquote", u"\u2019"},
+            {"ldblquote", u"\u201C"}, {"rdblquote", u"\u201D"}, {"bullet", u"\u2022"},
+            {"endash", u"\u2013"}, {"emdash", u"\u2014"}, {"enspace", u"\u2002"}, {"emspace", u"\u2003"},
+            {"qmspace", u"\u2005"}, {"zwj", u"\u200D"}, {"zwnj", u"\u200C"}, {"ltrmark", u"\u200E"},
+            {"rtlmark", u"\u200F"},
+        };
+        for (const auto &[w, text] : texts)
+            words[w] = {WordKind::Text, text};
+        const std::pair<const char *, WordKind> others[] = {
+            {"fonttbl", WordKind::FontTable}, {"htmlrtf", WordKind::HtmlRtf}, {"u", WordKind::Unicode},
+            {"uc", WordKind::Uc}, {"ansicpg", WordKind::AnsiCpg}, {"mac", WordKind::Mac}, {"pc", WordKind::Pc},
+            {"pca", WordKind::Pca}, {"deff", WordKind::Deff}, {"f", WordKind::Font}, {"plain", WordKind::Plain},
+            {"fcharset", WordKind::Charset}, {"cpg", WordKind::CodePage},
+        };
+        for (const auto &[w, kind] : others)
+            words[w] = {kind};
+        return words;
+    }();
+    const auto it = kWords.find(std::string_view(word.data(), size_t(word.size())));
+    return it == kWords.end() ? WordInfo{} : it->second;
 }
 
 enum class Destination : UInt8 { Normal, Skip, FontTable, HtmlTag };
@@ -261,68 +278,57 @@ private:
 
     void word(const Token &t)
     {
-        const QByteArrayView w = t.word;
         if (m_star) {
             m_star = false;
-            m_state.destination = w == "htmltag" && m_mode == Mode::Html && m_state.destination != Destination::Skip
+            m_state.destination = t.word == "htmltag" && m_mode == Mode::Html && m_state.destination != Destination::Skip
                 ? Destination::HtmlTag : Destination::Skip;
             return;
         }
         if (m_state.destination == Destination::Skip)
             return;
-        if (w == "fonttbl") {
-            m_state.destination = Destination::FontTable;
-            return;
-        }
+        const WordInfo info = LookUpWord(t.word);
         if (m_state.destination == Destination::FontTable) {
-            fontTableWord(w, t);
+            // The font being defined, and the code page of its characters.
+            if (info.kind == WordKind::Font)
+                m_definingFont = t.param;
+            else if (info.kind == WordKind::Charset)
+                m_fontCodePages[m_definingFont] = SInt32(CodePageOfCharset(t.param, 0));
+            else if (info.kind == WordKind::CodePage && t.param > 0)
+                m_fontCodePages[m_definingFont] = t.param;
             return;
         }
-        if (IsSkippedDestination(w)) {
-            m_state.destination = Destination::Skip;
-            return;
-        }
-        if (w == "htmlrtf") {
-            m_state.htmlrtf = !t.hasParam || t.param != 0;
-            return;
-        }
-        if (w == "u" && t.hasParam) {
+        switch (info.kind) {
+        case WordKind::SkipGroup: m_state.destination = Destination::Skip; break;
+        case WordKind::FontTable: m_state.destination = Destination::FontTable; break;
+        case WordKind::HtmlRtf: m_state.htmlrtf = !t.hasParam || t.param != 0; break;
+        case WordKind::Unicode:
+            if (!t.hasParam)
+                break;
             if (!skipFallback() && emitting())
                 appendChar(char16_t(UInt16(t.param)));
             m_skipCount = std::max<SInt32>(m_state.uc, 0);
-            return;
-        }
-        if (w == "uc") {
-            m_state.uc = std::clamp<SInt32>(t.param, 0, 16);
-        } else if (w == "ansicpg" && t.param > 0) {
-            m_documentCodePage = UInt32(t.param);
-        } else if (w == "mac") {
-            m_documentCodePage = 10000;
-        } else if (w == "pc") {
-            m_documentCodePage = 437;
-        } else if (w == "pca") {
-            m_documentCodePage = 850;
-        } else if (w == "deff") {
+            break;
+        case WordKind::Uc: m_state.uc = std::clamp<SInt32>(t.param, 0, 16); break;
+        case WordKind::AnsiCpg:
+            if (t.param > 0)
+                m_documentCodePage = UInt32(t.param);
+            break;
+        case WordKind::Mac: m_documentCodePage = 10000; break;
+        case WordKind::Pc: m_documentCodePage = 437; break;
+        case WordKind::Pca: m_documentCodePage = 850; break;
+        case WordKind::Deff:
             m_defaultFont = t.param;
             m_state.font = t.param;
-        } else if (w == "f") {
-            m_state.font = t.param;
-        } else if (w == "plain") {
-            m_state.font = m_defaultFont;
-        } else if (const char16_t *text = TextOfWord(w)) {
+            break;
+        case WordKind::Font: m_state.font = t.param; break;
+        case WordKind::Plain: m_state.font = m_defaultFont; break;
+        case WordKind::Text:
             if (!skipFallback() && emitting())
-                appendText(text);
-        }
-    }
-
-    void fontTableWord(QByteArrayView w, const Token &t)
-    {
-        if (w == "f") {
-            m_definingFont = t.param;
-        } else if (w == "fcharset") {
-            m_fontCodePages[m_definingFont] = SInt32(CodePageOfCharset(t.param, 0));
-        } else if (w == "cpg" && t.param > 0) {
-            m_fontCodePages[m_definingFont] = t.param;
+                appendText(info.text);
+            break;
+        case WordKind::Charset:
+        case WordKind::CodePage:
+        case WordKind::Other: break;
         }
     }
 
@@ -354,8 +360,7 @@ private:
         }
         if (run.isEmpty() || !emitting())
             return;
-        for (char c : run)
-            appendByte(c);
+        appendBytes(run);
     }
 
     // 8-bit text is gathered and decoded a run at a time, so that the two
@@ -367,16 +372,19 @@ private:
         const auto it = m_fontCodePages.find(m_state.font);
         return it != m_fontCodePages.end() && it->second != 0 ? UInt32(it->second) : m_documentCodePage;
     }
-    void appendByte(char c)
+    void appendBytes(QByteArrayView bytes)
     {
-        if (c == 0)
-            return;
         const UInt32 codePage = currentCodePage();
         if (!m_pending.isEmpty() && codePage != m_pendingCodePage)
             flush();
         m_pendingCodePage = codePage;
-        m_pending.append(c);
+        // A zero byte would end the run's text where it stands.
+        for (char c : bytes) {
+            if (c != 0)
+                m_pending.append(c);
+        }
     }
+    void appendByte(char c) { appendBytes(QByteArrayView(&c, 1)); }
     void appendChar(char16_t c)
     {
         flush();
