@@ -10,7 +10,8 @@
 SInt32 TNEFFileParse(TNEFFile *tnefFile, bool alert)
 {
     const SInt32 status =
-        TNEFParseFileList(tnefFile->forkRefNum, &tnefFile->fileList, &tnefFile->attributeList);
+        TNEFParseFileList(tnefFile->forkRefNum, &tnefFile->fileList, &tnefFile->attributeList,
+                          &tnefFile->messagePlaces);
     if (status != 0) {
         if (alert) {
             TNEF_LOG_ERROR("    TNEFParseFileList() returned %ld.\n", long(status));

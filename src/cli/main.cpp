@@ -1,5 +1,6 @@
 // parvane-cli: the command-line front end. It uses the core alone and never
 // opens a window.
+#include "CliMessage.h"
 #include "extract/TNEFAppOpen.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
@@ -10,6 +11,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QString>
 #include <QStringList>
 #include <cerrno>
@@ -42,11 +45,20 @@ const char kUsage[] =
     "                       default), always, or never; names are made safe and\n"
     "                       unique, nothing existing is replaced; prints each path\n"
     "                       written\n"
+    "  message FILE...      the message: Subject, From, To, Cc, Date and Class\n"
+    "                       lines (those present), a blank line, then its text\n"
+    "  body [--rtf|--html|--text] FILE\n"
+    "                       one body, exactly, on standard output: the RTF\n"
+    "                       decompressed; the HTML as stored, or recovered from\n"
+    "                       the RTF; the text (default: the HTML, else the RTF,\n"
+    "                       else the text)\n"
     "\n"
     "FILE may be \"-\" for standard input (extracted into DIR or the current folder). With several files, each file's lines\n"
     "follow a line \"==> FILE <==\".\n"
     "\n"
     "Options:\n"
+    "  --json               list, attributes, message: one JSON document per file,\n"
+    "                       one per line\n"
     "  -h, --help           show this help and exit\n"
     "  -V, --version        show the version and exit\n"
     "\n"
@@ -189,13 +201,20 @@ TNEFFile *openDocument(const QString &file)
 bool parseDocument(const QString &file, TNEFFile *tnefFile, bool withAttributes = false)
 {
     const SInt32 code = TNEFParseFileList(tnefFile->forkRefNum, &tnefFile->fileList,
-                                          withAttributes ? &tnefFile->attributeList : nullptr);
+                                          withAttributes ? &tnefFile->attributeList : nullptr,
+                                          &tnefFile->messagePlaces);
     if (code != 0) {
         std::fflush(stdout);
         printError(file, QStringLiteral("%1 (parser code %2)").arg(describeParseFailure(code)).arg(code));
         return false;
     }
     return true;
+}
+
+void printJson(const QString &file, QJsonObject json)
+{
+    json.insert(QStringLiteral("file"), file);
+    std::printf("%s\n", QJsonDocument(json).toJson(QJsonDocument::Compact).constData());
 }
 
 void printList(const TNEFFile *tnefFile)
@@ -207,13 +226,15 @@ void printList(const TNEFFile *tnefFile)
 
 using Command = std::function<bool(const QString &file)>;
 
-int runOnFiles(const QStringList &files, const Command &command)
+// JSON output has no file headers (`headers` false): each file's document
+// is one line.
+int runOnFiles(const QStringList &files, const Command &command, bool headers = true)
 {
     if (files.isEmpty())
         return usageError(QStringLiteral("no FILE given"));
     bool allHandled = true;
     for (qsizetype i = 0; i < files.size(); ++i) {
-        if (files.size() > 1) {
+        if (files.size() > 1 && headers) {
             std::printf("%s==> %s <==\n", i > 0 ? "\n" : "", files[i].toLocal8Bit().constData());
             std::fflush(stdout);
         }
@@ -223,13 +244,15 @@ int runOnFiles(const QStringList &files, const Command &command)
     return allHandled ? kExitOk : kExitFailed;
 }
 
-bool listCommand(const QString &file)
+bool listCommand(const QString &file, bool json)
 {
     TNEFFile *tnefFile = openDocument(file);
     if (!tnefFile)
         return false;
     const bool parsed = parseDocument(file, tnefFile);
-    if (parsed)
+    if (parsed && json)
+        printJson(file, CliListJson(tnefFile));
+    else if (parsed)
         printList(tnefFile);
     TNEFFileDestroy(tnefFile);
     return parsed;
@@ -237,12 +260,13 @@ bool listCommand(const QString &file)
 
 // The same name, size text and preview as the document window's attribute
 // list and fields.
-bool attributesCommand(const QString &file)
+bool attributesCommand(const QString &file, bool json)
 {
     TNEFFile *tnefFile = openDocument(file);
     if (!tnefFile)
         return false;
     bool handled = parseDocument(file, tnefFile, true);
+    QJsonArray entries;
     for (const TNEFAttributeItem *item = tnefFile->attributeList; handled && item; item = item->next) {
         const char *name = TNEFTextGetAttributeName(item->attribute);
         QString preview;
@@ -251,11 +275,17 @@ bool attributesCommand(const QString &file)
             handled = false;
             break;
         }
-        std::printf("%u\t%s\t%s\t%s\n", unsigned(item->objectID),
-                    name ? name : QByteArray("0x" + QByteArray::number(item->attribute, 16).rightJustified(8, '0')).constData(),
+        const QByteArray shownName = name ? QByteArray(name) : "0x" + QByteArray::number(item->attribute, 16).rightJustified(8, '0');
+        if (json) {
+            entries.append(CliAttributeJson(item, QString::fromLatin1(shownName), preview));
+            continue;
+        }
+        std::printf("%u\t%s\t%s\t%s\n", unsigned(item->objectID), shownName.constData(),
                     TNEFTextCreateSizeText(item->length).toUtf8().constData(),
                     printable(preview).constData());
     }
+    if (handled && json)
+        printJson(file, QJsonObject{{QStringLiteral("attributes"), entries}});
     TNEFFileDestroy(tnefFile);
     return handled;
 }
@@ -272,6 +302,69 @@ bool traceCommand(const QString &file)
     gTNEFParseDebugFile = nullptr;
     TNEFFileDestroy(tnefFile);
     return parsed;
+}
+
+// Opens and parses FILE and reads its message's headers. Null after telling
+// why not.
+TNEFFile *openMessage(const QString &file, TNEFMessage *message)
+{
+    TNEFFile *tnefFile = openDocument(file);
+    if (tnefFile && !parseDocument(file, tnefFile)) {
+        TNEFFileDestroy(tnefFile);
+        return nullptr;
+    }
+    if (tnefFile && TNEFMessageRead(tnefFile->forkRefNum, tnefFile->messagePlaces, message) != noErr) {
+        printError(file, QStringLiteral("the message cannot be read"));
+        TNEFFileDestroy(tnefFile);
+        return nullptr;
+    }
+    return tnefFile;
+}
+
+// The message's headers, then its text; or its JSON document.
+bool messageCommand(const QString &file, bool json)
+{
+    TNEFMessage message;
+    TNEFFile *tnefFile = openMessage(file, &message);
+    if (!tnefFile)
+        return false;
+    if (json) {
+        printJson(file, CliMessageJson(tnefFile->forkRefNum, message));
+    } else {
+        for (const QString &line : CliMessageHeaderLines(message))
+            std::printf("%s\n", printable(line).constData());
+        TNEFBody body;
+        const QByteArray text = TNEFMessageGetText(tnefFile->forkRefNum, message, &body) == noErr
+            ? CliMessageTerminalText(body) : QByteArray();
+        std::printf("\n");
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    }
+    TNEFFileDestroy(tnefFile);
+    return true;
+}
+
+// One body, byte for byte.
+bool bodyCommand(const QString &file, CliBodyChoice choice)
+{
+    TNEFMessage message;
+    TNEFFile *tnefFile = openMessage(file, &message);
+    if (!tnefFile)
+        return false;
+    TNEFBody body;
+    bool handled = true;
+    if (const SInt32 code = CliMessageGetBody(tnefFile->forkRefNum, message, choice, &body)) {
+        printError(file, CliMessageBodyError(choice, code));
+        handled = false;
+    } else {
+        if (const QString warning = CliMessageBodyWarning(body); !warning.isEmpty())
+            printError(file, warning);
+        if (std::fwrite(body.bytes.constData(), 1, size_t(body.bytes.size()), stdout) != size_t(body.bytes.size())) {
+            printError(file, QStringLiteral("the body cannot be written"));
+            handled = false;
+        }
+    }
+    TNEFFileDestroy(tnefFile);
+    return handled;
 }
 
 // Extraction runs the application's own automatic extraction with a
@@ -331,6 +424,11 @@ int main(int argc, char **argv)
     }
 
     const bool extracting = command == QLatin1String("extract");
+    const bool jsonCapable = command == QLatin1String("list") || command == QLatin1String("attributes")
+        || command == QLatin1String("message");
+    const bool choosingBody = command == QLatin1String("body");
+    bool json = false;
+    CliBodyChoice bodyChoice = CliBodyChoice::Preferred;
     QString destination;
     SInt32 folderMode = 1;
     QStringList files;
@@ -355,6 +453,13 @@ int main(int argc, char **argv)
             } else {
                 return usageError(QStringLiteral("--folder takes multi, always or never, not '%1'").arg(value));
             }
+        } else if (!optionsEnded && jsonCapable && arg == QLatin1String("--json")) {
+            json = true;
+        } else if (!optionsEnded && choosingBody
+                   && (arg == QLatin1String("--rtf") || arg == QLatin1String("--html") || arg == QLatin1String("--text"))) {
+            bodyChoice = arg == QLatin1String("--rtf") ? CliBodyChoice::Rtf
+                : arg == QLatin1String("--html")        ? CliBodyChoice::Html
+                                                        : CliBodyChoice::Text;
         } else if (!optionsEnded && arg == QLatin1String("--")) {
             optionsEnded = true;
         } else if (!optionsEnded && (arg == QLatin1String("-h") || arg == QLatin1String("--help"))) {
@@ -368,11 +473,19 @@ int main(int argc, char **argv)
     }
 
     if (command == QLatin1String("list"))
-        return runOnFiles(files, listCommand);
+        return runOnFiles(files, [json](const QString &f) { return listCommand(f, json); }, !json);
     if (command == QLatin1String("trace"))
         return runOnFiles(files, traceCommand);
     if (command == QLatin1String("attributes"))
-        return runOnFiles(files, attributesCommand);
+        return runOnFiles(files, [json](const QString &f) { return attributesCommand(f, json); }, !json);
+    if (command == QLatin1String("message"))
+        return runOnFiles(files, [json](const QString &f) { return messageCommand(f, json); }, !json);
+    if (choosingBody) {
+        // Bodies go out byte for byte: one file at a time.
+        if (files.size() > 1)
+            return usageError(QStringLiteral("body takes one FILE"));
+        return runOnFiles(files, [bodyChoice](const QString &f) { return bodyCommand(f, bodyChoice); });
+    }
     if (extracting) {
         // Standard input has no folder of its own: it goes to DIR or here.
         if (destination.isEmpty() && files.contains(QLatin1String("-")))

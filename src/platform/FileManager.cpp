@@ -24,6 +24,10 @@ constexpr size_t kReadAheadSize = 128 * 1024;
 struct Fork {
     int fd = -1;
     SInt64 mark = 0;
+    // A fork may see only a stretch of its file: positions count from
+    // `base`, and nothing at or past `limit` (when not negative) exists.
+    SInt64 base = 0;
+    SInt64 limit = -1;
     std::vector<char> window;  // allocated on first use
     SInt64 windowStart = 0;
     size_t windowLength = 0;
@@ -79,6 +83,8 @@ OSErr adopt(int fd, SInt16 *forkRefNum)
         if (gForks[i].fd < 0) {
             gForks[i].fd = fd;
             gForks[i].mark = 0;
+            gForks[i].base = 0;
+            gForks[i].limit = -1;
             gForks[i].dirty = false;
             gForks[i].drop();
             *forkRefNum = static_cast<SInt16>(i + 1);
@@ -230,20 +236,23 @@ OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
     }
     auto *out = static_cast<char *>(buffer);
     UInt32 done = 0;
+    UInt32 wanted = requestCount;
+    if (fork->limit >= 0)
+        wanted = UInt32(std::clamp<SInt64>(fork->limit - fork->mark, 0, requestCount));
     // Whatever the window holds at the mark first.
     if (fork->windowLength > 0 && fork->mark >= fork->windowStart
         && fork->mark < fork->windowStart + SInt64(fork->windowLength)) {
         const size_t offset = size_t(fork->mark - fork->windowStart);
-        const size_t take = std::min<size_t>(fork->windowLength - offset, requestCount);
+        const size_t take = std::min<size_t>(fork->windowLength - offset, wanted);
         std::memcpy(out, fork->window.data() + offset, take);
         done += UInt32(take);
         fork->mark += SInt64(take);
     }
-    while (done < requestCount) {
-        const UInt32 rest = requestCount - done;
+    while (done < wanted) {
+        const UInt32 rest = wanted - done;
         if (rest >= kReadAheadSize / 2) {
             // Large reads go straight into the caller's buffer.
-            ssize_t got = ::pread(fork->fd, out + done, rest, fork->mark);
+            ssize_t got = ::pread(fork->fd, out + done, rest, fork->base + fork->mark);
             if (got < 0) {
                 if (errno == EINTR)
                     continue;
@@ -259,7 +268,9 @@ OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
         }
         if (fork->window.empty())
             fork->window.resize(kReadAheadSize);
-        ssize_t got = ::pread(fork->fd, fork->window.data(), kReadAheadSize, fork->mark);
+        const size_t ahead = fork->limit >= 0
+            ? size_t(std::min<SInt64>(fork->limit - fork->mark, SInt64(kReadAheadSize))) : kReadAheadSize;
+        ssize_t got = ::pread(fork->fd, fork->window.data(), ahead, fork->base + fork->mark);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -290,6 +301,8 @@ OSErr FSWriteFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
     Fork *fork = findFork(forkRefNum);
     if (!fork)
         return rfNumErr;
+    if (fork->limit >= 0)
+        return wrPermErr;
     if (positionMode == fsFromStart) {
         if (positionOffset < 0)
             return posErr;
@@ -374,7 +387,34 @@ OSErr FSGetForkSize(SInt16 forkRefNum, SInt64 *forkSize)
     struct stat st;
     if (::fstat(fork->fd, &st) != 0)
         return FSStatusFromErrno(errno);
-    *forkSize = st.st_size;
+    *forkSize = std::max<SInt64>(st.st_size - fork->base, 0);
+    if (fork->limit >= 0)
+        *forkSize = std::min(*forkSize, fork->limit);
+    return noErr;
+}
+
+OSErr FSOpenForkRange(SInt16 parentRefNum, SInt64 offset, SInt64 length, SInt16 *forkRefNum)
+{
+    Fork *parent = findFork(parentRefNum);
+    if (!parent)
+        return rfNumErr;
+    if (!forkRefNum || offset < 0 || length < 0)
+        return paramErr;
+    if (OSErr err = settle(parent))
+        return err;
+    // A stretch of a stretch stays inside the outer one.
+    SInt64 limit = length;
+    if (parent->limit >= 0)
+        limit = std::clamp<SInt64>(parent->limit - offset, 0, length);
+    const SInt64 base = parent->base + offset;
+    const int fd = ::fcntl(parent->fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return FSStatusFromErrno(errno);
+    if (OSErr err = adopt(fd, forkRefNum))
+        return err;
+    // `parent` may have moved when the table grew.
+    gForks[size_t(*forkRefNum) - 1].base = base;
+    gForks[size_t(*forkRefNum) - 1].limit = limit;
     return noErr;
 }
 

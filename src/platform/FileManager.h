@@ -17,6 +17,11 @@ OSErr FSOpenFork(const QString &path, SInt8 permission, SInt16 *forkRefNum);
 // The fork owns the descriptor from then on.
 OSErr FSOpenForkFromDescriptor(int fd, SInt16 *forkRefNum);
 OSErr FSCloseFork(SInt16 forkRefNum);
+// Opens, for reading, a fork that sees only `length` bytes of the file of
+// `parentRefNum` from `offset` on: its positions count from there and its
+// size ends there (earlier when the file does). It has a descriptor of its
+// own, and the parent may be closed first.
+OSErr FSOpenForkRange(SInt16 parentRefNum, SInt64 offset, SInt64 length, SInt16 *forkRefNum);
 
 // Reads count bytes at the mark (fsAtMark) or at offset (fsFromStart) and
 // moves the mark past them. noErr only when the whole count was read; a short

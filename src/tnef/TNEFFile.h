@@ -6,6 +6,7 @@
 #include <QString>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct TNEFWinFile;
 
@@ -40,6 +41,21 @@ struct TNEFMAPIItem {
     TNEFMAPIItem *next = nullptr;
 };
 
+// Where one attribute's data lies in the file.
+struct TNEFPlace {
+    SInt64 position = 0;  // 0: absent (the signature is there)
+    UInt32 length = 0;
+    explicit operator bool() const { return position > 0; }
+};
+
+// Where the message's own attributes are, recorded while parsing: the
+// message is read from the file only when it is asked for.
+struct TNEFMessagePlaces {
+    std::vector<TNEFPlace> properties;  // attMAPIProps blocks of the message, in order
+    TNEFPlace subject, from, dateSent, dateReceived, messageClass, body, priority, recipients;
+    UInt32 codePage = 0;  // as attOemCodepage declares it; 0 when it does not
+};
+
 struct TNEFFile {
     QString fileRef;   // absolute path of the TNEF file
     QString fileName;  // its own name
@@ -50,6 +66,7 @@ struct TNEFFile {
     TNEFAttributeItem *attributeList = nullptr;
     UInt32 selectedAttributeID = 0;
     TNEFFile *next = nullptr;
+    TNEFMessagePlaces messagePlaces;  // filled by parses that are given it
 };
 
 extern TNEFFile *gTNEFFileList;

@@ -118,6 +118,7 @@ struct BlockReader {
     SInt16 fork;
     SInt64 end;  // negative: no bound
     bool (*keep)(UInt16 id);
+    bool allTypes;
 
     bool wanted(UInt16 id) const { return !keep || keep(id); }
 
@@ -464,12 +465,73 @@ SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 t
     return noErr;
 }
 
+// Value sizes of the fixed-size types; 0 for the counted ones and for types
+// not known at all.
+UInt32 FixedValueSize(UInt16 type)
+{
+    switch (type) {
+    case PT_SHORT:
+    case PT_LONG:
+    case PT_FLOAT:
+    case PT_BOOLEAN:
+    case 0x000A:  // PT_ERROR
+        return 4;
+    case PT_DOUBLE:
+    case PT_CURRENCY:
+    case 0x0007:  // PT_APPTIME
+    case 0x0014:  // PT_I8
+    case PT_SYSTIME:
+        return 8;
+    case 0x0048:  // PT_CLSID
+        return 16;
+    default:
+        return 0;
+    }
+}
+
+constexpr SInt32 kUnknownType = 1;
+
+// The types the stream parse does not read: multiple values (a count, then
+// each value as a single one would be stored, counted ones with their own
+// lengths) and the fixed-size types it does not name. kUnknownType, with
+// nothing read, for a type whose size is not known.
+SInt32 ParseOtherValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 type, UInt16 id,
+                        UInt32 codePage)
+{
+    const UInt16 single = type & ~0x1000;
+    if ((type & 0x1000)
+        && (single == PT_STRING8 || single == PT_UNICODE || single == PT_BINARY || single == PT_OBJECT))
+        return ParseCountedValues(in, mapiTail, type, id, codePage);
+    const UInt32 size = FixedValueSize(single);
+    if (size == 0)
+        return kUnknownType;
+    UInt32 count = 1;
+    if ((type & 0x1000) && in.int32(&count) != noErr)
+        return MAPIFail("TNEF Trace Error -- can't read mapi value.\n", -1);
+    for (UInt32 index = 0; index < count; ++index) {
+        SInt64 position = 0;
+        if (FSGetForkPosition(in.fork, &position) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't get current position.\n", -3);
+        if (in.bytes(size) != noErr)
+            return MAPIFail("TNEF Trace Error -- can't read mapi value.\n", -1);
+        if (!in.wanted(id))
+            continue;
+        const UInt32 length = single == PT_SHORT ? 2 : size;
+        TNEFMAPIItem *item = TNEFParseAddMAPIToList(mapiTail, type, id, position, length,
+                                                    type & 0x1000 ? count : 0, index, std::nullopt);
+        if (!item)
+            return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
+        mapiTail = &item->next;
+    }
+    return noErr;
+}
+
 } // namespace
 
 SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd, UInt32 codePage,
-                     bool (*keep)(UInt16 id))
+                     bool (*keep)(UInt16 id), bool allTypes)
 {
-    const BlockReader in{forkRefNum, blockEnd, keep};
+    const BlockReader in{forkRefNum, blockEnd, keep, allTypes};
     // Appending walks from the pointer it is given; handing it the last
     // item's link keeps a block of many properties linear.
     TNEFMAPIItem **mapiTail = mapiList;
@@ -512,7 +574,12 @@ SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd
             err = ParseCountedValues(in, mapiTail, type, id, codePage);
             break;
         default:
+            if (in.allTypes && (err = ParseOtherValues(in, mapiTail, type, id, codePage)) != kUnknownType)
+                break;
             TRACE("    unknown mapi type -- 0x%04x.\n", unsigned(type));
+            if (in.allTypes)
+                return MAPIFail("TNEF Trace Error -- can't read mapi value.\n", -1);
+            err = noErr;
             break;
         }
         if (err != noErr)
@@ -885,9 +952,30 @@ SInt32 HandleAttribute(StreamState &s, UInt32 attribute, UInt32 n)
     }
 }
 
+// The recording hook: where the message's own attributes are.
+void RecordMessagePlace(TNEFMessagePlaces *places, const StreamState &s, UInt32 attribute, SInt64 position,
+                        UInt32 length)
+{
+    const TNEFPlace place{position, length};
+    places->codePage = s.codePage;
+    switch (attribute) {
+    case attMAPIProps: places->properties.push_back(place); break;
+    case attSubject: places->subject = place; break;
+    case attFrom: places->from = place; break;
+    case attDateSent: places->dateSent = place; break;
+    case attDateRecd: places->dateReceived = place; break;
+    case attMessageClass: places->messageClass = place; break;
+    case attBody: places->body = place; break;
+    case attPriority: places->priority = place; break;
+    case attRecipTable: places->recipients = place; break;
+    default: break;
+    }
+}
+
 } // namespace
 
-SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttributeItem **attributeList)
+SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttributeItem **attributeList,
+                         TNEFMessagePlaces *places)
 {
     TRACE("TNEF Trace -- begin\n");
     TRACE("===================\n");
@@ -946,6 +1034,8 @@ SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttribu
 
         if (SInt32 err = HandleAttribute(s, attribute, length))
             return err;
+        if (places && objectType == 1)
+            RecordMessagePlace(places, s, attribute, position, length);
 
         if (attributeTail) {
             TNEFAttributeItem *item = TNEFParseAddAttributeToList(attributeTail, attribute, position,

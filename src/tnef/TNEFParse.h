@@ -23,6 +23,12 @@ enum : SInt32 {
 // Attribute words and MAPI values the parser and its readers know by name.
 enum : UInt32 {
     kTNEFSignature = 0x223E9F78,
+    attFrom = 0x00008000,
+    attSubject = 0x00018004,
+    attDateSent = 0x00038005,
+    attDateRecd = 0x00038006,
+    attBody = 0x0002800C,
+    attRecipTable = 0x00069004,
     attAttachTitle = 0x00018010,
     attAttachData = 0x0006800F,
     attAttachRenddata = 0x00069002,
@@ -75,10 +81,14 @@ void TNEFParseMAPIDestroy(TNEFMAPIItem **mapiList);
 // Decodes one MAPI property block at the fork's mark. No byte at or past
 // blockEnd is read (a negative blockEnd sets no bound). 8-bit name values are
 // decoded with codePage. With `keep`, only values whose id it accepts become
-// items; every property is read and traced all the same.
+// items; every property is read and traced all the same. With `allTypes`,
+// the value types the stream parse passes by (64-bit integers, class ids,
+// multiple values, ...) are read too, one item per value; a type that is not
+// known at all then fails the block, since its size is not known.
 SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd = -1,
-                     UInt32 codePage = 0, bool (*keep)(UInt16 id) = nullptr);
+                     UInt32 codePage = 0, bool (*keep)(UInt16 id) = nullptr, bool allTypes = false);
 // Parses a whole TNEF stream from the start of the fork into the two lists
-// (either may be null).
+// (either may be null), and records where the message's own attributes are
+// into `places` when it is given.
 SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList,
-                         TNEFAttributeItem **attributeList);
+                         TNEFAttributeItem **attributeList, TNEFMessagePlaces *places = nullptr);

@@ -88,6 +88,8 @@ private slots:
     void statuses_data();
     void statuses();
     void corpusExtractTwice();
+    void corpusBodies_data();
+    void corpusBodies();
     void fileSizeLimit();
     void standardInput();
     void hostileNames_data();
@@ -112,6 +114,15 @@ void TestCli::statuses_data()
     QTest::newRow("bad folder mode") << QStringList{"extract", "--folder", "sometimes", "@two"} << 2 << "" << "--folder";
     QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: parvane-cli" << "";
     QTest::newRow("attributes") << QStringList{"attributes", "@two"} << 0 << "1\tAttachment Title\t8 bytes\tbig.bin.\n" << "";
+    QTest::newRow("message") << QStringList{"message", "@msg"} << 0 << "Subject: Hi\\x1b\n\nBody line\n" << "";
+    QTest::newRow("message json") << QStringList{"message", "--json", "@msg"} << 0
+                                  << "{\"bodies\":[\"text\"],\"file\":" << "";
+    QTest::newRow("list json, no headers") << QStringList{"list", "--json", "@two", "@two"} << 0
+                                           << "\"attachments\":[{\"attachedMessage\":false,\"id\":1,\"name\":\"big.bin\"" << "";
+    QTest::newRow("body as stored") << QStringList{"body", "--text", "@msg"} << 0 << "Body line\r\n" << "";
+    QTest::newRow("no such body") << QStringList{"body", "--rtf", "@msg"} << 1 << "" << "msg.tnef: the message has no RTF body";
+    QTest::newRow("body of one file") << QStringList{"body", "@msg", "@msg"} << 2 << "" << "body takes one FILE";
+    QTest::newRow("no json trace") << QStringList{"trace", "--json", "@msg"} << 2 << "" << "unknown option";
 }
 
 void TestCli::statuses()
@@ -123,8 +134,10 @@ void TestCli::statuses()
     QTemporaryDir dir;
     const QString two = writeFile(dir, "two.tnef", twoAttachments(131072));
     const QString text = writeFile(dir, "not.tnef", "just some text\n");
+    const QString msg = writeFile(dir, "msg.tnef", Tnef().message(attSubject, z0("Hi\x1b"))
+                                                       .mapiProps(MapiBlock().unicode(0x1000, "Body line\r\n")).bytes());
     for (QString &arg : args) {
-        arg.replace("@two", two).replace("@text", text).replace("@missing", dir.filePath("missing"));
+        arg.replace("@two", two).replace("@text", text).replace("@missing", dir.filePath("missing")).replace("@msg", msg);
     }
     const Run run = cli(args);
     QCOMPARE(run.exitCode, exitCode);
@@ -156,6 +169,40 @@ void TestCli::corpusExtractTwice()
         QCOMPARE(after.value(it.key()), it.value());
     QVERIFY(second.out.contains(out.filePath("two-files.tnef Folder 1/README\n")));
     QCOMPARE(after.size(), 2 * before.size());
+}
+
+void TestCli::corpusBodies_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QByteArray>("sha256");
+    QTest::addColumn<QString>("holds");
+    if (!corpusAvailable())
+        QSKIP("the shared corpus is not next to this checkout");
+    for (const CorpusBody &b : tnefbuild::corpusBodies())
+        QTest::addRow("%s %s", qPrintable(b.file), qPrintable(b.body)) << b.file << b.body << b.sha256 << b.holds;
+}
+
+// Each body byte for byte; and the HTML an RTF body made from HTML carries.
+void TestCli::corpusBodies()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, body);
+    QFETCH(QByteArray, sha256);
+    QFETCH(QString, holds);
+    const QString path = corpusDir() + QLatin1Char('/') + file;
+    QProcess process;
+    process.start(QStringLiteral(PARVANE_CLI_PATH), {"body", "--" + body, path});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(QCryptographicHash::hash(process.readAllStandardOutput(), QCryptographicHash::Sha256).toHex(), sha256);
+    if (holds != "html")
+        return;
+    process.start(QStringLiteral(PARVANE_CLI_PATH), {"body", "--html", path});
+    QVERIFY(process.waitForFinished(60000));
+    const QByteArray html = process.readAllStandardOutput();
+    QVERIFY(html.startsWith("<html"));
+    QVERIFY(!html.contains("\\htmlrtf") && !html.contains("{\\*"));
 }
 
 void TestCli::fileSizeLimit()

@@ -183,7 +183,12 @@ void withSmallAddressSpace(const std::function<void()> &call)
         setrlimit(RLIMIT_AS, &old);
 }
 
-QString corpusDir() { return QDir::cleanPath(QStringLiteral(PARVANE_CORPUS_DIR)); }
+// PARVANE_CORPUS_DIR in the environment points a checkout elsewhere (a
+// worktree, say) at the corpus.
+QString corpusDir()
+{
+    return QDir::cleanPath(qEnvironmentVariable("PARVANE_CORPUS_DIR", QStringLiteral(PARVANE_CORPUS_DIR)));
+}
 bool corpusAvailable() { return QFile::exists(corpusDir() + QStringLiteral("/expected-files.tsv")); }
 
 // The rows after the header, those with at least `columns` fields.
@@ -217,6 +222,14 @@ QList<CorpusAttachment> corpusAttachments()
     for (const QStringList &r : readTsv(QStringLiteral("expected-attachments.tsv"), 6))
         out.append({r[0], r[1].toUInt(), r[2] == QStringLiteral("1"), r[3].toULongLong(), r[4].toLatin1().toLower(),
                     r[5] == QStringLiteral("Untitled Attachment") ? QString() : r[5]});
+    return out;
+}
+
+QList<CorpusBody> corpusBodies()
+{
+    QList<CorpusBody> out;
+    for (const QStringList &r : readTsv(QStringLiteral("expected-bodies.tsv"), 4))
+        out.append({r[0], r[1], r[2].toULongLong(), r[3].toLatin1().toLower(), r.value(4)});
     return out;
 }
 

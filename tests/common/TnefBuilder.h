@@ -141,7 +141,15 @@ struct CorpusAttachment {
     QByteArray sha256;  // lower-case hex
     QString name;       // empty for an untitled attachment
 };
+struct CorpusBody {
+    QString file;
+    QString body;        // rtf, html or text
+    quint64 size = 0;
+    QByteArray sha256;   // lower-case hex
+    QString holds;       // for rtf: rtf, html or text
+};
 QList<CorpusFile> corpusFiles();
 QList<CorpusAttachment> corpusAttachments();
+QList<CorpusBody> corpusBodies();
 
 }  // namespace tnefbuild

@@ -2,6 +2,7 @@
 // from the input.
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
+#include "tnef/TNEFMessage.h"
 #include "tnef/TNEFParse.h"
 #include "tnef/TNEFText.h"
 
@@ -33,9 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     gTNEFParseDebugFile = sink;
     TNEFFileItem *files = nullptr;
     TNEFAttributeItem *attributes = nullptr;
-    const SInt32 result = TNEFParseFileList(fork, &files, &attributes);
+    TNEFMessagePlaces places;
+    const SInt32 result = TNEFParseFileList(fork, &files, &attributes, &places);
     if (result > 0)
         std::abort();
+    // The message is read from whatever places the parse recorded.
+    TNEFMessage message;
+    TNEFBody body;
+    if (TNEFMessageRead(fork, places, &message) == noErr) {
+        TNEFMessageGetPreferredBody(fork, message, &body);
+        TNEFMessageGetText(fork, message, &body);
+    }
     // Whatever the parse recorded must be safe to show.
     for (const TNEFFileItem *item = files; item; item = item->next)
         (void)TNEFFileItemDisplayName(item);

@@ -22,7 +22,7 @@ fi
 [ -d "$SEEDS/parse" ] && cp "$SEEDS"/parse/* "$WORK/parse-seeds/" 2>/dev/null || true
 
 status=0
-for target in parse names prefs; do
+for target in parse names prefs rtf rtftext; do
   live=$WORK/$target-corpus
   mkdir -p "$live"
   case $target in

@@ -9,8 +9,6 @@ using namespace tnefbuild;
 
 namespace {
 constexpr quint32 attTnefVersion = 0x00089006;
-constexpr quint32 attSubject = 0x00018004;
-constexpr quint32 attDateSent = 0x00038005;
 constexpr quint32 attAttachModifyDate = 0x00038013;
 constexpr quint16 PR_ATTACH_METHOD = 0x3705;
 constexpr quint16 PR_ATTACH_SIZE = 0x0E20;

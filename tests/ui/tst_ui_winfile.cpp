@@ -26,7 +26,6 @@ using namespace tnefbuild;
 
 namespace {
 
-constexpr quint32 attSubject = 0x00018004;
 const QString kAlertMessage = QStringLiteral("An error occurred opening this file.");
 const QString kAlertExplanation = QStringLiteral(
     "Either the file is not a TNEF file or the file is corrupted. Please consult the Readme "

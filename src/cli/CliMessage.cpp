@@ -1,0 +1,181 @@
+#include "CliMessage.h"
+
+#include "tnef/TNEFRtfText.h"
+#include "tnef/TNEFText.h"
+
+#include <QJsonArray>
+
+namespace {
+
+// ISO 8601 in the user's time zone, with its offset.
+QString IsoDate(const QDateTime &date)
+{
+    const QDateTime local = date.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+QString Recipients(const TNEFMessage &message, int type)
+{
+    QStringList names;
+    for (const TNEFRecipient &r : message.recipients) {
+        if (r.type == type)
+            names << TNEFRecipientText(r.name, r.address);
+    }
+    return names.join(QLatin1String(", "));
+}
+
+QJsonArray RecipientsJson(const TNEFMessage &message, int type)
+{
+    QJsonArray list;
+    for (const TNEFRecipient &r : message.recipients) {
+        if (r.type != type)
+            continue;
+        QJsonObject entry{{QStringLiteral("name"), r.name}};
+        if (!r.address.isEmpty())
+            entry.insert(QStringLiteral("address"), r.address);
+        list.append(entry);
+    }
+    return list;
+}
+
+const char *BodyName(CliBodyChoice choice)
+{
+    switch (choice) {
+    case CliBodyChoice::Rtf: return "RTF";
+    case CliBodyChoice::Html: return "HTML";
+    case CliBodyChoice::Text: return "text";
+    case CliBodyChoice::Preferred: break;
+    }
+    return "";
+}
+
+} // namespace
+
+QStringList CliMessageHeaderLines(const TNEFMessage &message)
+{
+    QStringList lines;
+    const auto add = [&](const char *field, const QString &value) {
+        if (!value.isEmpty())
+            lines << QLatin1String(field) + QLatin1String(": ") + value;
+    };
+    add("Subject", message.subject);
+    add("From", TNEFRecipientText(message.senderName, message.senderAddress));
+    add("To", Recipients(message, TNEFRecipient::To));
+    add("Cc", Recipients(message, TNEFRecipient::Cc));
+    const QDateTime date = message.sent.isValid() ? message.sent : message.received;
+    if (date.isValid())
+        add("Date", date.toLocalTime().toString(Qt::RFC2822Date));
+    add("Class", message.messageClass);
+    return lines;
+}
+
+QByteArray CliMessageTerminalText(const TNEFBody &body)
+{
+    QByteArray text = body.bytes;
+    text.replace("\r\n", "\n");
+    text.replace('\r', '\n');
+    while (text.endsWith('\n'))
+        text.chop(1);
+    return text.isEmpty() ? text : text + '\n';
+}
+
+SInt32 CliMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, CliBodyChoice choice, TNEFBody *body)
+{
+    switch (choice) {
+    case CliBodyChoice::Rtf: return TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Rtf, body);
+    case CliBodyChoice::Html: return TNEFMessageGetHtml(forkRefNum, message, body);
+    case CliBodyChoice::Text: return TNEFMessageGetText(forkRefNum, message, body);
+    case CliBodyChoice::Preferred: break;
+    }
+    return TNEFMessageGetPreferredBody(forkRefNum, message, body);
+}
+
+QString CliMessageBodyError(CliBodyChoice choice, SInt32 code)
+{
+    if (code == kTNEFMessageErrNoBody)
+        return choice == CliBodyChoice::Preferred ? QStringLiteral("the message has no body")
+                                                  : QStringLiteral("the message has no %1 body").arg(QLatin1String(BodyName(choice)));
+    if (code == kTNEFMessageErrTooLarge)
+        return QStringLiteral("the body is larger than %1 MiB").arg(kTNEFBodyMaxSize >> 20);
+    if (code <= kTNEFRtfErrHeader && code >= kTNEFRtfErrTooLarge)
+        return TNEFRtfErrorText(code) + QStringLiteral(" (code %1)").arg(code);
+    return QStringLiteral("the body cannot be read (status %1)").arg(code);
+}
+
+QString CliMessageBodyWarning(const TNEFBody &body)
+{
+    if (body.rtf.crcMismatch)
+        return QStringLiteral("the compressed RTF's CRC does not match its data; the body may be damaged");
+    if (body.rtf.truncated)
+        return QStringLiteral("the compressed RTF ends early; the body is incomplete");
+    return QString();
+}
+
+QJsonObject CliMessageJson(SInt16 forkRefNum, const TNEFMessage &message)
+{
+    QJsonObject json;
+    const auto add = [&](const char *key, const QJsonValue &value) {
+        const bool empty = value.isString() ? value.toString().isEmpty() : value.isArray() && value.toArray().isEmpty();
+        if (!empty)
+            json.insert(QLatin1String(key), value);
+    };
+    add("subject", message.subject);
+    if (!message.senderName.isEmpty() || !message.senderAddress.isEmpty()) {
+        QJsonObject from{{QStringLiteral("name"), message.senderName}};
+        if (!message.senderAddress.isEmpty())
+            from.insert(QStringLiteral("address"), message.senderAddress);
+        json.insert(QStringLiteral("from"), from);
+    }
+    add("to", RecipientsJson(message, TNEFRecipient::To));
+    add("cc", RecipientsJson(message, TNEFRecipient::Cc));
+    add("bcc", RecipientsJson(message, TNEFRecipient::Bcc));
+    if (message.sent.isValid())
+        add("sent", IsoDate(message.sent));
+    if (message.received.isValid())
+        add("received", IsoDate(message.received));
+    add("class", message.messageClass);
+    static const char *const kImportance[] = {"low", "normal", "high"};
+    if (message.importance >= 0 && message.importance <= 2)
+        add("importance", QLatin1String(kImportance[message.importance]));
+    QJsonArray bodies;
+    TNEFBody body;
+    if (message.textBody)
+        bodies.append(QStringLiteral("text"));
+    if (message.htmlBody)
+        bodies.append(QStringLiteral("html"));
+    if (TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Rtf, &body) == noErr) {
+        bodies.append(QStringLiteral("rtf"));
+        static const char *const kOrigins[] = {"rtf", "html", "text"};
+        add("rtfHolds", QLatin1String(kOrigins[int(TNEFRtfGetOrigin(body.bytes))]));
+    }
+    add("bodies", bodies);
+    if (TNEFMessageGetText(forkRefNum, message, &body) == noErr)
+        add("text", QString::fromUtf8(body.bytes));
+    return json;
+}
+
+QJsonObject CliListJson(const TNEFFile *tnefFile)
+{
+    QJsonArray attachments;
+    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
+        attachments.append(QJsonObject{
+            {QStringLiteral("id"), qint64(item->fileID)},
+            {QStringLiteral("name"), TNEFFileItemTitle(item)},
+            {QStringLiteral("size"), qint64(item->dataLength)},
+            {QStringLiteral("attachedMessage"), item->isTNEF == -1},
+        });
+    }
+    return QJsonObject{{QStringLiteral("attachments"), attachments}};
+}
+
+QJsonObject CliAttributeJson(const TNEFAttributeItem *item, const QString &name, const QString &preview)
+{
+    return QJsonObject{
+        {QStringLiteral("id"), qint64(item->objectID)},
+        {QStringLiteral("attribute"), QStringLiteral("0x%1").arg(item->attribute, 8, 16, QLatin1Char('0'))},
+        {QStringLiteral("name"), name},
+        {QStringLiteral("size"), qint64(item->length)},
+        {QStringLiteral("sizeText"), TNEFTextCreateSizeText(item->length)},
+        {QStringLiteral("preview"), preview},
+    };
+}

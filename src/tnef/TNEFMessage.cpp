@@ -1,0 +1,585 @@
+#include "TNEFMessage.h"
+
+#include "TNEFParse.h"
+#include "TNEFRtfText.h"
+#include "TNEFText.h"
+#include "platform/FileManager.h"
+#include "platform/TextCodec.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <cctype>
+#include <cstring>
+#include <optional>
+#include <unordered_map>
+
+namespace {
+
+// Message properties, by id.
+enum : UInt16 {
+    PR_IMPORTANCE = 0x0017,
+    PR_MESSAGE_CLASS = 0x001A,
+    PR_SUBJECT = 0x0037,
+    PR_CLIENT_SUBMIT_TIME = 0x0039,
+    PR_SENT_REPRESENTING_NAME = 0x0042,
+    PR_SENT_REPRESENTING_EMAIL_ADDRESS = 0x0065,
+    PR_CONVERSATION_TOPIC = 0x0070,
+    PR_RECIPIENT_TYPE = 0x0C15,
+    PR_SENDER_NAME = 0x0C1A,
+    PR_SENDER_EMAIL_ADDRESS = 0x0C1F,
+    PR_DISPLAY_CC = 0x0E03,
+    PR_DISPLAY_TO = 0x0E04,
+    PR_MESSAGE_DELIVERY_TIME = 0x0E06,
+    PR_BODY = 0x1000,
+    PR_RTF_COMPRESSED = 0x1009,
+    PR_BODY_HTML = 0x1013,
+    PR_EMAIL_ADDRESS = 0x3003,
+    PR_SMTP_ADDRESS = 0x39FE,
+    PR_INTERNET_CPID = 0x3FDE,
+    PR_SENDER_SMTP_ADDRESS = 0x5D01,
+    PR_SENT_REPRESENTING_SMTP_ADDRESS = 0x5D02,
+};
+
+// Header texts longer than this are cut: a subject of megabytes is no subject.
+constexpr UInt32 kHeaderTextLimit = 64 * 1024;
+
+// The first value of each property of a block, by id.
+using Properties = std::unordered_map<UInt16, TNEFValuePlace>;
+
+bool KeepMessageProperty(UInt16 id)
+{
+    switch (id) {
+    case PR_IMPORTANCE: case PR_MESSAGE_CLASS: case PR_SUBJECT: case PR_CLIENT_SUBMIT_TIME:
+    case PR_SENT_REPRESENTING_NAME: case PR_SENT_REPRESENTING_EMAIL_ADDRESS: case PR_SENDER_NAME:
+    case PR_SENDER_EMAIL_ADDRESS: case PR_DISPLAY_CC: case PR_DISPLAY_TO: case PR_MESSAGE_DELIVERY_TIME:
+    case PR_BODY: case PR_RTF_COMPRESSED: case PR_BODY_HTML: case PR_INTERNET_CPID:
+    case PR_SENDER_SMTP_ADDRESS: case PR_SENT_REPRESENTING_SMTP_ADDRESS: case PR_CONVERSATION_TOPIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool KeepRecipientProperty(UInt16 id)
+{
+    return id == PR_RECIPIENT_TYPE || id == PR_DISPLAY_NAME || id == PR_EMAIL_ADDRESS || id == PR_SMTP_ADDRESS;
+}
+
+// Reading the message again must not add to the document's trace.
+struct TraceOff {
+    bool was = gTNEFParseTraceOn;
+    TraceOff() { gTNEFParseTraceOn = false; }
+    ~TraceOff() { gTNEFParseTraceOn = was; }
+};
+
+// Decodes one property block at the fork's mark into *properties; the mark
+// ends after the last byte read.
+SInt32 ReadProperties(SInt16 fork, SInt64 end, UInt32 codePage, bool (*keep)(UInt16), Properties *properties)
+{
+    const TraceOff traceOff;
+    TNEFMAPIItem *list = nullptr;
+    const SInt32 status = TNEFParseMAPI(fork, &list, end, codePage, keep, true);
+    for (const TNEFMAPIItem *item = list; item; item = item->next) {
+        if (item->index == 0)
+            properties->try_emplace(item->id, TNEFValuePlace{item->position, item->length, item->type});
+    }
+    TNEFParseMAPIDestroy(&list);
+    return status;
+}
+
+SInt32 ReadBytes(SInt16 fork, SInt64 position, UInt32 length, QByteArray *bytes)
+{
+    bytes->resize(qsizetype(length));
+    UInt32 actual = 0;
+    const OSErr err = length ? FSReadFork(fork, fsFromStart, position, length, bytes->data(), &actual) : OSErr(noErr);
+    bytes->resize(qsizetype(actual));
+    return err;
+}
+
+QString ReadText(SInt16 fork, SInt64 position, UInt32 length, UInt32 codePage)
+{
+    QByteArray bytes;
+    ReadBytes(fork, position, std::min(length, kHeaderTextLimit), &bytes);
+    return TextDecodeCodePage(bytes.constData(), size_t(bytes.size()), codePage).trimmed();
+}
+
+QString ReadString(SInt16 fork, const Properties &properties, UInt16 id, UInt32 codePage)
+{
+    const auto it = properties.find(id);
+    if (it == properties.end() || (it->second.type != PT_STRING8 && it->second.type != PT_UNICODE))
+        return QString();
+    return ReadText(fork, it->second.position, it->second.length,
+                    it->second.type == PT_UNICODE ? kCodePageUTF16LE : codePage);
+}
+
+std::optional<UInt32> ReadLong(SInt16 fork, const Properties &properties, UInt16 id)
+{
+    const auto it = properties.find(id);
+    QByteArray bytes;
+    if (it == properties.end() || it->second.type != PT_LONG || ReadBytes(fork, it->second.position, 4, &bytes) != noErr)
+        return std::nullopt;
+    const auto *b = reinterpret_cast<const unsigned char *>(bytes.constData());
+    return UInt32(b[0]) | UInt32(b[1]) << 8 | UInt32(b[2]) << 16 | UInt32(b[3]) << 24;
+}
+
+// A FILETIME: 100-nanosecond units since 1601-01-01 UTC.
+QDateTime ReadTime(SInt16 fork, const Properties &properties, UInt16 id)
+{
+    const auto it = properties.find(id);
+    QByteArray bytes;
+    if (it == properties.end() || it->second.type != PT_SYSTIME || ReadBytes(fork, it->second.position, 8, &bytes) != noErr)
+        return QDateTime();
+    UInt64 ticks = 0;
+    for (int i = 7; i >= 0; --i)
+        ticks = ticks << 8 | static_cast<unsigned char>(bytes[i]);
+    constexpr SInt64 kUnixEpochMSecs = 11644473600000LL;
+    return QDateTime::fromMSecsSinceEpoch(SInt64(ticks / 10000) - kUnixEpochMSecs, Qt::UTC);
+}
+
+// A TNEF date (year, month, day, hour, minute, second, day of week), UTC.
+QDateTime ReadDate(SInt16 fork, const TNEFPlace &place)
+{
+    QByteArray bytes;
+    if (!place || place.length < 12 || ReadBytes(fork, place.position, 12, &bytes) != noErr)
+        return QDateTime();
+    const auto field = [&](int i) {
+        return int(static_cast<unsigned char>(bytes[2 * i]) | static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    };
+    const QDate date(field(0), field(1), field(2));
+    const QTime time(field(3), field(4), field(5));
+    return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC) : QDateTime();
+}
+
+// "SMTP:someone@example.org" and the like: the address without its type.
+QString WithoutAddressType(const QString &address)
+{
+    const qsizetype colon = address.indexOf(QLatin1Char(':'));
+    if (colon > 0 && colon <= 8 && !address.left(colon).contains(QLatin1Char('@')))
+        return address.mid(colon + 1);
+    return address;
+}
+
+// attFrom: a TRP header (id, total size, name size, address size, 16 bits
+// each), the name, then the address.
+void ReadFrom(SInt16 fork, const TNEFPlace &place, UInt32 codePage, QString *name, QString *address)
+{
+    QByteArray bytes;
+    if (!place || ReadBytes(fork, place.position, std::min(place.length, kHeaderTextLimit), &bytes) != noErr
+        || bytes.size() < 8)
+        return;
+    const auto u16 = [&](int i) {
+        return int(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    };
+    const QByteArray nameBytes = bytes.mid(8, u16(4));
+    const QByteArray addressBytes = bytes.mid(8 + u16(4), u16(6));
+    *name = TextDecodeCodePage(nameBytes.constData(), size_t(nameBytes.size()), codePage).trimmed();
+    *address = WithoutAddressType(
+        TextDecodeCodePage(addressBytes.constData(), size_t(addressBytes.size()), codePage).trimmed());
+}
+
+// attRecipTable: a row count, then each row as a property block.
+void ReadRecipientTable(SInt16 fork, const TNEFPlace &place, UInt32 codePage, QList<TNEFRecipient> *recipients)
+{
+    const SInt64 end = place.position + SInt64(place.length);
+    UInt32 rows = 0;
+    if (FSSetForkPosition(fork, fsFromStart, place.position) != noErr || TNEFParseGetInt32(fork, &rows) != noErr)
+        return;
+    for (UInt32 row = 0; row < rows && TNEFParseGetPosition(fork) < end; ++row) {
+        Properties properties;
+        const SInt32 status = ReadProperties(fork, end, codePage, KeepRecipientProperty, &properties);
+        const SInt64 next = TNEFParseGetPosition(fork);
+        TNEFRecipient recipient;
+        recipient.type = int(ReadLong(fork, properties, PR_RECIPIENT_TYPE).value_or(TNEFRecipient::To) & 0xF);
+        recipient.name = ReadString(fork, properties, PR_DISPLAY_NAME, codePage);
+        recipient.address = ReadString(fork, properties, PR_SMTP_ADDRESS, codePage);
+        if (recipient.address.isEmpty())
+            recipient.address = ReadString(fork, properties, PR_EMAIL_ADDRESS, codePage);
+        if (!recipient.name.isEmpty() || !recipient.address.isEmpty())
+            recipients->append(recipient);
+        // Each row is read where the one before ended: a broken row leaves
+        // no way to find the next.
+        if (status != noErr || next < 0 || FSSetForkPosition(fork, fsFromStart, next) != noErr)
+            break;
+    }
+}
+
+void AddDisplayNames(const QString &names, int type, QList<TNEFRecipient> *recipients)
+{
+    for (const QString &name : names.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (!name.trimmed().isEmpty())
+            recipients->append(TNEFRecipient{type, name.trimmed(), QString()});
+    }
+}
+
+QByteArray Utf8(const QString &text)
+{
+    return text.toUtf8();
+}
+
+// Where the charset value of a <meta> element lies: [start, end), or false.
+bool FindMetaCharset(const QByteArray &lower, qsizetype from, qsizetype *start, qsizetype *end)
+{
+    for (qsizetype at = lower.indexOf("<meta", from); at >= 0; at = lower.indexOf("<meta", at + 5)) {
+        qsizetype close = lower.indexOf('>', at);
+        if (close < 0)
+            close = lower.size();
+        qsizetype p = lower.indexOf("charset", at);
+        if (p < 0 || p >= close)
+            continue;
+        p += 7;
+        while (p < close && (lower[p] == ' ' || lower[p] == '='))
+            ++p;
+        if (p < close && (lower[p] == '"' || lower[p] == '\''))
+            ++p;
+        qsizetype q = p;
+        while (q < close && (std::isalnum(static_cast<unsigned char>(lower[q])) || std::strchr("-_.:", lower[q])))
+            ++q;
+        if (q > p) {
+            *start = p;
+            *end = q;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The recovered HTML is written in UTF-8 whatever the original said, so
+// that what declares the original's charset must say so.
+QByteArray DeclareUtf8(QByteArray html)
+{
+    QByteArray lower = html.toLower();
+    qsizetype start = 0, end = 0, from = 0;
+    while (FindMetaCharset(lower, from, &start, &end)) {
+        html.replace(start, end - start, "utf-8");
+        lower.replace(start, end - start, "utf-8");
+        from = start + 5;
+    }
+    return html;
+}
+
+SInt32 ReadBody(SInt16 fork, const TNEFValuePlace &place, UInt32 limit, QByteArray *bytes)
+{
+    if (!place)
+        return kTNEFMessageErrNoBody;
+    if (place.length > limit)
+        return kTNEFMessageErrTooLarge;
+    return ReadBytes(fork, place.position, place.length, bytes);
+}
+
+} // namespace
+
+SInt32 TNEFMessageRead(SInt16 forkRefNum, const TNEFMessagePlaces &places, TNEFMessage *message)
+{
+    *message = TNEFMessage{};
+    message->codePage = places.codePage;
+    const UInt32 codePage = places.codePage;
+    Properties properties;
+    for (const TNEFPlace &block : places.properties) {
+        if (OSErr err = FSSetForkPosition(forkRefNum, fsFromStart, block.position))
+            return err;
+        ReadProperties(forkRefNum, block.position + SInt64(block.length), codePage, KeepMessageProperty,
+                       &properties);
+    }
+    const auto string = [&](UInt16 id) { return ReadString(forkRefNum, properties, id, codePage); };
+
+    message->subject = string(PR_SUBJECT);
+    if (message->subject.isEmpty() && places.subject)
+        message->subject = ReadText(forkRefNum, places.subject.position, places.subject.length, codePage);
+    // Some gateways keep only the topic: the subject without its "RE:".
+    if (message->subject.isEmpty())
+        message->subject = string(PR_CONVERSATION_TOPIC);
+    message->messageClass = string(PR_MESSAGE_CLASS);
+    if (message->messageClass.isEmpty() && places.messageClass)
+        message->messageClass =
+            ReadText(forkRefNum, places.messageClass.position, places.messageClass.length, codePage);
+
+    // The one the message is from; the sender when someone sent it for them.
+    const UInt16 kSenders[][3] = {
+        {PR_SENT_REPRESENTING_NAME, PR_SENT_REPRESENTING_SMTP_ADDRESS, PR_SENT_REPRESENTING_EMAIL_ADDRESS},
+        {PR_SENDER_NAME, PR_SENDER_SMTP_ADDRESS, PR_SENDER_EMAIL_ADDRESS},
+    };
+    for (const auto &ids : kSenders) {
+        message->senderName = string(ids[0]);
+        message->senderAddress = string(ids[1]);
+        if (message->senderAddress.isEmpty())
+            message->senderAddress = string(ids[2]);
+        if (!message->senderName.isEmpty() || !message->senderAddress.isEmpty())
+            break;
+    }
+    if (message->senderName.isEmpty() && message->senderAddress.isEmpty())
+        ReadFrom(forkRefNum, places.from, codePage, &message->senderName, &message->senderAddress);
+
+    if (places.recipients)
+        ReadRecipientTable(forkRefNum, places.recipients, codePage, &message->recipients);
+    if (message->recipients.isEmpty()) {
+        AddDisplayNames(string(PR_DISPLAY_TO), TNEFRecipient::To, &message->recipients);
+        AddDisplayNames(string(PR_DISPLAY_CC), TNEFRecipient::Cc, &message->recipients);
+    }
+
+    message->sent = ReadTime(forkRefNum, properties, PR_CLIENT_SUBMIT_TIME);
+    if (!message->sent.isValid())
+        message->sent = ReadDate(forkRefNum, places.dateSent);
+    message->received = ReadTime(forkRefNum, properties, PR_MESSAGE_DELIVERY_TIME);
+    if (!message->received.isValid())
+        message->received = ReadDate(forkRefNum, places.dateReceived);
+
+    if (const auto importance = ReadLong(forkRefNum, properties, PR_IMPORTANCE); importance && *importance <= 2) {
+        message->importance = int(*importance);
+    } else if (places.priority) {
+        QByteArray priority;
+        if (ReadBytes(forkRefNum, places.priority.position, 1, &priority) == noErr && priority.size() == 1)
+            message->importance = priority[0] == 1 ? 2 : priority[0] == 3 ? 0 : 1;
+    }
+    message->internetCodePage = ReadLong(forkRefNum, properties, PR_INTERNET_CPID).value_or(0);
+
+    const auto place = [&](UInt16 id) {
+        const auto it = properties.find(id);
+        return it != properties.end() ? it->second : TNEFValuePlace{};
+    };
+    message->textBody = place(PR_BODY);
+    if (message->textBody.type != PT_STRING8 && message->textBody.type != PT_UNICODE)
+        message->textBody = TNEFValuePlace{};
+    if (!message->textBody && places.body)
+        message->textBody = TNEFValuePlace{places.body.position, places.body.length, PT_STRING8};
+    message->htmlBody = place(PR_BODY_HTML);
+    message->rtfBody = place(PR_RTF_COMPRESSED);
+    return noErr;
+}
+
+SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBodyKind kind, TNEFBody *body)
+{
+    *body = TNEFBody{};
+    body->kind = kind;
+    SInt32 err = noErr;
+    switch (kind) {
+    case TNEFBodyKind::Text: {
+        QByteArray stored;
+        if ((err = ReadBody(forkRefNum, message.textBody, kTNEFBodyMaxSize, &stored)))
+            return err;
+        const UInt32 codePage = message.textBody.type == PT_UNICODE ? kCodePageUTF16LE : message.codePage;
+        body->bytes = Utf8(TextDecodeCodePage(stored.constData(), size_t(stored.size()), codePage));
+        body->charset = "UTF-8";
+        return noErr;
+    }
+    case TNEFBodyKind::Html: {
+        if ((err = ReadBody(forkRefNum, message.htmlBody, kTNEFBodyMaxSize, &body->bytes)))
+            return err;
+        if (message.htmlBody.type == PT_UNICODE) {
+            body->bytes = Utf8(TextDecodeCodePage(body->bytes.constData(), size_t(body->bytes.size()), kCodePageUTF16LE));
+            body->charset = "UTF-8";
+            return noErr;
+        }
+        if (message.htmlBody.type == PT_STRING8 && body->bytes.contains('\0'))
+            body->bytes.truncate(body->bytes.indexOf('\0'));
+        body->charset = TNEFHtmlDeclaredCharset(body->bytes);
+        body->codePage = message.internetCodePage ? message.internetCodePage : message.codePage;
+        return noErr;
+    }
+    case TNEFBodyKind::Rtf: {
+        // LZFu data is at most 9/8 of what it makes.
+        QByteArray compressed;
+        if ((err = ReadBody(forkRefNum, message.rtfBody, kTNEFBodyMaxSize / 8 * 9 + 16, &compressed)))
+            return err;
+        return TNEFRtfDecompress(compressed, &body->bytes, &body->rtf);
+    }
+    case TNEFBodyKind::HtmlFromRtf:
+    case TNEFBodyKind::TextFromRtf: {
+        TNEFBody rtf;
+        if ((err = TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Rtf, &rtf)))
+            return err;
+        if (kind == TNEFBodyKind::HtmlFromRtf && TNEFRtfGetOrigin(rtf.bytes) != TNEFRtfOrigin::Html)
+            return kTNEFMessageErrNoBody;
+        body->rtf = rtf.rtf;
+        body->charset = "UTF-8";
+        if (kind == TNEFBodyKind::TextFromRtf) {
+            body->bytes = Utf8(TNEFRtfToText(rtf.bytes));
+            return noErr;
+        }
+        body->bytes = DeclareUtf8(Utf8(TNEFRtfToHtml(rtf.bytes)));
+        return noErr;
+    }
+    case TNEFBodyKind::TextFromHtml: {
+        TNEFBody html;
+        if ((err = TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Html, &html)))
+            return err;
+        body->bytes = Utf8(TNEFHtmlToText(TNEFBodyToString(html)));
+        body->charset = "UTF-8";
+        return noErr;
+    }
+    }
+    return kTNEFMessageErrNoBody;
+}
+
+namespace {
+// The first of `kinds` that the message has; a body that is there but
+// cannot be read is reported when no later one can stand in for it.
+SInt32 FirstBody(SInt16 fork, const TNEFMessage &message, std::initializer_list<TNEFBodyKind> kinds, TNEFBody *body)
+{
+    SInt32 first = kTNEFMessageErrNoBody;
+    for (TNEFBodyKind kind : kinds) {
+        const SInt32 err = TNEFMessageGetBody(fork, message, kind, body);
+        if (err == noErr)
+            return noErr;
+        if (first == kTNEFMessageErrNoBody)
+            first = err;
+    }
+    return first;
+}
+} // namespace
+
+SInt32 TNEFMessageGetText(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body)
+{
+    return FirstBody(forkRefNum, message,
+                     {TNEFBodyKind::Text, TNEFBodyKind::TextFromRtf, TNEFBodyKind::TextFromHtml}, body);
+}
+
+SInt32 TNEFMessageGetHtml(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body)
+{
+    return FirstBody(forkRefNum, message, {TNEFBodyKind::Html, TNEFBodyKind::HtmlFromRtf}, body);
+}
+
+SInt32 TNEFMessageGetPreferredBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body)
+{
+    return FirstBody(forkRefNum, message,
+                     {TNEFBodyKind::Html, TNEFBodyKind::HtmlFromRtf, TNEFBodyKind::Rtf, TNEFBodyKind::Text,
+                      TNEFBodyKind::TextFromRtf}, body);
+}
+
+QString TNEFBodyToString(const TNEFBody &body)
+{
+    if (!body.charset.isEmpty()) {
+        QStringDecoder decoder(body.charset.constData());
+        if (decoder.isValid())
+            return decoder.decode(body.bytes);
+    }
+    return TextDecodeCodePage(body.bytes.constData(), size_t(body.bytes.size()), body.codePage);
+}
+
+QByteArray TNEFHtmlDeclaredCharset(const QByteArray &html)
+{
+    const QByteArray lower = html.toLower();
+    qsizetype start = 0, end = 0;
+    return FindMetaCharset(lower, 0, &start, &end) ? html.mid(start, end - start) : QByteArray();
+}
+
+QString TNEFHtmlToText(const QString &html)
+{
+    static const QStringList kHidden{QStringLiteral("head"), QStringLiteral("script"), QStringLiteral("style"),
+                                     QStringLiteral("title")};
+    static const QStringList kBlocks{QStringLiteral("p"), QStringLiteral("div"), QStringLiteral("tr"),
+                                     QStringLiteral("li"), QStringLiteral("table"), QStringLiteral("blockquote"),
+                                     QStringLiteral("pre"), QStringLiteral("h1"), QStringLiteral("h2"),
+                                     QStringLiteral("h3"), QStringLiteral("h4"), QStringLiteral("h5"),
+                                     QStringLiteral("h6"), QStringLiteral("hr")};
+    static const std::pair<const char *, char16_t> kEntities[] = {
+        {"amp", u'&'}, {"lt", u'<'}, {"gt", u'>'}, {"quot", u'"'}, {"apos", u'\''}, {"nbsp", u'\u00A0'},
+    };
+    QString out;
+    const auto newline = [&] {
+        while (out.endsWith(QLatin1Char(' ')))
+            out.chop(1);
+        out += QLatin1Char('\n');
+    };
+    const qsizetype n = html.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = html.at(i);
+        if (c == QLatin1Char('<')) {
+            if (html.mid(i, 4) == QLatin1String("<!--")) {
+                const qsizetype close = html.indexOf(QLatin1String("-->"), i + 4);
+                i = close < 0 ? n : close + 3;
+                continue;
+            }
+            const qsizetype close = html.indexOf(QLatin1Char('>'), i);
+            if (close < 0)
+                break;
+            qsizetype start = i + 1;
+            const bool closing = start < close && html.at(start) == QLatin1Char('/');
+            start += closing ? 1 : 0;
+            qsizetype end = start;
+            while (end < close && html.at(end).isLetterOrNumber())
+                ++end;
+            const QString name = html.mid(start, end - start).toLower();
+            i = close + 1;
+            if (!closing && kHidden.contains(name)) {
+                const qsizetype end = html.indexOf(QLatin1String("</") + name, i, Qt::CaseInsensitive);
+                const qsizetype endClose = end < 0 ? -1 : html.indexOf(QLatin1Char('>'), end);
+                i = endClose < 0 ? n : endClose + 1;
+            } else if (name == QLatin1String("br") || kBlocks.contains(name)) {
+                newline();
+            } else if (name == QLatin1String("td") || name == QLatin1String("th")) {
+                out += QLatin1Char('\t');
+            }
+            continue;
+        }
+        if (c == QLatin1Char('&')) {
+            const qsizetype semi = html.indexOf(QLatin1Char(';'), i);
+            if (semi > i && semi - i <= 10) {
+                const QString entity = html.mid(i + 1, semi - i - 1);
+                bool ok = false;
+                uint code = 0;
+                if (entity.startsWith(QLatin1String("#x"), Qt::CaseInsensitive))
+                    code = entity.mid(2).toUInt(&ok, 16);
+                else if (entity.startsWith(QLatin1Char('#')))
+                    code = entity.mid(1).toUInt(&ok, 10);
+                for (const auto &[word, value] : kEntities) {
+                    if (entity == QLatin1String(word)) {
+                        code = value;
+                        ok = true;
+                    }
+                }
+                if (ok && code > 0 && code <= 0x10FFFF) {
+                    out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);
+                    i = semi + 1;
+                    continue;
+                }
+            }
+        }
+        if (c.isSpace()) {
+            if (!out.isEmpty() && !out.endsWith(QLatin1Char(' ')) && !out.endsWith(QLatin1Char('\n')))
+                out += QLatin1Char(' ');
+        } else {
+            out += c;
+        }
+        ++i;
+    }
+    // No more than one empty line in a row, none at either end.
+    out.replace(QRegularExpression(QStringLiteral("\n{3,}")), QStringLiteral("\n\n"));
+    out = out.trimmed();
+    out.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return out.isEmpty() ? out : out + QLatin1String("\r\n");
+}
+
+QString TNEFRecipientText(const QString &name, const QString &address)
+{
+    if (address.isEmpty() || name == address)
+        return name.isEmpty() ? address : name;
+    if (name.isEmpty())
+        return address;
+    return QStringLiteral("%1 <%2>").arg(name, address);
+}
+
+TNEFFile *TNEFFileOpenAttached(const TNEFFile *tnefFile, UInt32 fileID, OSErr *status)
+{
+    const TNEFFileItem *item = tnefFile ? tnefFile->fileList : nullptr;
+    while (item && item->fileID != fileID)
+        item = item->next;
+    OSErr err = noErr;
+    TNEFFile *attached = nullptr;
+    if (!item || item->isTNEF != -1) {
+        err = paramErr;
+    } else if (!(attached = TNEFFileCreate())) {
+        err = memFullErr;
+    } else {
+        attached->fileRef = tnefFile->fileRef;
+        attached->fileName = TNEFFileItemTitle(item);
+        err = FSOpenForkRange(tnefFile->forkRefNum, item->dataPosition, item->dataLength, &attached->forkRefNum);
+        if (err != noErr) {
+            attached->forkRefNum = 0;
+            TNEFFileDestroy(attached);
+            attached = nullptr;
+        }
+    }
+    if (status)
+        *status = err;
+    return attached;
+}

@@ -1,0 +1,168 @@
+// The RTF body: compressed RTF decoded in both forms, and the HTML and text
+// read out of RTF.
+#include "TnefBuilder.h"
+#include "platform/TextCodec.h"
+#include "tnef/TNEFRtf.h"
+#include "tnef/TNEFRtfText.h"
+
+#include <QtTest>
+
+using namespace tnefbuild;
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+// The two worked examples of the compressed RTF format: a plain run, and one
+// whose reference overlaps the bytes it produces.
+const QByteArray kHelloWorld = hex("2d0000002b0000004c5a4675f1c5c7a703000a00726370673132354232"
+                                   "0af32068656c09002062770 5b06c647d0a800fa0");
+const QByteArray kHelloWorldRtf("{\\rtf1\\ansi\\ansicpg1252\\pard hello world}\r\n");
+const QByteArray kRun = hex("1a0000001c0000004c5a4675e2d44b51410004205758595a0d6e7d010eb0");
+const QByteArray kRunRtf("{\\rtf1 WXYZWXYZWXYZWXYZWXYZ}");
+
+// A header for `data` in the given form, with a correct CRC unless told.
+QByteArray withHeader(const QByteArray &data, quint32 rawSize, const char *form, qint64 crc = -1)
+{
+    const quint32 sum = crc >= 0 ? quint32(crc) : qstrcmp(form, "MELA") == 0 ? 0 : TNEFRtfCrc(data.constData(), size_t(data.size()));
+    return le32(quint32(data.size() + 12)) + le32(rawSize) + QByteArray(form, 4) + le32(sum) + data;
+}
+
+}  // namespace
+
+class TestRtf : public QObject {
+    Q_OBJECT
+private slots:
+    void decompress_data();
+    void decompress();
+    void html_data();
+    void html();
+    void text_data();
+    void text();
+};
+
+void TestRtf::decompress_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<bool>("crcMismatch");
+    QTest::addColumn<bool>("truncated");
+
+    const QByteArray helloData = kHelloWorld.mid(16);
+    QTest::newRow("LZFu") << kHelloWorld << 0 << kHelloWorldRtf << false << false;
+    QTest::newRow("overlapping reference") << kRun << 0 << kRunRtf << false << false;
+    QTest::newRow("MELA") << withHeader("{\\rtf1 plain}", 13, "MELA") << 0 << QByteArray("{\\rtf1 plain}") << false << false;
+    QTest::newRow("MELA with a CRC") << withHeader("{\\rtf1}", 7, "MELA", 5) << 0 << QByteArray("{\\rtf1}") << true << false;
+    QTest::newRow("CRC mismatch still decoded")
+        << withHeader(helloData, 43, "LZFu", 0x12345678) << 0 << kHelloWorldRtf << true << false;
+    QTest::newRow("padding after the end marker") << withHeader(helloData + "\0\0\0", 43, "LZFu") << 0 << kHelloWorldRtf
+                                                  << false << false;
+    QTest::newRow("property longer than the data") << kRun + "junk" << 0 << kRunRtf << false << false;
+    QTest::newRow("no end marker, all of the size") << withHeader(helloData.chopped(2), 43, "LZFu") << 0 << kHelloWorldRtf
+                                                    << false << false;
+    QTest::newRow("data ends inside a run") << withHeader(helloData.left(20), 43, "LZFu") << 0
+                                            << kHelloWorldRtf.left(32) << false << true;
+    QTest::newRow("stops at the raw size") << withHeader(kRun.mid(16), 10, "LZFu") << 0 << kRunRtf.left(10) << false << false;
+    QTest::newRow("MELA shorter than its size") << withHeader("{\\rtf", 9, "MELA") << 0 << QByteArray("{\\rtf") << false << true;
+    QTest::newRow("short header") << kRun.left(15) << int(kTNEFRtfErrHeader) << QByteArray() << false << false;
+    QTest::newRow("unknown form") << withHeader("x", 1, "ZIP!") << int(kTNEFRtfErrType) << QByteArray() << false << false;
+    QTest::newRow("size beyond the property") << kRun.chopped(1) << int(kTNEFRtfErrSize) << QByteArray() << false << false;
+    QTest::newRow("size below the header") << le32(4) + kRun.mid(4) << int(kTNEFRtfErrSize) << QByteArray() << false << false;
+    QTest::newRow("claims more than 64 MiB") << withHeader(kRun.mid(16), kTNEFBodyMaxSize + 1, "LZFu")
+                                             << int(kTNEFRtfErrTooLarge) << QByteArray() << false << false;
+}
+
+void TestRtf::decompress()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(int, status);
+    QFETCH(QByteArray, rtf);
+    QFETCH(bool, crcMismatch);
+    QFETCH(bool, truncated);
+    QByteArray out("stale");
+    TNEFRtfReport report;
+    QCOMPARE(TNEFRtfDecompress(property, &out, &report), status);
+    QCOMPARE(out, rtf);
+    QCOMPARE(report.crcMismatch, crcMismatch);
+    QCOMPARE(report.truncated, truncated);
+}
+
+void TestRtf::html_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QString>("html");
+    const QByteArray head = "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss Arial;}"
+                            "{\\f1\\fnil\\fcharset204 Cyr;}{\\f2\\fnil\\fcharset128 Jp;}}{\\colortbl;\\red0\\green0\\blue255;}";
+    QTest::newRow("tags and text") << head + "{\\*\\htmltag19 <html>}{\\*\\htmltag50 <body>}\\htmlrtf {\\b\\htmlrtf0 Hi "
+                                             "there\\htmlrtf }\\htmlrtf0 {\\*\\htmltag58 </body>}}"
+                                   << "<html><body>Hi there</body>";
+    QTest::newRow("htmlrtf enters groups and is restored on leaving them")
+        << head + "\\htmlrtf {\\b hidden {\\htmlrtf0 kept}\\par hidden}\\htmlrtf0 after}" << "keptafter";
+    QTest::newRow("htmlrtf0 inside a group lasts as long as the group")
+        << head + "\\htmlrtf {\\htmlrtf0 shown}hidden\\htmlrtf0 }" << "shown";
+    QTest::newRow("escapes and breaks inside tags")
+        << head + "{\\*\\htmltag241  a:link \\{ color: red; \\} \\\\ \\par\\tab}}" << " a:link { color: red; } \\ \r\n\t";
+    QTest::newRow("breaks and quotes outside tags") << head + "a\\tab b\\par c\\~d\\lquote e\\rquote}"
+                                                    << QString::fromUtf8("a\tb\r\nc\u00A0d\u2018e\u2019");
+    QTest::newRow("code page of the current font") << head + "\\f1 \\'cf\\'f0\\'e8 \\f0 \\'e9}"
+                                                   << QString::fromUtf8("При é");
+    QTest::newRow("tags in the document's code page") << head + "\\f1 {\\*\\htmltag0 <p title=\"\\'e9\">}}"
+                                                      << QString::fromUtf8("<p title=\"é\">");
+    QTest::newRow("unicode with fallbacks") << head + "\\uc1\\u1055?\\u1088\\'3f{\\uc2\\u8364\\'80\\'80x}\\u-10179?\\u-8704?}"
+                                            << QString::fromUtf8("Пр€x😀");
+    QTest::newRow("other destinations left out")
+        << head + "{\\*\\mhtmltag84 <a href=\"cid:x\">}{\\*\\htmltag84 <a href=\"x\">}{\\*\\generator Me;}"
+                  "{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}}{\\pict\\bin4 }}{}}}}"
+        << "<a href=\"x\">link";
+    QTest::newRow("not made from HTML") << QByteArray("{\\rtf1\\ansi {\\*\\htmltag0 <p>}hello}") << QString();
+    QTest::newRow("mark after the font table")
+        << QByteArray("{\\rtf1\\ansi{\\fonttbl;}\\fromhtml1 {\\*\\htmltag0 <p>}}") << QString();
+    if (TextCodePageSupported(932))
+        QTest::newRow("double-byte code page") << head + "\\f2 \\'82\\'a0}" << QString::fromUtf8("あ");
+}
+
+void TestRtf::html()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QString, html);
+    QCOMPARE(TNEFRtfToHtml(rtf), html);
+}
+
+void TestRtf::text_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<int>("origin");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("RTF") << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0;}{\\info{\\title T}}"
+                                       "\\f0 Hello\\par World\\tab!\\line\n\\\\ \\{end\\}}")
+                         << int(TNEFRtfOrigin::Rtf) << "Hello\r\nWorld\t!\r\n\\ {end}";
+    QTest::newRow("made from HTML: breaks of the RTF-only regions")
+        << QByteArray("{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag64 <p>}Hi\\htmlrtf\\par\\htmlrtf0 there}")
+        << int(TNEFRtfOrigin::Html) << "Hi\r\nthere";
+    QTest::newRow("made from text: without what RTF added")
+        << QByteArray("{\\rtf1\\ansi\\fromtext \\htmlrtf {\\b x}\\htmlrtf0 plain\\par}") << int(TNEFRtfOrigin::Text)
+        << "plain\r\n";
+    QTest::newRow("field result, binary passed over")
+        << QByteArray("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}} a\\bin3 {}\\b}")
+        << int(TNEFRtfOrigin::Rtf) << "link ab";
+    QTest::newRow("deep nesting, unbalanced") << QByteArray(3000, '{') + "x" + QByteArray(10, '}')
+                                              << int(TNEFRtfOrigin::Rtf) << "x";
+    QTest::newRow("damaged escapes") << QByteArray("{\\rtf1 a\\'zb\\u\\uc99999\\u65 c\\") << int(TNEFRtfOrigin::Rtf)
+                                     << "azbA";
+}
+
+void TestRtf::text()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(int, origin);
+    QFETCH(QString, text);
+    QCOMPARE(int(TNEFRtfGetOrigin(rtf)), origin);
+    QCOMPARE(TNEFRtfToText(rtf), text);
+}
+
+QTEST_GUILESS_MAIN(TestRtf)
+#include "tst_rtf.moc"
