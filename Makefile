@@ -4,7 +4,8 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev shared-mime-info
+PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev shared-mime-info \
+            scdoc appstream desktop-file-utils man-db bash-completion
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
 SANITIZE_DIR ?= build-sanitize
