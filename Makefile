@@ -1,10 +1,12 @@
 # The two commands: `make run` and `make test`. Both install the Debian
-# packages they lack first.
+# packages they lack first. `make deb` builds the Debian package.
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev shared-mime-info libical-dev python3-icalendar
+PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev shared-mime-info \
+            libical-dev python3-icalendar scdoc appstream desktop-file-utils man-db bash-completion
+DEB_PACKAGES := dpkg-dev lintian
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
 SANITIZE_DIR ?= build-sanitize
@@ -14,7 +16,7 @@ SAMPLE := $(BUILD_DIR)/sample/winmail.dat
 CLI := $(BUILD_DIR)/src/cli/parvane-cli
 APP := $(BUILD_DIR)/src/app/parvane
 
-.PHONY: all deps configure build test run bench sanitize fuzz clean
+.PHONY: all deps configure build test run deb bench sanitize fuzz clean
 
 all: build
 
@@ -52,6 +54,15 @@ run: build $(SAMPLE)
 	  echo "== parvane-cli list $(SAMPLE)"; $(CLI) list $(SAMPLE); echo; \
 	  echo "== parvane-cli trace $(SAMPLE)"; $(CLI) trace $(SAMPLE); \
 	fi
+
+# parvane_VERSION_amd64.deb in the build folder, for /usr, checked by lintian.
+deb:
+	$(MAKE) deps EXTRA_PACKAGES="$(DEB_PACKAGES)"
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	rm -f $(BUILD_DIR)/parvane_*.deb
+	cd $(BUILD_DIR) && cpack -G DEB
+	lintian --fail-on error --display-info $(BUILD_DIR)/parvane_*.deb
 
 bench: build
 	BUILD_DIR=$(BUILD_DIR) bash bench/run.sh
