@@ -1,7 +1,7 @@
 #include "TNEFWinFileList.h"
 
 #include "TNEFWinFile.h"
-#include "app/UtilProc.h"
+#include "UtilProc.h"
 #include "platform/ErrorLog.h"
 
 OSStatus TNEFWinFileListInstall(ControlRef browser, DataBrowserItemDataProcPtr itemData,

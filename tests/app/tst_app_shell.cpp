@@ -8,7 +8,7 @@
 #include "platform/FolderChooser.h"
 #include "platform/UserNotify.h"
 #include "prefs/TNEFPrefs.h"
-#include "prefs/TNEFWinPrefs.h"
+#include "ui/TNEFWinPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "ui/Commands.h"
@@ -175,7 +175,7 @@ void TestAppShell::openingFiles()
     if (how == "handed") {
         QVERIFY(AESendEvent(AppEvent{kAEOpenDocuments, {path("a.tnef"), path("notes.txt"), path("b.tnef")}}) != noErr);
     } else if (how == "dropped") {
-        QWidget *window = TNEFWinMainCreate();
+        QWidget *window = TNEFWinMainCreate([](const QStringList &files) { AEPostEvent(AppEvent{kAEOpenDocuments, files}); });
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(path("a.tnef"))});
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -221,7 +221,7 @@ void TestAppShell::singleWindowsComeForward()
             return gTNEFWinPrefsRef;
         return gTNEFAppOpenDialogRef;
     };
-    QWidget *other = TNEFWinMainCreate();
+    QWidget *other = TNEFWinMainCreate({});
     QCOMPARE(ProcessHICommand(commandID), OSStatus(noErr));
     const QPointer<QWidget> first = single();
     QVERIFY(first && first->isVisible());

@@ -1,9 +1,9 @@
 #include "TNEFWinPrefs.h"
 
-#include "TNEFPrefs.h"
+#include "Commands.h"
+#include "MenuBar.h"
 #include "platform/ErrorLog.h"
-#include "ui/Commands.h"
-#include "ui/MenuBar.h"
+#include "prefs/TNEFPrefs.h"
 #include "ui_TNEFWinPrefs.h"
 
 #include <QCloseEvent>

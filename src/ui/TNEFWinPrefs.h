@@ -2,7 +2,7 @@
 // The Preferences window: edits the two preference sets in place, one set at
 // a time, as the selector at its top chooses. Nothing is stored here; the
 // store writes the values when the application quits.
-#include "ui/Controls.h"
+#include "Controls.h"
 
 #include <QPointer>
 #include <QString>
