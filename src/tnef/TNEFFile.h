@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-struct TNEFWinFile;
+class TNEFWinFile;
 
 struct TNEFFileItem {
     SInt64 namePosition = 0;

@@ -53,8 +53,8 @@ QStringList shownDocuments()
 {
     QStringList titles;
     for (const TNEFFile *f = gTNEFFileList; f; f = f->next) {
-        if (f->winFile && f->winFile->window->isVisible())
-            titles << f->winFile->window->windowTitle();
+        if (f->winFile && f->winFile->isVisible())
+            titles << f->winFile->windowTitle();
     }
     return titles;
 }
@@ -241,7 +241,7 @@ void TestAppShell::singleWindowsComeForward()
 void TestAppShell::saveWithoutSelectionIsNotHandled()
 {
     QVERIFY(TNEFAppOpenFiles({path("a.tnef")}, 2) == noErr);
-    QWidget *window = gTNEFFileList->winFile->window;
+    QWidget *window = gTNEFFileList->winFile;
     SelectWindow(window);
     QVERIFY(QTest::qWaitForWindowActive(window));
     QCOMPARE(ProcessHICommand(FourCharCode("save")), OSStatus(eventNotHandledErr));
