@@ -2,35 +2,17 @@
 
 #include "Commands.h"
 #include "MenuBar.h"
-#include "platform/ErrorLog.h"
 #include "prefs/TNEFPrefs.h"
-#include "ui_TNEFWinPrefs.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QLabel>
 
-QPointer<QWidget> gTNEFWinPrefsRef;
+QPointer<TNEFWinPrefs> gTNEFWinPrefsRef;
 SInt32 gTNEFWinPrefCurrentEvent = 1;
 
 namespace {
 
 TNEFWinPrefsFolderDialogHook gFolderDialogHook;
-
-class TNEFWinPrefsWindow : public QWidget {
-public:
-    TNEFWinPrefsWindow() { m_form.setupUi(this); }
-
-protected:
-    void closeEvent(QCloseEvent *event) override
-    {
-        TNEFWinPrefsCloseHandler(this);
-        event->accept();
-    }
-
-private:
-    Ui::WinPrefs m_form;
-};
 
 // The five globals of one set.
 struct PrefSet {
@@ -52,52 +34,38 @@ bool prefSet(SInt32 selector, PrefSet *set)
     return true;
 }
 
-OSStatus findControl(WindowRef window, SInt32 id, ControlRef *control)
+// A choice reads the number of its chosen entry from 1, or 0 with none.
+SInt32 choiceValue(const QComboBox *choice)
 {
-    const OSStatus err = GetControlByID(window, id, control);
-    if (err != noErr)
-        TNEF_LOG_ERROR("    GetControlByID() returned %ld.\n", long(err));
-    return err;
+    return choice->currentIndex() + 1;
 }
 
-// Values read from controls are 16-bit, and the globals take them
-// sign-extended.
-SInt32 controlValue(ControlRef control)
+// A number the choice has no entry for shows none, rather than an entry
+// that is no longer true.
+void setChoiceValue(QComboBox *choice, SInt32 value)
 {
-    return SInt16(GetControl32BitValue(control));
+    choice->setCurrentIndex(value >= 1 && value <= choice->count() ? value - 1 : -1);
 }
 
-// A label that names a control greys out with it.
-void setEnabledWithLabel(WindowRef window, ControlRef control, bool enabled)
+// The dependent controls in walking order, with the label that names each
+// and greys out with it, and their state when automatic extraction is on;
+// the folder text only shows a value and is never usable.
+OSStatus applyState(TNEFWinPrefs *window, bool on)
 {
-    control->setEnabled(enabled);
-    const auto labels = window->findChildren<QLabel *>();
-    for (QLabel *label : labels) {
-        if (label->buddy() == control)
-            label->setEnabled(enabled);
-    }
-}
-
-// The dependent controls in walking order, with their state in the enabled
-// state; the folder text only shows a value and is never usable.
-struct Dependent {
-    SInt32 id;
-    bool enabledWhenOn;
-};
-const Dependent kDependents[] = {
-    {kTNEFWinPrefsDestID, true},         {kTNEFWinPrefsDestOtherID, false},
-    {kTNEFWinPrefsChooseFolderID, true}, {kTNEFWinPrefsFolderID, true},
-    {kTNEFWinPrefsQuitID, true},
-};
-
-OSStatus applyState(WindowRef window, bool on)
-{
-    for (const Dependent &d : kDependents) {
-        ControlRef control = nullptr;
-        const OSStatus err = findControl(window, d.id, &control);
-        if (err != noErr)
-            return err;
-        setEnabledWithLabel(window, control, on && d.enabledWhenOn);
+    Ui::WinPrefs &f = window->form();
+    const struct {
+        QWidget *control;
+        QWidget *label;
+        bool enabledWhenOn;
+    } dependents[] = {
+        {f.dest_130, f.destLabel, true},           {f.destFolder_131, nullptr, false},
+        {f.chooseFolder_132, f.destFolderLabel, true}, {f.folder_133, f.folderLabel, true},
+        {f.quit_134, nullptr, true},
+    };
+    for (const auto &d : dependents) {
+        d.control->setEnabled(on && d.enabledWhenOn);
+        if (d.label)
+            d.label->setEnabled(on && d.enabledWhenOn);
     }
     return noErr;
 }
@@ -112,7 +80,7 @@ QString folderText(const QString &destOther)
     return path.isNull() ? destOther : path;
 }
 
-OSStatus showFolderDialog(WindowRef window)
+OSStatus showFolderDialog(TNEFWinPrefs *window)
 {
     if (gFolderDialogHook) {
         TNEFWinPrefsChooseFolderEventProc(window, gFolderDialogHook(window));
@@ -123,7 +91,7 @@ OSStatus showFolderDialog(WindowRef window)
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setWindowModality(Qt::WindowModal);
-    const QPointer<QWidget> owner(window);
+    const QPointer<TNEFWinPrefs> owner(window);
     QObject::connect(dialog, &QFileDialog::finished, dialog, [owner, dialog](int result) {
         TNEFWinPrefsFolderReply reply;
         const QStringList chosen = dialog->selectedFiles();
@@ -140,6 +108,21 @@ OSStatus showFolderDialog(WindowRef window)
 
 } // namespace
 
+TNEFWinPrefs::TNEFWinPrefs()
+{
+    m_form.setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    InstallWindowCommandHandler(this, [this](UInt32 commandID) { return TNEFWinPrefsEventHandler(this, commandID); });
+    ConnectControlCommands(this);
+    MenuBarAddKeys(this);
+}
+
+void TNEFWinPrefs::closeEvent(QCloseEvent *event)
+{
+    TNEFWinPrefsCloseHandler(this);
+    event->accept();
+}
+
 void TNEFWinPrefsSetFolderDialogHook(TNEFWinPrefsFolderDialogHook hook)
 {
     gFolderDialogHook = std::move(hook);
@@ -151,138 +134,103 @@ void TNEFWinPrefsCreate()
         SelectWindow(gTNEFWinPrefsRef);
         return;
     }
-    auto *window = new TNEFWinPrefsWindow;
+    auto *window = new TNEFWinPrefs;
     gTNEFWinPrefsRef = window;
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    InstallWindowCommandHandler(window, [window](UInt32 commandID) {
-        return TNEFWinPrefsEventHandler(window, commandID);
-    });
-    ConnectControlCommands(window);
-    MenuBarAddKeys(window);
-
-    ControlRef selector = nullptr;
-    if (findControl(window, kTNEFWinPrefsSelectorID, &selector) == noErr)
-        gTNEFWinPrefCurrentEvent = GetControl32BitValue(selector);
+    gTNEFWinPrefCurrentEvent = choiceValue(window->form().selector_129);
     TNEFWinPrefsSetControls(window);
     window->resize(window->sizeHint().expandedTo(QSize(560, 0)));
     SelectWindow(window);
 }
 
-OSStatus TNEFWinPrefsSetControls(WindowRef window)
+OSStatus TNEFWinPrefsSetControls(TNEFWinPrefs *window)
 {
-    ControlRef control = nullptr;
-    OSStatus err = findControl(window, kTNEFWinPrefsSelectorID, &control);
-    if (err != noErr)
-        return err;
+    Ui::WinPrefs &f = window->form();
     PrefSet set;
-    if (!prefSet(GetControl32BitValue(control), &set)) {
-        window->update();
-        return noErr;
+    if (prefSet(choiceValue(f.selector_129), &set)) {
+        // The controls take 16-bit values: 65536 shows as 0.
+        f.auto_135->setChecked(SInt16(*set.autoExtract) != 0);
+        setChoiceValue(f.dest_130, SInt16(*set.dest));
+        f.destFolder_131->setText(folderText(*set.destOther));
+        // A long path shows its beginning, not its end.
+        f.destFolder_131->setCursorPosition(0);
+        setChoiceValue(f.folder_133, SInt16(*set.folder));
+        f.quit_134->setChecked(SInt16(*set.quit) != 0);
+        if (f.auto_135->isChecked())
+            TNEFWinPrefsEnableControls(window);
+        else
+            TNEFWinPrefsDisableControls(window);
     }
-    const struct {
-        SInt32 id;
-        const SInt32 *value;
-    } numbers[] = {{kTNEFWinPrefsAutoID, set.autoExtract}, {kTNEFWinPrefsDestID, set.dest},
-                   {kTNEFWinPrefsDestOtherID, nullptr}, {kTNEFWinPrefsFolderID, set.folder},
-                   {kTNEFWinPrefsQuitID, set.quit}};
-    for (const auto &n : numbers) {
-        if ((err = findControl(window, n.id, &control)) != noErr)
-            return err;
-        if (n.value) {
-            SetControl32BitValue(control, SInt16(*n.value));
-        } else if ((err = SetControlText(control, folderText(*set.destOther))) != noErr) {
-            TNEF_LOG_ERROR("    SetControlData() returned %d.\n", int(err));
-            return err;
-        }
-    }
-    if ((err = findControl(window, kTNEFWinPrefsAutoID, &control)) != noErr)
-        return err;
-    if (GetControl32BitValue(control) == 1)
-        TNEFWinPrefsEnableControls(window);
-    else
-        TNEFWinPrefsDisableControls(window);
     window->update();
     return noErr;
 }
 
-OSStatus TNEFWinPrefsEnableControls(WindowRef window)
+OSStatus TNEFWinPrefsEnableControls(TNEFWinPrefs *window)
 {
     return applyState(window, true);
 }
 
-OSStatus TNEFWinPrefsDisableControls(WindowRef window)
+OSStatus TNEFWinPrefsDisableControls(TNEFWinPrefs *window)
 {
     return applyState(window, false);
 }
 
-OSStatus TNEFWinPrefsEventHandler(WindowRef window, UInt32 commandID)
+OSStatus TNEFWinPrefsEventHandler(TNEFWinPrefs *window, UInt32 commandID)
 {
-    SInt32 id = 0;
+    Ui::WinPrefs &f = window->form();
     switch (commandID) {
     case kTNEFWinPrefsCommandOpenDialogSet:
-    case kTNEFWinPrefsCommandDesktopSet: id = kTNEFWinPrefsSelectorID; break;
-    case kTNEFWinPrefsCommandAuto: id = kTNEFWinPrefsAutoID; break;
-    case kTNEFWinPrefsCommandDest: id = kTNEFWinPrefsDestID; break;
-    case kTNEFWinPrefsCommandChooseFolder: id = kTNEFWinPrefsChooseFolderID; break;
-    case kTNEFWinPrefsCommandFolder: id = kTNEFWinPrefsFolderID; break;
-    case kTNEFWinPrefsCommandQuit: id = kTNEFWinPrefsQuitID; break;
-    default: return eventNotHandledErr;
-    }
-    ControlRef control = nullptr;
-    if (findControl(window, id, &control) != noErr)
-        return eventInternalErr;
-
-    if (commandID == kTNEFWinPrefsCommandOpenDialogSet || commandID == kTNEFWinPrefsCommandDesktopSet) {
+    case kTNEFWinPrefsCommandDesktopSet: {
         const SInt32 selector = commandID == kTNEFWinPrefsCommandOpenDialogSet ? 1 : 2;
-        SetControl32BitValue(control, selector);
-        control->update();
+        setChoiceValue(f.selector_129, selector);
         gTNEFWinPrefCurrentEvent = selector;
         TNEFWinPrefsSetControls(window);
         return noErr;
     }
-    if (commandID == kTNEFWinPrefsCommandChooseFolder)
+    case kTNEFWinPrefsCommandChooseFolder:
         return showFolderDialog(window);
+    case kTNEFWinPrefsCommandAuto:
+    case kTNEFWinPrefsCommandDest:
+    case kTNEFWinPrefsCommandFolder:
+    case kTNEFWinPrefsCommandQuit:
+        break;
+    default:
+        return eventNotHandledErr;
+    }
 
     PrefSet set;
     if (!prefSet(gTNEFWinPrefCurrentEvent, &set))
         return noErr;
-    const SInt32 value = controlValue(control);
     switch (commandID) {
     case kTNEFWinPrefsCommandAuto: {
-        *set.autoExtract = value;
-        const OSStatus err = value != 0 ? TNEFWinPrefsEnableControls(window) : TNEFWinPrefsDisableControls(window);
+        *set.autoExtract = f.auto_135->isChecked() ? 1 : 0;
+        const OSStatus err = *set.autoExtract != 0 ? TNEFWinPrefsEnableControls(window) : TNEFWinPrefsDisableControls(window);
         return err == noErr ? OSStatus(noErr) : OSStatus(eventInternalErr);
     }
     case kTNEFWinPrefsCommandDest:
+    case kTNEFWinPrefsCommandFolder: {
+        const SInt32 value = choiceValue(commandID == kTNEFWinPrefsCommandDest ? f.dest_130 : f.folder_133);
         if (value >= 1 && value <= 3)
-            *set.dest = value;
+            *(commandID == kTNEFWinPrefsCommandDest ? set.dest : set.folder) = value;
         return noErr;
-    case kTNEFWinPrefsCommandFolder:
-        if (value >= 1 && value <= 3)
-            *set.folder = value;
-        return noErr;
+    }
     default:
-        *set.quit = value;
+        *set.quit = f.quit_134->isChecked() ? 1 : 0;
         return noErr;
     }
 }
 
-OSStatus TNEFWinPrefsCloseHandler(WindowRef window)
+OSStatus TNEFWinPrefsCloseHandler(TNEFWinPrefs *)
 {
-    (void)window;
     gTNEFWinPrefsRef = nullptr;
     return eventNotHandledErr;
 }
 
-void TNEFWinPrefsChooseFolderEventProc(WindowRef window, const TNEFWinPrefsFolderReply &reply)
+void TNEFWinPrefsChooseFolderEventProc(TNEFWinPrefs *window, const TNEFWinPrefsFolderReply &reply)
 {
-    ControlRef selector = nullptr;
-    if (findControl(window, kTNEFWinPrefsSelectorID, &selector) != noErr)
-        return;
     if (!reply.validRecord)
         return;
     PrefSet set;
-    if (prefSet(GetControl32BitValue(selector), &set))
+    if (prefSet(choiceValue(window->form().selector_129), &set))
         *set.destOther = TNEFPrefsDestOtherFromPath(reply.folder);
     TNEFWinPrefsSetControls(window);
 }

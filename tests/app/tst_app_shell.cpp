@@ -8,17 +8,14 @@
 #include "platform/FolderChooser.h"
 #include "platform/UserNotify.h"
 #include "prefs/TNEFPrefs.h"
-#include "ui/TNEFWinPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "ui/Commands.h"
 #include "ui/TNEFWinAbout.h"
 #include "ui/TNEFWinFile.h"
 #include "ui/TNEFWinMain.h"
+#include "ui/TNEFWinPrefs.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -26,28 +23,6 @@
 using namespace appfix;
 
 namespace {
-
-// The five globals of one preference set.
-struct PrefSet {
-    SInt32 *autoExtract, *dest;
-    QString *destOther;
-    SInt32 *folder, *quit;
-    QVariantList values() const { return {*autoExtract, *dest, *destOther, *folder, *quit}; }
-};
-const PrefSet kOpenDialogSet{&gTNEFPrefCEAuto, &gTNEFPrefCEDest, &gTNEFPrefCEDestOther, &gTNEFPrefCEFolder, &gTNEFPrefCEQuit};
-const PrefSet kDesktopSet{&gTNEFPrefAEAuto, &gTNEFPrefAEDest, &gTNEFPrefAEDestOther, &gTNEFPrefAEFolder, &gTNEFPrefAEQuit};
-
-QWidget *control(QWidget *window, SInt32 id)
-{
-    ControlRef c = nullptr;
-    return GetControlByID(window, id, &c) == noErr ? c : nullptr;
-}
-
-// Clicks a check box or button on its indicator, where a user would.
-void click(QWidget *button)
-{
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
 
 QStringList shownDocuments()
 {
@@ -74,8 +49,6 @@ private slots:
     void singleWindowsComeForward();
     void saveWithoutSelectionIsNotHandled();
     void quitSavesPreferences();
-    void prefsWindowEditsTheShownSet_data();
-    void prefsWindowEditsTheShownSet();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -132,7 +105,6 @@ void TestAppShell::cleanup()
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     TNEFAppOpenSetDialogHook(nullptr);
-    TNEFWinPrefsSetFolderDialogHook(nullptr);
     DebugAssertSetHook(nullptr);
     QVERIFY2(!gTNEFFileList, "a document outlived its window");
 }
@@ -258,90 +230,6 @@ void TestAppShell::quitSavesPreferences()
     QCOMPARE(saved.value("CarbonEventFolder").toInt(), 3);
     QCOMPARE(saved.value("AppleEventDestOther").toString(), QStringLiteral("/srv/mail%20out/"));
     QCOMPARE(storedKeys(m_config).size(), kPrefKeys.size() - 1);
-}
-
-void TestAppShell::prefsWindowEditsTheShownSet_data()
-{
-    QTest::addColumn<int>("selector");
-    QTest::newRow("Open dialog set") << 1;
-    QTest::newRow("desktop set") << 2;
-}
-
-void TestAppShell::prefsWindowEditsTheShownSet()
-{
-    QFETCH(int, selector);
-    const PrefSet &shown = selector == 1 ? kOpenDialogSet : kDesktopSet;
-    const PrefSet &hidden = selector == 1 ? kDesktopSet : kOpenDialogSet;
-    loadPrefs({{"CarbonEventDest", 2}, {"CarbonEventFolder", 3}, {"CarbonEventQuit", 1},
-               {"AppleEventDest", 3}, {"AppleEventFolder", 2}, {"AppleEventQuit", 1},
-               {"AppleEventDestOther", "/srv/mail%20out/"}});
-    const QVariantList hiddenBefore = hidden.values();
-
-    ProcessHICommand(kHICommandPreferences);
-    QWidget *w = gTNEFWinPrefsRef;
-    QVERIFY(w);
-    QCOMPARE(gTNEFWinPrefCurrentEvent, 1);
-    if (selector == 2)
-        QTest::keyClick(control(w, kTNEFWinPrefsSelectorID), Qt::Key_Down);
-    QCOMPARE(gTNEFWinPrefCurrentEvent, selector);
-
-    auto shownValues = [&] {
-        QVariantList v;
-        for (SInt32 id : {kTNEFWinPrefsAutoID, kTNEFWinPrefsDestID, kTNEFWinPrefsFolderID, kTNEFWinPrefsQuitID})
-            v << GetControl32BitValue(control(w, id));
-        return v << qobject_cast<QLineEdit *>(control(w, kTNEFWinPrefsDestOtherID))->text();
-    };
-    auto usable = [&] {
-        QList<bool> v;
-        for (SInt32 id = kTNEFWinPrefsDestID; id <= kTNEFWinPrefsQuitID; ++id)
-            v << control(w, id)->isEnabled();
-        return v;
-    };
-    const QString folderText = selector == 1 ? QString() : QStringLiteral("/srv/mail out/");
-    QCOMPARE(shownValues(), (QVariantList{0, *shown.dest, *shown.folder, 1, folderText}));
-    QCOMPARE(usable(), (QList<bool>{false, false, false, false, false}));
-
-    auto *autoBox = qobject_cast<QAbstractButton *>(control(w, kTNEFWinPrefsAutoID));
-    click(autoBox);
-    QCOMPARE(*shown.autoExtract, 1);
-    QCOMPARE(usable(), (QList<bool>{true, false, true, true, true}));
-
-    // A choice that reports no value from 1 to 3 changes nothing.
-    for (auto [id, command, global] : {std::tuple{kTNEFWinPrefsDestID, kTNEFWinPrefsCommandDest, shown.dest},
-                                       std::tuple{kTNEFWinPrefsFolderID, kTNEFWinPrefsCommandFolder, shown.folder}}) {
-        auto *choice = qobject_cast<QComboBox *>(control(w, id));
-        const SInt32 before = *global;
-        choice->setCurrentIndex(-1);
-        QCOMPARE(TNEFWinPrefsEventHandler(w, command), OSStatus(noErr));
-        QCOMPARE(*global, before);
-        choice->setCurrentIndex(0);
-        QCOMPARE(TNEFWinPrefsEventHandler(w, command), OSStatus(noErr));
-        QCOMPARE(*global, 1);
-    }
-
-    auto *choose = qobject_cast<QAbstractButton *>(control(w, kTNEFWinPrefsChooseFolderID));
-    const QString before = *shown.destOther;
-    TNEFWinPrefsSetFolderDialogHook([](WindowRef) { return TNEFWinPrefsFolderReply{}; });
-    click(choose);
-    QCOMPARE(*shown.destOther, before);
-    TNEFWinPrefsSetFolderDialogHook([](WindowRef) { return TNEFWinPrefsFolderReply{true, "/tmp/new folder"}; });
-    click(choose);
-    QCOMPARE(*shown.destOther, QStringLiteral("/tmp/new%20folder/"));
-    QCOMPARE(shownValues(), (QVariantList{1, 1, 1, 1, "/tmp/new folder/"}));
-
-    // Off again: the quit box greys out but keeps its value.
-    click(autoBox);
-    QCOMPARE(*shown.autoExtract, 0);
-    QCOMPARE(*shown.quit, 1);
-    QCOMPARE(usable(), (QList<bool>{false, false, false, false, false}));
-    QCOMPARE(hidden.values(), hiddenBefore);
-
-    // Reopened, the window shows the Open dialog's set whichever was shown last.
-    w->close();
-    QVERIFY(!gTNEFWinPrefsRef);
-    TNEFWinPrefsCreate();
-    QCOMPARE(GetControl32BitValue(control(gTNEFWinPrefsRef, kTNEFWinPrefsSelectorID)), 1);
-    QCOMPARE(gTNEFWinPrefCurrentEvent, 1);
 }
 
 QTEST_MAIN(TestAppShell)
