@@ -1,6 +1,6 @@
 // The application shell in the test process, on the offscreen platform:
-// files handed over, dropped and chosen in the Open dialog, the menu bar,
-// command routing, quitting, and the Preferences window.
+// files handed over, dropped and chosen in the Open dialog, what the user is
+// told of a file that does not open, the windows that exist once, quitting.
 #include "AppFixture.h"
 #include "app/TNEFApp.h"
 #include "app/TNEFAppOpenDialog.h"
@@ -23,6 +23,11 @@
 using namespace appfix;
 
 namespace {
+
+const QString kAlertMessage = QStringLiteral("An error occurred opening this file.");
+const QString kAlertExplanation = QStringLiteral(
+    "Either the file is not a TNEF file or the file is corrupted. Please consult the Readme "
+    "file for error reporting information.");
 
 QStringList shownDocuments()
 {
@@ -47,8 +52,6 @@ private slots:
     void openingFiles();
     void singleWindowsComeForward_data();
     void singleWindowsComeForward();
-    void saveWithoutSelectionIsNotHandled();
-    void quitSavesPreferences();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -58,8 +61,9 @@ private:
     QString m_config;
     int m_exits = 0;
     int m_beeps = 0;
-    int m_alerts = 0;
+    QStringList m_alerts;  // message and explanation of each
     QStringList m_reports;
+    QByteArray m_log;
 };
 
 void TestAppShell::loadPrefs(const QVariantMap &values)
@@ -84,9 +88,15 @@ void TestAppShell::initTestCase()
 
 void TestAppShell::init()
 {
-    m_exits = m_beeps = m_alerts = 0;
+    m_exits = m_beeps = 0;
+    m_alerts.clear();
     m_reports.clear();
-    UserNotifySetAlertHook([this](const QString &, const QString &) { ++m_alerts; return OSStatus(noErr); });
+    m_log.clear();
+    UserNotifySetAlertHook([this](const QString &message, const QString &explanation) {
+        m_alerts << message << explanation;
+        return OSStatus(noErr);
+    });
+    ParvaneSetErrorLogSink([this](const std::string &text) { m_log += QByteArray::fromStdString(text); });
     UserNotifySetBeepHook([this] { ++m_beeps; });
     DebugAssertSetHook([this](const DebugAssertReport &r) { m_reports << QString::fromStdString(r.text); });
     loadPrefs({});
@@ -106,6 +116,7 @@ void TestAppShell::cleanup()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     TNEFAppOpenSetDialogHook(nullptr);
     DebugAssertSetHook(nullptr);
+    ParvaneSetErrorLogSink(nullptr);
     QVERIFY2(!gTNEFFileList, "a document outlived its window");
 }
 
@@ -163,7 +174,9 @@ void TestAppShell::openingFiles()
     }
     QCOMPARE(shownDocuments(), shown);
     QCOMPARE(m_beeps, beeps);
-    QCOMPARE(m_alerts, alerts);
+    // The file that does not parse is logged only when the user is told.
+    QCOMPARE(m_alerts, alerts ? QStringList({kAlertMessage, kAlertExplanation}) : QStringList());
+    QCOMPARE(m_log.contains("    TNEFParseFileList() returned -1.\n"), alerts > 0);
     QCOMPARE(m_reports, reports);
     const bool extracting = prefs.value("AppleEventAuto").toInt() == 1 || prefs.value("CarbonEventAuto").toInt() == 1;
     for (const QString &file : {QStringLiteral("a.tnef"), QStringLiteral("b.tnef")})
@@ -208,28 +221,6 @@ void TestAppShell::singleWindowsComeForward()
     for (QWidget *w : QApplication::topLevelWidgets())
         shown += w->isVisible() && w->objectName() == first->objectName();
     QCOMPARE(shown, 1);
-}
-
-void TestAppShell::saveWithoutSelectionIsNotHandled()
-{
-    QVERIFY(TNEFAppOpenFiles({path("a.tnef")}, 2) == noErr);
-    QWidget *window = gTNEFFileList->winFile;
-    SelectWindow(window);
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    QCOMPARE(ProcessHICommand(FourCharCode("save")), OSStatus(eventNotHandledErr));
-    QCOMPARE(m_exits, 0);
-}
-
-void TestAppShell::quitSavesPreferences()
-{
-    gTNEFPrefCEFolder = 3;
-    gTNEFPrefAEDestOther = TNEFPrefsDestOtherFromPath(QStringLiteral("/srv/mail out"));
-    QCOMPARE(ProcessHICommand(kHICommandQuit), OSStatus(noErr));
-    QCOMPARE(m_exits, 1);
-    const QSettings saved(prefsFile(m_config), QSettings::IniFormat);
-    QCOMPARE(saved.value("CarbonEventFolder").toInt(), 3);
-    QCOMPARE(saved.value("AppleEventDestOther").toString(), QStringLiteral("/srv/mail%20out/"));
-    QCOMPARE(storedKeys(m_config).size(), kPrefKeys.size() - 1);
 }
 
 QTEST_MAIN(TestAppShell)
