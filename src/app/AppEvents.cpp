@@ -1,7 +1,7 @@
 #include "AppEvents.h"
 
-#include "UtilProc.h"
 #include "platform/ErrorLog.h"
+#include "ui/UtilProc.h"
 
 #include <QApplication>
 #include <QDataStream>

@@ -7,10 +7,10 @@
 #include "platform/ErrorLog.h"
 #include "platform/FolderChooser.h"
 #include "prefs/TNEFPrefs.h"
-#include "prefs/TNEFWinPrefs.h"
 #include "ui/Commands.h"
 #include "ui/MenuBar.h"
 #include "ui/TNEFWinAbout.h"
+#include "ui/TNEFWinPrefs.h"
 
 #include <QAction>
 #include <QApplication>

@@ -68,8 +68,13 @@ int main(int argc, char **argv)
         &app,
         [files] {
             AESendEvent(AppEvent{files.isEmpty() ? kAEOpenApplication : kAEOpenDocuments, files});
+            // Files dropped on the main window are posted, not opened at
+            // once: opening may raise an alert, and the program that dragged
+            // them must not wait for it to be dismissed.
             if (!documentShown())
-                TNEFWinMainCreate();
+                TNEFWinMainCreate([](const QStringList &dropped) {
+                    AEPostEvent(AppEvent{kAEOpenDocuments, dropped});
+                });
         },
         Qt::QueuedConnection);
     app.exec();

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct TNEFWinFile;
+class TNEFWinFile;
 
 struct TNEFFileItem {
     SInt64 namePosition = 0;

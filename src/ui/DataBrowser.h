@@ -1,16 +1,19 @@
 #pragma once
-// A list control in the manner of the old toolbox's data browser: rows are
-// item IDs, and every cell text and every selection change goes through two
-// callbacks that the owner installs. The view never holds the document's data
-// itself, so a list's behaviour lives entirely in its callbacks.
-#include "Controls.h"
+// The model behind each list of a document window: one column of rows, each
+// an item ID, shown in a QTreeView of the window's form. It holds no document
+// data: every cell goes to the list's item-data function and every selection
+// change to its notification function, which find the row in the document.
+#include "platform/MacTypes.h"
 
-#include <QTreeView>
+#include <QAbstractListModel>
+#include <vector>
+
+class QItemSelection;
+class QTreeView;
 
 using DataBrowserItemID = UInt32;
 using DataBrowserPropertyID = UInt32;
 using DataBrowserItemNotification = UInt32;
-using DataBrowserItemState = UInt32;
 
 enum : DataBrowserPropertyID {
     kDataBrowserItemIsActiveProperty = 1,
@@ -25,14 +28,9 @@ enum : DataBrowserItemNotification {
     kDataBrowserItemSelected = 5,
     kDataBrowserItemDeselected = 6,
 };
-enum : DataBrowserItemState { kDataBrowserItemIsSelected = 1 };
-enum : DataBrowserItemID { kDataBrowserNoItem = 0 };
-enum : OSStatus {
-    errDataBrowserNotConfigured = -4970,
-    errDataBrowserPropertyNotSupported = -4979,
-};
+enum : OSStatus { errDataBrowserPropertyNotSupported = -4979 };
 
-// What a data callback answers for one cell.
+// What an item-data function answers for one cell.
 struct DataBrowserItemData {
     QString text;
     bool hasText = false;
@@ -40,53 +38,44 @@ struct DataBrowserItemData {
     bool hasBooleanValue = false;
 };
 using DataBrowserItemDataRef = DataBrowserItemData *;
-
-using DataBrowserItemDataProcPtr = OSStatus (*)(ControlRef browser, DataBrowserItemID item,
-                                                DataBrowserPropertyID property,
-                                                DataBrowserItemDataRef itemData, bool setValue);
-using DataBrowserItemNotificationProcPtr = void (*)(ControlRef browser, DataBrowserItemID item,
-                                                    DataBrowserItemNotification message);
-
-struct DataBrowserCallbacks {
-    UInt32 version = 0;
-    DataBrowserItemDataProcPtr itemDataCallback = nullptr;
-    DataBrowserItemNotificationProcPtr itemNotificationCallback = nullptr;
-};
-
-OSStatus InitDataBrowserCallbacks(DataBrowserCallbacks *callbacks);
-OSStatus SetDataBrowserCallbacks(ControlRef browser, const DataBrowserCallbacks *callbacks);
-OSStatus GetDataBrowserCallbacks(ControlRef browser, DataBrowserCallbacks *callbacks);
-// Rows are appended in the order given; the list is flat, so the container
-// must be kDataBrowserNoItem, and no sorting is done.
-OSStatus AddDataBrowserItems(ControlRef browser, DataBrowserItemID container, UInt32 numItems,
-                             const DataBrowserItemID *items, DataBrowserPropertyID preSortProperty);
-OSStatus GetDataBrowserItemCount(ControlRef browser, DataBrowserItemID container, bool recurse,
-                                 DataBrowserItemState state, UInt32 *numItems);
 OSStatus SetDataBrowserItemDataText(DataBrowserItemDataRef itemData, const QString &text);
 OSStatus SetDataBrowserItemDataBooleanValue(DataBrowserItemDataRef itemData, bool value);
 
-class DataBrowserModel;
+class DataBrowser;
+using DataBrowserItemDataProc = OSStatus (*)(const DataBrowser *browser, DataBrowserItemID item,
+                                             DataBrowserPropertyID property,
+                                             DataBrowserItemDataRef itemData, bool setValue);
+using DataBrowserItemNotificationProc = void (*)(const DataBrowser *browser, DataBrowserItemID item,
+                                                 DataBrowserItemNotification message);
 
-// The view placed in the forms. Selecting a row announces the deselected rows
-// first, then the selected ones, each after the selection has changed, so
-// that a callback counting the selected rows sees the new state.
-class DataBrowser : public QTreeView {
+class DataBrowser : public QAbstractListModel {
     Q_OBJECT
-    Q_PROPERTY(QString columnTitle READ columnTitle WRITE setColumnTitle)
 public:
-    explicit DataBrowser(QWidget *parent = nullptr);
+    // Becomes the model of `view`, titled with the view's "columnTitle"
+    // property, with one row per item in the order given. Selecting a row
+    // announces the deselected rows first, then the selected ones, each
+    // after the selection has changed, so that a function counting the
+    // selected rows sees the new state.
+    DataBrowser(QTreeView *view, const std::vector<DataBrowserItemID> &items,
+                DataBrowserItemDataProc itemData, DataBrowserItemNotificationProc itemNotification);
 
-    QString columnTitle() const;
-    void setColumnTitle(const QString &title);
-
-    DataBrowserCallbacks callbacks() const { return m_callbacks; }
-    void setCallbacks(const DataBrowserCallbacks &callbacks) { m_callbacks = callbacks; }
-    void addItem(DataBrowserItemID item);
+    QTreeView *view() const { return m_view; }
     DataBrowserItemID itemAt(int row) const;
+    bool hasSelection() const;
+    // Stops every call into the functions: the document is going.
+    void detach();
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
+    bool ask(int row, DataBrowserPropertyID property, DataBrowserItemData *cell) const;
     void announce(const QItemSelection &selected, const QItemSelection &deselected);
 
-    DataBrowserModel *m_model;
-    DataBrowserCallbacks m_callbacks;
+    QTreeView *m_view;
+    std::vector<DataBrowserItemID> m_items;
+    DataBrowserItemDataProc m_itemData;
+    DataBrowserItemNotificationProc m_itemNotification;
 };

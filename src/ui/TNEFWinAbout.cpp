@@ -1,50 +1,22 @@
 #include "TNEFWinAbout.h"
 
+#include "Controls.h"
 #include "MenuBar.h"
 #include "platform/ErrorLog.h"
-#include "ui_TNEFWinAbout.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
 #include <cstring>
 
-QPointer<QWidget> gTNEFWinAboutRef;
+QPointer<TNEFWinAbout> gTNEFWinAboutRef;
 QIcon gTNEFWinAboutIconRef;
 
 namespace {
 
-class TNEFWinAboutWindow : public QWidget {
-public:
-    TNEFWinAboutWindow() { m_form.setupUi(this); }
-
-protected:
-    void closeEvent(QCloseEvent *event) override
-    {
-        TNEFWinAboutCloseHandler();
-        event->accept();
-    }
-
-private:
-    Ui::WinAbout m_form;
-};
-
 enum class TextStyle { A, B };
 
-struct Row {
-    const char *key;
-    SInt32 id;
-    TextStyle style;
-};
-
-const Row kRows[] = {
-    {"CFBundleName", kTNEFWinAboutNameID, TextStyle::A},
-    {"CFBundleVersion", kTNEFWinAboutVersionID, TextStyle::B},
-    {"CFBundleCopyright", kTNEFWinAboutCopyrightID, TextStyle::B},
-};
-
 // A: the big system font, bold; B: the small system font. Both centred.
-void setTextStyle(QWidget *control, TextStyle style)
+void setTextStyle(QLabel *label, TextStyle style)
 {
     QFont font = QApplication::font();
     if (style == TextStyle::A) {
@@ -53,12 +25,23 @@ void setTextStyle(QWidget *control, TextStyle style)
     } else {
         font.setPointSizeF(font.pointSizeF() * 0.85);
     }
-    control->setFont(font);
-    if (auto *label = qobject_cast<QLabel *>(control))
-        label->setAlignment(Qt::AlignCenter);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignCenter);
 }
 
 } // namespace
+
+TNEFWinAbout::TNEFWinAbout()
+{
+    m_form.setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void TNEFWinAbout::closeEvent(QCloseEvent *event)
+{
+    TNEFWinAboutCloseHandler();
+    event->accept();
+}
 
 QString TNEFWinAboutInfoValue(const char *key)
 {
@@ -78,30 +61,25 @@ void TNEFWinAboutCreate()
         return;
     }
     gTNEFWinAboutIconRef = GetApplicationIcon();
-    auto *window = new TNEFWinAboutWindow;
+    auto *window = new TNEFWinAbout;
     gTNEFWinAboutRef = window;
-    window->setAttribute(Qt::WA_DeleteOnClose);
-
-    ControlRef control = nullptr;
-    if (GetControlByID(window, kTNEFWinAboutIconID, &control) == noErr) {
-        if (auto *icon = qobject_cast<QLabel *>(control))
-            icon->setPixmap(gTNEFWinAboutIconRef.pixmap(96, 96));
-    }
-    for (const Row &row : kRows) {
+    Ui::WinAbout &f = window->form();
+    f.icon_128->setPixmap(gTNEFWinAboutIconRef.pixmap(96, 96));
+    const struct {
+        const char *key;
+        QLabel *label;
+        TextStyle style;
+    } rows[] = {
+        {"CFBundleName", f.name_129, TextStyle::A},
+        {"CFBundleVersion", f.version_130, TextStyle::B},
+        {"CFBundleCopyright", f.copyright_131, TextStyle::B},
+    };
+    for (const auto &row : rows) {
         const QString value = TNEFWinAboutInfoValue(row.key);
         if (value.isEmpty())
             TNEF_LOG_ERROR("    CFBundleGetValueForInfoDictionaryKey() returned NULL for '%s'.\n", row.key);
-        const OSStatus err = GetControlByID(window, row.id, &control);
-        if (err != noErr) {
-            TNEF_LOG_ERROR("    GetControlByID() returned %ld.\n", long(err));
-            continue;
-        }
-        const OSStatus setErr = SetControlText(control, value);
-        if (setErr != noErr) {
-            TNEF_LOG_ERROR("    SetControlData() returned %d.\n", int(setErr));
-            continue;
-        }
-        setTextStyle(control, row.style);
+        row.label->setText(value);
+        setTextStyle(row.label, row.style);
     }
     MenuBarAddKeys(window);
     window->setFixedSize(window->sizeHint().expandedTo(QSize(300, 0)));

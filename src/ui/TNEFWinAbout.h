@@ -1,22 +1,28 @@
 #pragma once
 // The About window: the application's icon, name, version and copyright, at
 // most one window at a time.
-#include "Controls.h"
+#include "platform/MacTypes.h"
+#include "ui_TNEFWinAbout.h"
 
 #include <QIcon>
 #include <QPointer>
 #include <QWidget>
 
-extern QPointer<QWidget> gTNEFWinAboutRef;
-extern QIcon gTNEFWinAboutIconRef;
+class TNEFWinAbout : public QWidget {
+    Q_OBJECT
+public:
+    TNEFWinAbout();
+    Ui::WinAbout &form() { return m_form; }
 
-// Control IDs in the "WinAbout" form.
-enum : SInt32 {
-    kTNEFWinAboutIconID = 128,
-    kTNEFWinAboutNameID = 129,
-    kTNEFWinAboutVersionID = 130,
-    kTNEFWinAboutCopyrightID = 131,
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    Ui::WinAbout m_form;
 };
+
+extern QPointer<TNEFWinAbout> gTNEFWinAboutRef;
+extern QIcon gTNEFWinAboutIconRef;
 
 // The application's own information for "CFBundleName", "CFBundleVersion"
 // and "CFBundleCopyright": its name, its version, and the text that start-up

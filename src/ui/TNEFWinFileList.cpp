@@ -1,38 +1,31 @@
 #include "TNEFWinFileList.h"
 
 #include "TNEFWinFile.h"
-#include "app/UtilProc.h"
+#include "UtilProc.h"
 #include "platform/ErrorLog.h"
 
-OSStatus TNEFWinFileListInstall(ControlRef browser, DataBrowserItemDataProcPtr itemData,
-                                DataBrowserItemNotificationProcPtr itemNotification)
+#include <QTreeView>
+
+namespace {
+
+TNEFWinFile *documentWindow(const QWidget *view)
 {
-    DataBrowserCallbacks callbacks;
-    OSStatus err = InitDataBrowserCallbacks(&callbacks);
-    if (err != noErr) {
-        TNEF_LOG_ERROR("    InitDataBrowserCallbacks() returned %ld.\n", long(err));
-        return err;
+    auto *winFile = qobject_cast<TNEFWinFile *>(view->window());
+    if (!winFile) {
+        TNEF_LOG_ERROR("    GetControlOwner() returned NULL.\n");
+        return nullptr;
     }
-    callbacks.itemDataCallback = itemData;
-    callbacks.itemNotificationCallback = itemNotification;
-    err = SetDataBrowserCallbacks(browser, &callbacks);
-    if (err != noErr)
-        TNEF_LOG_ERROR("    SetDataBrowserCallbacks() returned %ld.\n", long(err));
-    return err;
+    if (!winFile->document()) {
+        TNEF_LOG_ERROR("    GetWRefCon() returned NULL.\n");
+        return nullptr;
+    }
+    return winFile;
 }
 
-void TNEFWinFileListAddRows(ControlRef browser, const std::vector<DataBrowserItemID> &items)
-{
-    for (DataBrowserItemID item : items) {
-        const OSStatus err = AddDataBrowserItems(browser, kDataBrowserNoItem, 1, &item, 0);
-        if (err != noErr)
-            TNEF_LOG_ERROR("    AddDataBrowserItems() returned %ld.\n", long(err));
-    }
-}
-
-OSStatus TNEFWinFileListAnswerProperty(DataBrowserItemDataRef itemData,
-                                       DataBrowserPropertyID property, bool editable,
-                                       bool *handled)
+// Answers every property but the name column: the status to return, with
+// *handled false for the name column.
+OSStatus answerProperty(DataBrowserItemDataRef itemData, DataBrowserPropertyID property, bool editable,
+                        bool *handled)
 {
     *handled = true;
     switch (property) {
@@ -53,53 +46,45 @@ OSStatus TNEFWinFileListAnswerProperty(DataBrowserItemDataRef itemData,
     }
 }
 
-bool TNEFWinFileListNothingSelected(ControlRef browser)
-{
-    UInt32 selected = 0;
-    const OSStatus err =
-        GetDataBrowserItemCount(browser, kDataBrowserNoItem, false, kDataBrowserItemIsSelected, &selected);
-    if (err != noErr) {
-        TNEF_LOG_ERROR("    GetDataBrowserItemCount() returned %ld.\n", long(err));
-        return false;
-    }
-    return selected == 0;
-}
+} // namespace
 
-void TNEFWinFileListComeForward(ControlRef browser)
-{
-    if (!UtilProcAmFront())
-        UtilProcSetFront(GetControlOwner(browser));
-}
-
-OSStatus TNEFWinFileListInit(ControlRef browser, DataBrowserItemDataProcPtr itemData,
-                             DataBrowserItemNotificationProcPtr itemNotification,
+OSStatus TNEFWinFileListInit(QTreeView *view, DataBrowserItemDataProc itemData,
+                             DataBrowserItemNotificationProc itemNotification,
                              std::vector<DataBrowserItemID> (*rows)(const TNEFFile *tnefFile))
 {
-    if (!browser)
+    if (!view)
         return -1;
-    const OSStatus err = TNEFWinFileListInstall(browser, itemData, itemNotification);
-    if (err != noErr)
-        return err;
-    const TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
-    if (!tnefFile)
+    const TNEFWinFile *winFile = documentWindow(view);
+    if (!winFile)
         return -1;
-    TNEFWinFileListAddRows(browser, rows(tnefFile));
+    new DataBrowser(view, rows(winFile->document()), itemData, itemNotification);
     return noErr;
 }
 
-const TNEFFile *TNEFWinFileListNameRequest(ControlRef browser, DataBrowserPropertyID property,
+TNEFWinFile *TNEFWinFileListWindow(const DataBrowser *browser)
+{
+    return documentWindow(browser->view());
+}
+
+const TNEFFile *TNEFWinFileListNameRequest(const DataBrowser *browser, DataBrowserPropertyID property,
                                            DataBrowserItemDataRef itemData, bool setValue,
                                            bool editable, OSStatus *result)
 {
     *result = noErr;
-    const TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
-    if (!tnefFile)
+    const TNEFWinFile *winFile = TNEFWinFileListWindow(browser);
+    if (!winFile)
         return nullptr;
     if (setValue) {
         *result = errDataBrowserPropertyNotSupported;
         return nullptr;
     }
     bool handled = false;
-    *result = TNEFWinFileListAnswerProperty(itemData, property, editable, &handled);
-    return handled ? nullptr : tnefFile;
+    *result = answerProperty(itemData, property, editable, &handled);
+    return handled ? nullptr : winFile->document();
+}
+
+void TNEFWinFileListComeForward(const DataBrowser *browser)
+{
+    if (!UtilProcAmFront())
+        UtilProcSetFront(browser->view()->window());
 }

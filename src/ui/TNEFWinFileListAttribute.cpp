@@ -25,13 +25,13 @@ std::vector<DataBrowserItemID> rowsOf(const TNEFFile *tnefFile)
 
 } // namespace
 
-OSStatus TNEFWinFileListAttributeDBInit(ControlRef browser)
+OSStatus TNEFWinFileListAttributeDBInit(QTreeView *view)
 {
-    return TNEFWinFileListInit(browser, TNEFWinFileListAttributeDBGetSetItemData,
+    return TNEFWinFileListInit(view, TNEFWinFileListAttributeDBGetSetItemData,
                                TNEFWinFileListAttributeDBItemNotification, rowsOf);
 }
 
-OSStatus TNEFWinFileListAttributeDBGetSetItemData(ControlRef browser, DataBrowserItemID itemID,
+OSStatus TNEFWinFileListAttributeDBGetSetItemData(const DataBrowser *browser, DataBrowserItemID itemID,
                                                   DataBrowserPropertyID property,
                                                   DataBrowserItemDataRef itemData, bool setValue)
 {
@@ -47,13 +47,13 @@ OSStatus TNEFWinFileListAttributeDBGetSetItemData(ControlRef browser, DataBrowse
     return noErr;
 }
 
-void TNEFWinFileListAttributeDBItemNotification(ControlRef browser, DataBrowserItemID itemID,
+void TNEFWinFileListAttributeDBItemNotification(const DataBrowser *browser, DataBrowserItemID itemID,
                                                 DataBrowserItemNotification message)
 {
-    TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
-    if (!tnefFile)
+    TNEFWinFile *winFile = TNEFWinFileListWindow(browser);
+    if (!winFile)
         return;
-    TNEFWinFile *winFile = tnefFile->winFile;
+    TNEFFile *tnefFile = winFile->document();
     if (message == kDataBrowserItemSelected) {
         TNEFWinFileListComeForward(browser);
         const TNEFAttributeItem *item = findAttribute(tnefFile, itemID);
@@ -73,7 +73,7 @@ void TNEFWinFileListAttributeDBItemNotification(ControlRef browser, DataBrowserI
             return;
         tnefFile->selectedAttributeID = itemID;
     } else if (message == kDataBrowserItemDeselected) {
-        if (!TNEFWinFileListNothingSelected(browser))
+        if (browser->hasSelection())
             return;
         if (TNEFWinFileSetAttributeType(winFile, QString()) != noErr)
             return;

@@ -3,9 +3,11 @@
 // by its objectID; selecting a row shows its type, size and a value preview.
 #include "DataBrowser.h"
 
-OSStatus TNEFWinFileListAttributeDBInit(ControlRef browser);
-OSStatus TNEFWinFileListAttributeDBGetSetItemData(ControlRef browser, DataBrowserItemID itemID,
+class QTreeView;
+
+OSStatus TNEFWinFileListAttributeDBInit(QTreeView *view);
+OSStatus TNEFWinFileListAttributeDBGetSetItemData(const DataBrowser *browser, DataBrowserItemID itemID,
                                                   DataBrowserPropertyID property,
                                                   DataBrowserItemDataRef itemData, bool setValue);
-void TNEFWinFileListAttributeDBItemNotification(ControlRef browser, DataBrowserItemID itemID,
+void TNEFWinFileListAttributeDBItemNotification(const DataBrowser *browser, DataBrowserItemID itemID,
                                                 DataBrowserItemNotification message);

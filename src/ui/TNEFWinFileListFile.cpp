@@ -25,13 +25,13 @@ std::vector<DataBrowserItemID> rowsOf(const TNEFFile *tnefFile)
 
 } // namespace
 
-OSStatus TNEFWinFileListFileDBInit(ControlRef browser)
+OSStatus TNEFWinFileListFileDBInit(QTreeView *view)
 {
-    return TNEFWinFileListInit(browser, TNEFWinFileListFileDBGetSetItemData,
+    return TNEFWinFileListInit(view, TNEFWinFileListFileDBGetSetItemData,
                                TNEFWinFileListFileDBItemNotification, rowsOf);
 }
 
-OSStatus TNEFWinFileListFileDBGetSetItemData(ControlRef browser, DataBrowserItemID itemID,
+OSStatus TNEFWinFileListFileDBGetSetItemData(const DataBrowser *browser, DataBrowserItemID itemID,
                                              DataBrowserPropertyID property,
                                              DataBrowserItemDataRef itemData, bool setValue)
 {
@@ -45,13 +45,13 @@ OSStatus TNEFWinFileListFileDBGetSetItemData(ControlRef browser, DataBrowserItem
     return noErr;
 }
 
-void TNEFWinFileListFileDBItemNotification(ControlRef browser, DataBrowserItemID itemID,
+void TNEFWinFileListFileDBItemNotification(const DataBrowser *browser, DataBrowserItemID itemID,
                                            DataBrowserItemNotification message)
 {
-    TNEFFile *tnefFile = TNEFWinFileGetDocument(browser);
-    if (!tnefFile)
+    TNEFWinFile *winFile = TNEFWinFileListWindow(browser);
+    if (!winFile)
         return;
-    TNEFWinFile *winFile = tnefFile->winFile;
+    TNEFFile *tnefFile = winFile->document();
     if (message == kDataBrowserItemSelected) {
         TNEFWinFileListComeForward(browser);
         const TNEFFileItem *item = findAttachment(tnefFile, itemID);
@@ -64,7 +64,7 @@ void TNEFWinFileListFileDBItemNotification(ControlRef browser, DataBrowserItemID
         tnefFile->selectedFileID = itemID;
         TNEFWinFileSetFileSaveButtonState(winFile, true);
     } else if (message == kDataBrowserItemDeselected) {
-        if (!TNEFWinFileListNothingSelected(browser))
+        if (browser->hasSelection())
             return;
         if (TNEFWinFileSetFileName(winFile, QString()) != noErr)
             return;

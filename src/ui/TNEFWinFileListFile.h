@@ -3,9 +3,11 @@
 // its fileID; selecting a row shows its name and size and makes Save active.
 #include "DataBrowser.h"
 
-OSStatus TNEFWinFileListFileDBInit(ControlRef browser);
-OSStatus TNEFWinFileListFileDBGetSetItemData(ControlRef browser, DataBrowserItemID itemID,
+class QTreeView;
+
+OSStatus TNEFWinFileListFileDBInit(QTreeView *view);
+OSStatus TNEFWinFileListFileDBGetSetItemData(const DataBrowser *browser, DataBrowserItemID itemID,
                                              DataBrowserPropertyID property,
                                              DataBrowserItemDataRef itemData, bool setValue);
-void TNEFWinFileListFileDBItemNotification(ControlRef browser, DataBrowserItemID itemID,
+void TNEFWinFileListFileDBItemNotification(const DataBrowser *browser, DataBrowserItemID itemID,
                                            DataBrowserItemNotification message);

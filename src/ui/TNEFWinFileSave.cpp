@@ -1,5 +1,6 @@
 #include "TNEFWinFileSave.h"
 
+#include "TNEFWinFile.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "tnef/TNEFFile.h"
@@ -27,9 +28,9 @@ void TNEFWinFileSaveSetDialogHook(TNEFWinFileSaveDialogHook hook)
     gDialogHook = std::move(hook);
 }
 
-OSStatus TNEFWinFileSaveCommandEventHandler(WindowRef window, UInt32 commandID)
+OSStatus TNEFWinFileSaveCommandEventHandler(TNEFWinFile *window, UInt32 commandID)
 {
-    const auto *tnefFile = static_cast<const TNEFFile *>(GetWRefCon(window));
+    const TNEFFile *tnefFile = window->document();
     if (!tnefFile) {
         TNEF_LOG_ERROR("    GetWRefCon() returned NULL.\n");
         return eventInternalErr;
@@ -45,9 +46,9 @@ OSStatus TNEFWinFileSaveCommandEventHandler(WindowRef window, UInt32 commandID)
     return noErr;
 }
 
-OSStatus TNEFWinFileSaveShow(const QString &fileName, WindowRef window)
+OSStatus TNEFWinFileSaveShow(const QString &fileName, TNEFWinFile *window)
 {
-    if (!GetWRefCon(window)) {
+    if (!window->document()) {
         TNEF_LOG_ERROR("    GetWRefCon() returned NULL.\n");
         return eventInternalErr;
     }
@@ -61,7 +62,7 @@ OSStatus TNEFWinFileSaveShow(const QString &fileName, WindowRef window)
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->selectFile(fileName);
-    const QPointer<QWidget> owner(window);
+    const QPointer<TNEFWinFile> owner(window);
     QObject::connect(dialog, &QFileDialog::finished, dialog, [owner, dialog](int result) {
         TNEFWinFileSaveReply reply;
         const QStringList chosen = dialog->selectedFiles();
@@ -81,12 +82,12 @@ OSStatus TNEFWinFileSaveShow(const QString &fileName, WindowRef window)
     return noErr;
 }
 
-void TNEFWinFileSaveEventProc(WindowRef window, const TNEFWinFileSaveReply &reply)
+void TNEFWinFileSaveEventProc(TNEFWinFile *window, const TNEFWinFileSaveReply &reply)
 {
     if (!reply.validRecord)
         return;
     // Looked up again now: the window may have closed while the dialog ran.
-    auto *tnefFile = static_cast<TNEFFile *>(GetWRefCon(window));
+    TNEFFile *tnefFile = window->document();
     if (!tnefFile)
         return;
     const QString destination = FSPathAppendingComponent(reply.folder, reply.fileName);

@@ -1,10 +1,12 @@
 #pragma once
 // The Save panel: the window's "save" command asks, in a save dialog attached
 // to the document window, where to write the selected attachment.
-#include "Controls.h"
+#include "platform/MacTypes.h"
 
 #include <QString>
 #include <functional>
+
+class TNEFWinFile;
 
 constexpr UInt32 kTNEFCommandSave = 0x73617665;  // "save"
 
@@ -21,14 +23,14 @@ struct TNEFWinFileSaveReply {
 // window and the proposed name and returns the reply at once. Null restores
 // the real dialog.
 using TNEFWinFileSaveDialogHook =
-    std::function<TNEFWinFileSaveReply(WindowRef window, const QString &proposedName)>;
+    std::function<TNEFWinFileSaveReply(TNEFWinFile *window, const QString &proposedName)>;
 void TNEFWinFileSaveSetDialogHook(TNEFWinFileSaveDialogHook hook);
 
 // eventNotHandledErr for another command or with no attachment selected,
 // eventInternalErr when the window has no document, else 0 with the dialog open.
-OSStatus TNEFWinFileSaveCommandEventHandler(WindowRef window, UInt32 commandID);
+OSStatus TNEFWinFileSaveCommandEventHandler(TNEFWinFile *window, UInt32 commandID);
 // Opens the dialog proposing `fileName`; returns while it runs.
-OSStatus TNEFWinFileSaveShow(const QString &fileName, WindowRef window);
+OSStatus TNEFWinFileSaveShow(const QString &fileName, TNEFWinFile *window);
 // The end of the dialog: writes the attachment selected in `window` as the
-// reply says.
-void TNEFWinFileSaveEventProc(WindowRef window, const TNEFWinFileSaveReply &reply);
+// reply says, unless the window has closed meanwhile.
+void TNEFWinFileSaveEventProc(TNEFWinFile *window, const TNEFWinFileSaveReply &reply);

@@ -1,7 +1,6 @@
 #include "TNEFWinMain.h"
 
 #include "MenuBar.h"
-#include "app/AppEvents.h"
 #include "ui_TNEFWinMain.h"
 
 #include <QDragEnterEvent>
@@ -26,7 +25,8 @@ QStringList droppedFiles(const QMimeData *data)
 
 class TNEFWinMainWindow : public QMainWindow {
 public:
-    TNEFWinMainWindow()
+    explicit TNEFWinMainWindow(std::function<void(const QStringList &)> openDropped)
+        : m_openDropped(std::move(openDropped))
     {
         m_form.setupUi(this);
         setAcceptDrops(true);
@@ -45,20 +45,20 @@ protected:
         if (files.isEmpty())
             return;
         event->acceptProposedAction();
-        // Opening may raise an alert; the program that dragged the files
-        // must not wait for it to be dismissed.
-        AEPostEvent(AppEvent{kAEOpenDocuments, files});
+        if (m_openDropped)
+            m_openDropped(files);
     }
 
 private:
     Ui::MainWindow m_form;
+    std::function<void(const QStringList &)> m_openDropped;
 };
 
 } // namespace
 
-WindowRef TNEFWinMainCreate()
+WindowRef TNEFWinMainCreate(std::function<void(const QStringList &files)> openDropped)
 {
-    auto *window = new TNEFWinMainWindow;
+    auto *window = new TNEFWinMainWindow(std::move(openDropped));
     window->setAttribute(Qt::WA_DeleteOnClose);
     MenuBarAttach(window);
     SelectWindow(window);

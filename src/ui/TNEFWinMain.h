@@ -4,5 +4,9 @@
 // files handed over by the desktop do.
 #include "Controls.h"
 
-// Creates and shows the window.
-WindowRef TNEFWinMainCreate();
+#include <QStringList>
+#include <functional>
+
+// Creates and shows the window; files dropped on it go to `openDropped`,
+// as absolute paths, all of one drop in one call.
+WindowRef TNEFWinMainCreate(std::function<void(const QStringList &files)> openDropped);

@@ -1,6 +1,6 @@
 // The application shell in the test process, on the offscreen platform:
-// files handed over, dropped and chosen in the Open dialog, the menu bar,
-// command routing, quitting, and the Preferences window.
+// files handed over, dropped and chosen in the Open dialog, what the user is
+// told of a file that does not open, the windows that exist once, quitting.
 #include "AppFixture.h"
 #include "app/TNEFApp.h"
 #include "app/TNEFAppOpenDialog.h"
@@ -8,17 +8,14 @@
 #include "platform/FolderChooser.h"
 #include "platform/UserNotify.h"
 #include "prefs/TNEFPrefs.h"
-#include "prefs/TNEFWinPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "ui/Commands.h"
 #include "ui/TNEFWinAbout.h"
 #include "ui/TNEFWinFile.h"
 #include "ui/TNEFWinMain.h"
+#include "ui/TNEFWinPrefs.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -27,34 +24,17 @@ using namespace appfix;
 
 namespace {
 
-// The five globals of one preference set.
-struct PrefSet {
-    SInt32 *autoExtract, *dest;
-    QString *destOther;
-    SInt32 *folder, *quit;
-    QVariantList values() const { return {*autoExtract, *dest, *destOther, *folder, *quit}; }
-};
-const PrefSet kOpenDialogSet{&gTNEFPrefCEAuto, &gTNEFPrefCEDest, &gTNEFPrefCEDestOther, &gTNEFPrefCEFolder, &gTNEFPrefCEQuit};
-const PrefSet kDesktopSet{&gTNEFPrefAEAuto, &gTNEFPrefAEDest, &gTNEFPrefAEDestOther, &gTNEFPrefAEFolder, &gTNEFPrefAEQuit};
-
-QWidget *control(QWidget *window, SInt32 id)
-{
-    ControlRef c = nullptr;
-    return GetControlByID(window, id, &c) == noErr ? c : nullptr;
-}
-
-// Clicks a check box or button on its indicator, where a user would.
-void click(QWidget *button)
-{
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
+const QString kAlertMessage = QStringLiteral("An error occurred opening this file.");
+const QString kAlertExplanation = QStringLiteral(
+    "Either the file is not a TNEF file or the file is corrupted. Please consult the Readme "
+    "file for error reporting information.");
 
 QStringList shownDocuments()
 {
     QStringList titles;
     for (const TNEFFile *f = gTNEFFileList; f; f = f->next) {
-        if (f->winFile && f->winFile->window->isVisible())
-            titles << f->winFile->window->windowTitle();
+        if (f->winFile && f->winFile->isVisible())
+            titles << f->winFile->windowTitle();
     }
     return titles;
 }
@@ -72,10 +52,6 @@ private slots:
     void openingFiles();
     void singleWindowsComeForward_data();
     void singleWindowsComeForward();
-    void saveWithoutSelectionIsNotHandled();
-    void quitSavesPreferences();
-    void prefsWindowEditsTheShownSet_data();
-    void prefsWindowEditsTheShownSet();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -85,8 +61,9 @@ private:
     QString m_config;
     int m_exits = 0;
     int m_beeps = 0;
-    int m_alerts = 0;
+    QStringList m_alerts;  // message and explanation of each
     QStringList m_reports;
+    QByteArray m_log;
 };
 
 void TestAppShell::loadPrefs(const QVariantMap &values)
@@ -111,9 +88,15 @@ void TestAppShell::initTestCase()
 
 void TestAppShell::init()
 {
-    m_exits = m_beeps = m_alerts = 0;
+    m_exits = m_beeps = 0;
+    m_alerts.clear();
     m_reports.clear();
-    UserNotifySetAlertHook([this](const QString &, const QString &) { ++m_alerts; return OSStatus(noErr); });
+    m_log.clear();
+    UserNotifySetAlertHook([this](const QString &message, const QString &explanation) {
+        m_alerts << message << explanation;
+        return OSStatus(noErr);
+    });
+    ParvaneSetErrorLogSink([this](const std::string &text) { m_log += QByteArray::fromStdString(text); });
     UserNotifySetBeepHook([this] { ++m_beeps; });
     DebugAssertSetHook([this](const DebugAssertReport &r) { m_reports << QString::fromStdString(r.text); });
     loadPrefs({});
@@ -132,8 +115,8 @@ void TestAppShell::cleanup()
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     TNEFAppOpenSetDialogHook(nullptr);
-    TNEFWinPrefsSetFolderDialogHook(nullptr);
     DebugAssertSetHook(nullptr);
+    ParvaneSetErrorLogSink(nullptr);
     QVERIFY2(!gTNEFFileList, "a document outlived its window");
 }
 
@@ -175,7 +158,7 @@ void TestAppShell::openingFiles()
     if (how == "handed") {
         QVERIFY(AESendEvent(AppEvent{kAEOpenDocuments, {path("a.tnef"), path("notes.txt"), path("b.tnef")}}) != noErr);
     } else if (how == "dropped") {
-        QWidget *window = TNEFWinMainCreate();
+        QWidget *window = TNEFWinMainCreate([](const QStringList &files) { AEPostEvent(AppEvent{kAEOpenDocuments, files}); });
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(path("a.tnef"))});
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -191,7 +174,9 @@ void TestAppShell::openingFiles()
     }
     QCOMPARE(shownDocuments(), shown);
     QCOMPARE(m_beeps, beeps);
-    QCOMPARE(m_alerts, alerts);
+    // The file that does not parse is logged only when the user is told.
+    QCOMPARE(m_alerts, alerts ? QStringList({kAlertMessage, kAlertExplanation}) : QStringList());
+    QCOMPARE(m_log.contains("    TNEFParseFileList() returned -1.\n"), alerts > 0);
     QCOMPARE(m_reports, reports);
     const bool extracting = prefs.value("AppleEventAuto").toInt() == 1 || prefs.value("CarbonEventAuto").toInt() == 1;
     for (const QString &file : {QStringLiteral("a.tnef"), QStringLiteral("b.tnef")})
@@ -221,7 +206,7 @@ void TestAppShell::singleWindowsComeForward()
             return gTNEFWinPrefsRef;
         return gTNEFAppOpenDialogRef;
     };
-    QWidget *other = TNEFWinMainCreate();
+    QWidget *other = TNEFWinMainCreate({});
     QCOMPARE(ProcessHICommand(commandID), OSStatus(noErr));
     const QPointer<QWidget> first = single();
     QVERIFY(first && first->isVisible());
@@ -236,112 +221,6 @@ void TestAppShell::singleWindowsComeForward()
     for (QWidget *w : QApplication::topLevelWidgets())
         shown += w->isVisible() && w->objectName() == first->objectName();
     QCOMPARE(shown, 1);
-}
-
-void TestAppShell::saveWithoutSelectionIsNotHandled()
-{
-    QVERIFY(TNEFAppOpenFiles({path("a.tnef")}, 2) == noErr);
-    QWidget *window = gTNEFFileList->winFile->window;
-    SelectWindow(window);
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    QCOMPARE(ProcessHICommand(FourCharCode("save")), OSStatus(eventNotHandledErr));
-    QCOMPARE(m_exits, 0);
-}
-
-void TestAppShell::quitSavesPreferences()
-{
-    gTNEFPrefCEFolder = 3;
-    gTNEFPrefAEDestOther = TNEFPrefsDestOtherFromPath(QStringLiteral("/srv/mail out"));
-    QCOMPARE(ProcessHICommand(kHICommandQuit), OSStatus(noErr));
-    QCOMPARE(m_exits, 1);
-    const QSettings saved(prefsFile(m_config), QSettings::IniFormat);
-    QCOMPARE(saved.value("CarbonEventFolder").toInt(), 3);
-    QCOMPARE(saved.value("AppleEventDestOther").toString(), QStringLiteral("/srv/mail%20out/"));
-    QCOMPARE(storedKeys(m_config).size(), kPrefKeys.size() - 1);
-}
-
-void TestAppShell::prefsWindowEditsTheShownSet_data()
-{
-    QTest::addColumn<int>("selector");
-    QTest::newRow("Open dialog set") << 1;
-    QTest::newRow("desktop set") << 2;
-}
-
-void TestAppShell::prefsWindowEditsTheShownSet()
-{
-    QFETCH(int, selector);
-    const PrefSet &shown = selector == 1 ? kOpenDialogSet : kDesktopSet;
-    const PrefSet &hidden = selector == 1 ? kDesktopSet : kOpenDialogSet;
-    loadPrefs({{"CarbonEventDest", 2}, {"CarbonEventFolder", 3}, {"CarbonEventQuit", 1},
-               {"AppleEventDest", 3}, {"AppleEventFolder", 2}, {"AppleEventQuit", 1},
-               {"AppleEventDestOther", "/srv/mail%20out/"}});
-    const QVariantList hiddenBefore = hidden.values();
-
-    ProcessHICommand(kHICommandPreferences);
-    QWidget *w = gTNEFWinPrefsRef;
-    QVERIFY(w);
-    QCOMPARE(gTNEFWinPrefCurrentEvent, 1);
-    if (selector == 2)
-        QTest::keyClick(control(w, kTNEFWinPrefsSelectorID), Qt::Key_Down);
-    QCOMPARE(gTNEFWinPrefCurrentEvent, selector);
-
-    auto shownValues = [&] {
-        QVariantList v;
-        for (SInt32 id : {kTNEFWinPrefsAutoID, kTNEFWinPrefsDestID, kTNEFWinPrefsFolderID, kTNEFWinPrefsQuitID})
-            v << GetControl32BitValue(control(w, id));
-        return v << qobject_cast<QLineEdit *>(control(w, kTNEFWinPrefsDestOtherID))->text();
-    };
-    auto usable = [&] {
-        QList<bool> v;
-        for (SInt32 id = kTNEFWinPrefsDestID; id <= kTNEFWinPrefsQuitID; ++id)
-            v << control(w, id)->isEnabled();
-        return v;
-    };
-    const QString folderText = selector == 1 ? QString() : QStringLiteral("/srv/mail out/");
-    QCOMPARE(shownValues(), (QVariantList{0, *shown.dest, *shown.folder, 1, folderText}));
-    QCOMPARE(usable(), (QList<bool>{false, false, false, false, false}));
-
-    auto *autoBox = qobject_cast<QAbstractButton *>(control(w, kTNEFWinPrefsAutoID));
-    click(autoBox);
-    QCOMPARE(*shown.autoExtract, 1);
-    QCOMPARE(usable(), (QList<bool>{true, false, true, true, true}));
-
-    // A choice that reports no value from 1 to 3 changes nothing.
-    for (auto [id, command, global] : {std::tuple{kTNEFWinPrefsDestID, kTNEFWinPrefsCommandDest, shown.dest},
-                                       std::tuple{kTNEFWinPrefsFolderID, kTNEFWinPrefsCommandFolder, shown.folder}}) {
-        auto *choice = qobject_cast<QComboBox *>(control(w, id));
-        const SInt32 before = *global;
-        choice->setCurrentIndex(-1);
-        QCOMPARE(TNEFWinPrefsEventHandler(w, command), OSStatus(noErr));
-        QCOMPARE(*global, before);
-        choice->setCurrentIndex(0);
-        QCOMPARE(TNEFWinPrefsEventHandler(w, command), OSStatus(noErr));
-        QCOMPARE(*global, 1);
-    }
-
-    auto *choose = qobject_cast<QAbstractButton *>(control(w, kTNEFWinPrefsChooseFolderID));
-    const QString before = *shown.destOther;
-    TNEFWinPrefsSetFolderDialogHook([](WindowRef) { return TNEFWinPrefsFolderReply{}; });
-    click(choose);
-    QCOMPARE(*shown.destOther, before);
-    TNEFWinPrefsSetFolderDialogHook([](WindowRef) { return TNEFWinPrefsFolderReply{true, "/tmp/new folder"}; });
-    click(choose);
-    QCOMPARE(*shown.destOther, QStringLiteral("/tmp/new%20folder/"));
-    QCOMPARE(shownValues(), (QVariantList{1, 1, 1, 1, "/tmp/new folder/"}));
-
-    // Off again: the quit box greys out but keeps its value.
-    click(autoBox);
-    QCOMPARE(*shown.autoExtract, 0);
-    QCOMPARE(*shown.quit, 1);
-    QCOMPARE(usable(), (QList<bool>{false, false, false, false, false}));
-    QCOMPARE(hidden.values(), hiddenBefore);
-
-    // Reopened, the window shows the Open dialog's set whichever was shown last.
-    w->close();
-    QVERIFY(!gTNEFWinPrefsRef);
-    TNEFWinPrefsCreate();
-    QCOMPARE(GetControl32BitValue(control(gTNEFWinPrefsRef, kTNEFWinPrefsSelectorID)), 1);
-    QCOMPARE(gTNEFWinPrefCurrentEvent, 1);
 }
 
 QTEST_MAIN(TestAppShell)

@@ -1,7 +1,9 @@
-// The TNEF stream parser: results and error lines, attribute texts, how an
-// attachment's name and contents are found, the trace, and that the file is
-// read once.
+// The TNEF stream parser: results and error lines, attribute texts and the
+// window's previews and size texts of them, how an attachment's name and
+// contents are found, the trace, and that the file is read once.
 #include "TnefBuilder.h"
+#include "platform/TextCodec.h"
+#include "tnef/TNEFText.h"
 
 #include <QtTest>
 
@@ -47,6 +49,8 @@ private slots:
     void results();
     void attributeTexts_data();
     void attributeTexts();
+    void sizeText_data();
+    void sizeText();
     void attachments_data();
     void attachments();
     void pendingAttachmentIsClearedEachTime();
@@ -111,20 +115,35 @@ void TestParse::attributeTexts_data()
     QTest::addColumn<Tnef>("file");
     QTest::addColumn<QString>("text");  // null: the item has no text
     QTest::addColumn<QByteArray>("traceLine");
+    QTest::addColumn<QString>("preview");  // null: the text, whole
     QByteArray date;
     for (int part : {2004, 3, 5, 9, 7, 2, 5, 0})
         date += le16(quint16(part));
     QTest::newRow("date") << Tnef().date(kDateSent, 2004, 3, 5, 9, 7, 2, 5) << "3/5/2004 09:07:02"
-                          << QByteArray("    date is 3/5/2004 09:07:02.\n");
+                          << QByteArray("    date is 3/5/2004 09:07:02.\n") << QString();
     QTest::newRow("date whose length says 0") << Tnef().raw("\x01" + le32(kDateSent) + le32(0) + date)
-                                              << "3/5/2004 09:07:02" << QByteArray();
+                                              << "3/5/2004 09:07:02" << QByteArray() << QString();
     QTest::newRow("priority 1") << Tnef().message(attPriority, le16(1)) << "High"
-                                << QByteArray("    attribute data = 0x10...\n");
+                                << QByteArray("    attribute data = 0x10...\n") << QString();
     const QByteArray rend("Type: File (1); Position: -1; Width: 0; Height: 0; Flags: 0");
     QTest::newRow("rendering data") << Tnef().renddata(1, 0xFFFFFFFF, 0, 0, 0) << QString::fromLatin1(rend)
-                                    << "    date is " + rend + ".\n";
+                                    << "    date is " + rend + ".\n" << QString();
     QTest::newRow("message class") << Tnef().message(attMessageClass, z0("IPM.Note")) << QString()
-                                   << QByteArray("    attribute data = 0x 0...\n");
+                                   << QByteArray("    attribute data = 0x 0...\n") << "IPM.Note.";
+    // Previews of raw values: at most 300 bytes, "..." past 150.
+    const auto body = [](const QByteArray &value) { return Tnef().message(0x0002800C, value); };
+    QByteArray alphabet;
+    for (int i = 0; i < 1000; ++i)
+        alphabet += char('A' + i % 26);
+    QTest::newRow("Hello CR LF World") << body("Hello\r\nWorld") << QString() << QByteArray() << "Hello..World";
+    QTest::newRow("empty") << body("") << QString() << QByteArray() << "";
+    QTest::newRow("150 bytes, whole") << body(QByteArray(150, 'x')) << QString() << QByteArray() << QString(150, 'x');
+    QTest::newRow("151 bytes, whole and marked") << body(QByteArray(151, 'x')) << QString() << QByteArray()
+                                                 << QString(151, 'x') + "...";
+    QTest::newRow("1000 bytes, first 300") << body(alphabet) << QString() << QByteArray()
+                                           << QString::fromLatin1(alphabet.left(300)) + "...";
+    QTest::newRow("bytes outside 0x20..0x7F") << body(QByteArray("\x00\x09\x1F\x80\xFF\x20\x41\x7F", 8)) << QString()
+                                              << QByteArray() << "..... A\x7F";
 }
 
 void TestParse::attributeTexts()
@@ -132,12 +151,34 @@ void TestParse::attributeTexts()
     QFETCH(Tnef, file);
     QFETCH(QString, text);
     QFETCH(QByteArray, traceLine);
+    QFETCH(QString, preview);
     ParseRun run(file.bytes());
     QCOMPARE(run.status, 0);
     QCOMPARE(int(run.attributes.size()), 1);
     const auto &got = run.attributes[0]->text;
     QCOMPARE(got ? QString::fromStdString(*got) : QString(), text);
     verifyTrace(run.trace, {traceLine});
+    ForkFile fork(file.bytes());
+    QString shown;
+    QCOMPARE(TNEFTextCreateValuePreview(run.attributes[0], fork.ref(), &shown), 0);
+    QCOMPARE(shown, preview.isNull() ? text : preview);
+}
+
+void TestParse::sizeText_data()
+{
+    QTest::addColumn<quint32>("size");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("5120 is still bytes") << 5120u << "5120 bytes";
+    QTest::newRow("5121 is KB") << 5121u << "5 KB";
+    QTest::newRow("5 MB is still KB") << 5242880u << "5120 KB";
+    QTest::newRow("largest length") << 4294967295u << "4095 MB";
+}
+
+void TestParse::sizeText()
+{
+    QFETCH(quint32, size);
+    QFETCH(QString, text);
+    QCOMPARE(TNEFTextCreateSizeText(size), text);
 }
 
 void TestParse::attachments_data()
@@ -209,6 +250,9 @@ void TestParse::attachments_data()
     row("unknown code page: Windows-1252", Tnef().codepage(0xDEAD).title(doc).data("x").attachment(plainBlock()), docName, "x");
     row("string8 long name in 1252", Tnef().codepage(1252).data("x").attachment(MapiBlock().string8(PR_ATTACH_LONG_FILENAME, doc)),
         docName, "x", 0, {"        long file name = \"" + docName.toUtf8() + "\"\n"});
+    if (TextCodePageSupported(1251))
+        row("title in 1251", Tnef().codepage(1251).title(z0("\xE4\xEE\xEA.txt")).data("x").attachment(plainBlock()),
+            QStringLiteral("\u0434\u043E\u043A.txt"), "x");
 }
 
 void TestParse::attachments()

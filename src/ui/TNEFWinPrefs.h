@@ -2,29 +2,32 @@
 // The Preferences window: edits the two preference sets in place, one set at
 // a time, as the selector at its top chooses. Nothing is stored here; the
 // store writes the values when the application quits.
-#include "ui/Controls.h"
+#include "Controls.h"
+#include "ui_TNEFWinPrefs.h"
 
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
 
-extern QPointer<QWidget> gTNEFWinPrefsRef;
+class TNEFWinPrefs : public QWidget {
+    Q_OBJECT
+public:
+    TNEFWinPrefs();
+    Ui::WinPrefs &form() { return m_form; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    Ui::WinPrefs m_form;
+};
+
+extern QPointer<TNEFWinPrefs> gTNEFWinPrefsRef;
 // The set that the value commands write: 1 the Open-dialog set, 2 the set
 // for files handed to the application. Equals the selector while the
 // window is open.
 extern SInt32 gTNEFWinPrefCurrentEvent;
-
-// Control IDs in the "WinPrefs" form.
-enum : SInt32 {
-    kTNEFWinPrefsSelectorID = 129,
-    kTNEFWinPrefsDestID = 130,
-    kTNEFWinPrefsDestOtherID = 131,
-    kTNEFWinPrefsChooseFolderID = 132,
-    kTNEFWinPrefsFolderID = 133,
-    kTNEFWinPrefsQuitID = 134,
-    kTNEFWinPrefsAutoID = 135,
-};
 
 enum : UInt32 {
     kTNEFWinPrefsCommandOpenDialogSet = FourCharCode("PRec"),
@@ -43,16 +46,16 @@ struct TNEFWinPrefsFolderReply {
 };
 // Tests answer the folder dialog instead of a user; null restores the real
 // dialog.
-using TNEFWinPrefsFolderDialogHook = std::function<TNEFWinPrefsFolderReply(WindowRef window)>;
+using TNEFWinPrefsFolderDialogHook = std::function<TNEFWinPrefsFolderReply(TNEFWinPrefs *window)>;
 void TNEFWinPrefsSetFolderDialogHook(TNEFWinPrefsFolderDialogHook hook);
 
 // Opens the window, or brings it forward when it is open.
 void TNEFWinPrefsCreate();
 // Shows the values of the set that the selector names.
-OSStatus TNEFWinPrefsSetControls(WindowRef window);
-OSStatus TNEFWinPrefsEnableControls(WindowRef window);
-OSStatus TNEFWinPrefsDisableControls(WindowRef window);
-OSStatus TNEFWinPrefsEventHandler(WindowRef window, UInt32 commandID);
-OSStatus TNEFWinPrefsCloseHandler(WindowRef window);
+OSStatus TNEFWinPrefsSetControls(TNEFWinPrefs *window);
+OSStatus TNEFWinPrefsEnableControls(TNEFWinPrefs *window);
+OSStatus TNEFWinPrefsDisableControls(TNEFWinPrefs *window);
+OSStatus TNEFWinPrefsEventHandler(TNEFWinPrefs *window, UInt32 commandID);
+OSStatus TNEFWinPrefsCloseHandler(TNEFWinPrefs *window);
 // The end of the folder dialog: stores the chosen folder in the shown set.
-void TNEFWinPrefsChooseFolderEventProc(WindowRef window, const TNEFWinPrefsFolderReply &reply);
+void TNEFWinPrefsChooseFolderEventProc(TNEFWinPrefs *window, const TNEFWinPrefsFolderReply &reply);

@@ -1,0 +1,117 @@
+// The Preferences window on the offscreen platform: it shows and edits the
+// set its selector names, and only that set.
+#include "prefs/TNEFPrefs.h"
+#include "ui/TNEFWinPrefs.h"
+
+#include <QtTest>
+
+namespace {
+
+// The five globals of one preference set.
+struct PrefSet {
+    SInt32 *autoExtract, *dest;
+    QString *destOther;
+    SInt32 *folder, *quit;
+    QVariantList values() const { return {*autoExtract, *dest, *destOther, *folder, *quit}; }
+};
+const PrefSet kOpenDialogSet{&gTNEFPrefCEAuto, &gTNEFPrefCEDest, &gTNEFPrefCEDestOther, &gTNEFPrefCEFolder, &gTNEFPrefCEQuit};
+const PrefSet kDesktopSet{&gTNEFPrefAEAuto, &gTNEFPrefAEDest, &gTNEFPrefAEDestOther, &gTNEFPrefAEFolder, &gTNEFPrefAEQuit};
+
+// Clicks a check box or button on its indicator, where a user would.
+void click(QWidget *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+} // namespace
+
+class TestPrefsWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void editsTheShownSet_data();
+    void editsTheShownSet();
+};
+
+void TestPrefsWindow::editsTheShownSet_data()
+{
+    QTest::addColumn<int>("selector");
+    QTest::newRow("Open dialog set") << 1;
+    QTest::newRow("desktop set") << 2;
+}
+
+void TestPrefsWindow::editsTheShownSet()
+{
+    QFETCH(int, selector);
+    const PrefSet &shown = selector == 1 ? kOpenDialogSet : kDesktopSet;
+    const PrefSet &hidden = selector == 1 ? kDesktopSet : kOpenDialogSet;
+    for (auto [set, dest, folder, destOther] : {std::tuple{kOpenDialogSet, 2, 3, QString()},
+                                                std::tuple{kDesktopSet, 3, 2, QStringLiteral("/srv/mail%20out/")}}) {
+        *set.autoExtract = 0, *set.dest = dest, *set.folder = folder, *set.quit = 1, *set.destOther = destOther;
+    }
+    const QVariantList hiddenBefore = hidden.values();
+
+    TNEFWinPrefsCreate();
+    TNEFWinPrefs *w = gTNEFWinPrefsRef;
+    QVERIFY(w);
+    const Ui::WinPrefs &f = w->form();
+    QCOMPARE(gTNEFWinPrefCurrentEvent, 1);
+    if (selector == 2)
+        QTest::keyClick(f.selector_129, Qt::Key_Down);
+    QCOMPARE(gTNEFWinPrefCurrentEvent, selector);
+
+    auto shownValues = [&] {
+        return QVariantList{f.auto_135->isChecked(), f.dest_130->currentIndex() + 1, f.folder_133->currentIndex() + 1,
+                            f.quit_134->isChecked(), f.destFolder_131->text()};
+    };
+    auto usable = [&] {
+        return QList<bool>{f.dest_130->isEnabled(), f.destFolder_131->isEnabled(), f.chooseFolder_132->isEnabled(),
+                           f.folder_133->isEnabled(), f.quit_134->isEnabled()};
+    };
+    const QString folderText = selector == 1 ? QString() : QStringLiteral("/srv/mail out/");
+    QCOMPARE(shownValues(), (QVariantList{false, *shown.dest, *shown.folder, true, folderText}));
+    QCOMPARE(usable(), (QList<bool>{false, false, false, false, false}));
+
+    click(f.auto_135);
+    QCOMPARE(*shown.autoExtract, 1);
+    QCOMPARE(usable(), (QList<bool>{true, false, true, true, true}));
+
+    // A choice that reports no value from 1 to 3 changes nothing.
+    for (auto [choice, command, global] : {std::tuple{f.dest_130, kTNEFWinPrefsCommandDest, shown.dest},
+                                           std::tuple{f.folder_133, kTNEFWinPrefsCommandFolder, shown.folder}}) {
+        const SInt32 before = *global;
+        choice->setCurrentIndex(-1);
+        QCOMPARE(TNEFWinPrefsEventHandler(w, command), OSStatus(noErr));
+        QCOMPARE(*global, before);
+        choice->setCurrentIndex(0);
+        QCOMPARE(TNEFWinPrefsEventHandler(w, command), OSStatus(noErr));
+        QCOMPARE(*global, 1);
+    }
+
+    const QString before = *shown.destOther;
+    TNEFWinPrefsSetFolderDialogHook([](TNEFWinPrefs *) { return TNEFWinPrefsFolderReply{}; });
+    click(f.chooseFolder_132);
+    QCOMPARE(*shown.destOther, before);
+    TNEFWinPrefsSetFolderDialogHook([](TNEFWinPrefs *) { return TNEFWinPrefsFolderReply{true, "/tmp/new folder"}; });
+    click(f.chooseFolder_132);
+    TNEFWinPrefsSetFolderDialogHook(nullptr);
+    QCOMPARE(*shown.destOther, QStringLiteral("/tmp/new%20folder/"));
+    QCOMPARE(shownValues(), (QVariantList{true, 1, 1, true, "/tmp/new folder/"}));
+
+    // Off again: the quit box greys out but keeps its value.
+    click(f.auto_135);
+    QCOMPARE(*shown.autoExtract, 0);
+    QCOMPARE(*shown.quit, 1);
+    QCOMPARE(usable(), (QList<bool>{false, false, false, false, false}));
+    QCOMPARE(hidden.values(), hiddenBefore);
+
+    // Reopened, the window shows the Open dialog's set whichever was shown last.
+    w->close();
+    QVERIFY(!gTNEFWinPrefsRef);
+    TNEFWinPrefsCreate();
+    QCOMPARE(gTNEFWinPrefsRef->form().selector_129->currentIndex(), 0);
+    QCOMPARE(gTNEFWinPrefCurrentEvent, 1);
+    gTNEFWinPrefsRef->close();
+}
+
+QTEST_MAIN(TestPrefsWindow)
+#include "tst_ui_prefs.moc"
