@@ -54,6 +54,7 @@ private slots:
     void attachments_data();
     void attachments();
     void pendingAttachmentIsClearedEachTime();
+    void groupsWithoutProperties();
     void readsTheFileOnce_data();
     void readsTheFileOnce();
 };
@@ -93,6 +94,18 @@ void TestParse::results_data()
     QTest::newRow("attachment data cut short") << cut(2, attAttachData, 9000, QByteArray(8500, 'd')) << -1
                                                << e + "can't read attachment data data.\n" << 0;
     QTest::newRow("no checksum") << cut(1, kVersion, 4, le32(1)) << -1 << e + "can't read attribute checksum.\n" << 1;
+    // Line ends, blanks and zeros after the last checksum end the stream;
+    // anything else there still does not.
+    const QByteArray end("\n=================\nTNEF Trace -- end\n");
+    const QByteArray badType = e + QString::asprintf("invalid object type. File position = 0x%016llx.\n",
+                                                     two.size() + 1).toUtf8();
+    QTest::newRow("padding") << Tnef(two).raw(QByteArray("\r\n \t\0", 5)).bytes() << 0
+                             << "0x02aa.\ntrailing padding length = 0x00000005.\n" + end << 2;
+    QTest::newRow("padding past a read piece") << Tnef(two).raw(QByteArray(9000, '\0')).bytes() << 0
+                                               << "trailing padding length = 0x00002328.\n" + end << 2;
+    QTest::newRow("text after padding") << Tnef(two).raw(QByteArray(9000, '\n') + "x").bytes() << -7 << badType << 2;
+    QTest::newRow("padding before any object") << Tnef().raw("\n").bytes() << -7
+        << e + "invalid object type. File position = 0x0000000000000007.\n" << 0;
     QTest::newRow("wrong checksum is accepted") << Tnef().object(1, kVersion, le32(0x10000), 0xBEEF).bytes() << 0
                                                 << QByteArray("TNEF Trace -- end\n") << 1;
 }
@@ -248,6 +261,16 @@ void TestParse::attachments_data()
     const QString docName = QStringLiteral("d\u00F6cument.pdf");
     row("no code page: Windows-1252", Tnef().title(doc).data("x").attachment(plainBlock()), docName, "x");
     row("unknown code page: Windows-1252", Tnef().codepage(0xDEAD).title(doc).data("x").attachment(plainBlock()), docName, "x");
+    // Rendering data, title and data with no property block: kept as they
+    // stand when the stream ends, padding included.
+    const Tnef bare = Tnef().renddata(1, 0xFFFFFFFF, 0, 0, 0).title(title).data(cs);
+    row("no property block", bare, "report.doc", cs, 0,
+        {"    attachment data data read Ok.\n    attribute added to list.\n",
+         "    attachment without properties added to list.\n\n=================\n"});
+    row("no property block, padding", Tnef(bare).raw("\r\n"), "report.doc", cs, 0,
+        {"trailing padding length = 0x00000002.\n    attachment without properties added to list.\n"});
+    row("no property block, title in the code page", Tnef().codepage(65001).renddata(1, 0, 0, 0, 0)
+            .title(z0("d\xC3\xB6" "cument.pdf")).data("x"), docName, "x");
     row("string8 long name in 1252", Tnef().codepage(1252).data("x").attachment(MapiBlock().string8(PR_ATTACH_LONG_FILENAME, doc)),
         docName, "x", 0, {"        long file name = \"" + docName.toUtf8() + "\"\n"});
     if (TextCodePageSupported(1251))
@@ -293,6 +316,27 @@ void TestParse::pendingAttachmentIsClearedEachTime()
     QCOMPARE(got, (QStringList{QStringLiteral("1 m -1 %1 5").arg(run.files[0]->dataPosition),
                                QStringLiteral("2  0 %1 6").arg(t.dataPos(3)),
                                QStringLiteral("3 c.txt 0 %1 5").arg(t.dataPos(7))}));
+}
+
+void TestParse::groupsWithoutProperties()
+{
+    // A group ends at the next rendering data or with the stream; only one
+    // that got no property block and has a title or data is added then.
+    const Tnef t = Tnef().renddata(1, 0, 0, 0, 0)
+                       .renddata(1, 0, 0, 0, 0).title(z0("a.txt")).data("AAA")
+                       .renddata(1, 0, 0, 0, 0).title(z0("b.txt")).data("BBB").attachment(plainBlock())
+                       .renddata(1, 0, 0, 0, 0).data("CC");
+    ParseRun run(t.bytes());
+    QCOMPARE(run.status, 0);
+    QStringList got;
+    for (const TNEFFileItem *f : run.files)
+        got << QStringLiteral("%1 %2 %3").arg(f->fileID).arg(QString::fromStdString(f->name))
+                   .arg(QString::fromLatin1(t.bytes().mid(f->dataPosition, f->dataLength)));
+    QCOMPARE(got, (QStringList{"1 a.txt AAA", "2 b.txt BBB", "3  CC"}));
+    verifyTrace(run.trace, {"object #5\n", "    attribute position = 0x", "    attachment without properties added to list.\n"
+                            "    date is Type: File (1)", "    file added to list.\n", "object #9\n",
+                            "    attachment without properties added to list.\n\n=================\n"});
+    QCOMPARE(run.trace.count("without properties"), 2);
 }
 
 void TestParse::readsTheFileOnce_data()
