@@ -1040,6 +1040,15 @@ SInt32 EndStream(StreamState &s)
 
 } // namespace
 
+bool TNEFParseHasSignature(SInt16 forkRefNum)
+{
+    UInt32 signature = 0;
+    const bool read = FSSetForkPosition(forkRefNum, fsFromStart, 0) == noErr
+        && TNEFParseGetInt32(forkRefNum, &signature) == noErr;
+    FSSetForkPosition(forkRefNum, fsFromStart, 0);
+    return read && signature == kTNEFSignature;
+}
+
 SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttributeItem **attributeList,
                          TNEFMessagePlaces *places)
 {

@@ -87,6 +87,10 @@ void TNEFParseMAPIDestroy(TNEFMAPIItem **mapiList);
 // known at all then fails the block, since its size is not known.
 SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd = -1,
                      UInt32 codePage = 0, bool (*keep)(UInt16 id) = nullptr, bool allTypes = false);
+// True when the fork begins with the TNEF signature: a file that fails to
+// parse without it is no TNEF file at all rather than a damaged one. The
+// mark is left at the fork's start.
+bool TNEFParseHasSignature(SInt16 forkRefNum);
 // Parses a whole TNEF stream from the start of the fork into the two lists
 // (either may be null), and records where the message's own attributes are
 // into `places` when it is given.
