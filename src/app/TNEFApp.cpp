@@ -5,8 +5,11 @@
 #include "TNEFFileParse.h"
 #include "extract/TNEFAppOpen.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileManager.h"
 #include "platform/FolderChooser.h"
+#include "platform/NativePath.h"
 #include "prefs/TNEFPrefs.h"
+#include "tnef/TNEFFile.h"
 #include "ui/Commands.h"
 #include "ui/MenuBar.h"
 #include "ui/TNEFWinAbout.h"
@@ -24,7 +27,10 @@ QMenu *gTNEFAppMenuRef = nullptr;
 
 namespace {
 
-std::function<void()> gExitHook;
+std::function<void(int status)> gExitHook;
+// What the process ends with: 1 once a quit after opening follows a file that
+// did not open or an attachment that was not written.
+int gExitStatus = 0;
 
 // The choose-folder dialog of "a folder chosen each time": modal, over the
 // window the user is working in.
@@ -33,6 +39,29 @@ QString chooseFolder()
     const QString folder = QFileDialog::getExistingDirectory(
         QApplication::activeWindow(), QObject::tr("Choose a destination folder"));
     return folder.isEmpty() ? QString() : folder;
+}
+
+// Writes every attachment of the shown document. When any could not be
+// written the user is told where and how many, whatever the preferences say
+// about alerts: a lost file is not news for a beep. False then.
+bool extractAttachments(TNEFFile *tnefFile, UInt32 prefSet)
+{
+    UInt32 failed = 0;
+    QString folder;
+    TNEFAutomateEvents events;
+    events.folderCreated = [&](const QString &path) { folder = path; };
+    events.writing = [&](const QString &path) { folder = FSPathParent(path); };
+    events.failed = [&](UInt32, const QString &, SInt32) { ++failed; };
+    TNEFAppOpenAutomate(tnefFile, prefSet, &events);
+    if (failed == 0)
+        return true;
+    if (folder.isEmpty())
+        folder = FSPathParent(tnefFile->fileRef);
+    const QString what = failed == 1 ? QStringLiteral("1 attachment") : QStringLiteral("%1 attachments").arg(failed);
+    TNEFAlertAppModal(QStringLiteral("An error occurred extracting the attachments."),
+                      QStringLiteral("%1 of \u201C%2\u201D could not be written to the folder \u201C%3\u201D.")
+                          .arg(what, FSPathForDisplay(tnefFile->fileName), FSPathForDisplay(folder)));
+    return false;
 }
 
 } // namespace
@@ -89,7 +118,7 @@ OSErr TNEFAppAEInit()
     return err;
 }
 
-void TNEFAppSetExitHook(std::function<void()> hook)
+void TNEFAppSetExitHook(std::function<void(int status)> hook)
 {
     gExitHook = std::move(hook);
 }
@@ -100,11 +129,11 @@ void TNEFAppQuit()
     TNEFPrefsQuit();
     std::fflush(nullptr);
     if (gExitHook) {
-        gExitHook();
+        gExitHook(gExitStatus);
         return;
     }
     // Windows and documents are not torn down: the process ends here.
-    std::_Exit(0);
+    std::_Exit(gExitStatus);
 }
 
 void TNEFAppQuitWithoutWindows()
@@ -154,18 +183,24 @@ OSErr TNEFAppOpenFiles(const QStringList &files, UInt32 prefSet)
     const SInt32 autoExtract = prefSet == 1 ? gTNEFPrefCEAuto : gTNEFPrefAEAuto;
     const SInt32 quit = prefSet == 1 ? gTNEFPrefCEQuit : gTNEFPrefAEQuit;
     OSErr status = noErr;
+    bool allHandled = true;
     for (const QString &file : files) {
         TNEFFile *tnefFile = nullptr;
         const SInt32 result = TNEFFileOpenDocument(file, autoExtract != 1, &tnefFile);
         if (result != 0) {
             status = OSErr(result);
+            allHandled = false;
             continue;
         }
         if (autoExtract == 1)
-            TNEFAppOpenAutomate(tnefFile, prefSet);
+            allHandled = extractAttachments(tnefFile, prefSet) && allHandled;
     }
     if (quit == 1) {
+        // Whoever started the application to handle these files learns
+        // from its exit status whether it did.
+        gExitStatus = allHandled ? 0 : 1;
         const OSStatus myStatus = ProcessHICommand(kHICommandQuit);
+        gExitStatus = 0;
         if (myStatus != noErr) {
             TNEF_REPORT_STATUS(myStatus);
             status = OSErr(myStatus & 0xFFFF);

@@ -2,12 +2,14 @@
 #include "AppEvents.h"
 #include "TNEFAlert.h"
 #include "TNEFApp.h"
+#include "platform/NativePath.h"
+#include "platform/StandardStreams.h"
+#include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "ui/TNEFWinMain.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <csignal>
 #include <cstdio>
 
@@ -26,6 +28,7 @@ bool documentShown()
 
 int main(int argc, char **argv)
 {
+    StandardStreamsOpenMissing();
     // Past a file-size limit a write should fail and be reported, not end
     // the application halfway through an attachment.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -36,10 +39,17 @@ int main(int argc, char **argv)
     app.setProperty("copyright", QStringLiteral(PARVANE_COPYRIGHT));
 
     // Another instance, or this one later, may read them from another folder.
+    // The application object has taken its own options out of argv; what is
+    // left keeps the bytes it was given, for names that are not UTF-8.
     QStringList files;
-    const QStringList arguments = QApplication::arguments().mid(1);
-    for (const QString &argument : arguments)
-        files << QFileInfo(argument).absoluteFilePath();
+    bool trace = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--trace")
+            trace = true;
+        else
+            files << FSPathAbsolute(FSPathFromNative(argument));
+    }
 
     // Before anyone can find this instance, so that a quit request is never
     // missed; it is only acted on from the event loop, after start-up.
@@ -55,7 +65,6 @@ int main(int argc, char **argv)
         break;
     }
 
-    gTNEFParseTraceOn = true;
     TNEFAlertInstall();
     if (TNEFAppInit() != 0) {
         TNEFAlertAppModal(QStringLiteral("An error occurred starting Parvane."),
@@ -63,6 +72,9 @@ int main(int argc, char **argv)
                                          "Readme file for error reporting information."));
         return 0;
     }
+    // The trace holds the mail's names, addresses and subjects: it is written
+    // only when asked for, not into every desktop session's log.
+    gTNEFParseTraceOn = trace || gTNEFPrefDebug;
 
     QMetaObject::invokeMethod(
         &app,
