@@ -19,17 +19,20 @@ QString quotedName(const QString &path)
     return QStringLiteral("\u201C%1\u201D").arg(FSPathForDisplay(FSPathLastComponent(path)));
 }
 
-// The file's name and why it did not open: a file that the open itself
-// refused (`opened` false, `status` the open status), or one that did not
-// parse (`status` the parser's code).
-QString failureExplanation(const QString &path, bool opened, SInt32 status, bool hasSignature)
+// The file's name and why it did not parse.
+QString parseFailureExplanation(const TNEFFile *tnefFile, SInt32 code)
+{
+    const QString name = quotedName(tnefFile->fileRef);
+    if (!TNEFParseHasSignature(tnefFile->forkRefNum))
+        return QStringLiteral("%1 is not a TNEF file.").arg(name);
+    return QStringLiteral("%1 is a damaged TNEF file (parser code %2).").arg(name).arg(code)
+        + QLatin1String(kSeeReadme);
+}
+
+// The file's name and why the open refused it.
+QString openFailureExplanation(const QString &path, OSErr status)
 {
     const QString name = quotedName(path);
-    if (opened && !hasSignature)
-        return QStringLiteral("%1 is not a TNEF file.").arg(name);
-    if (opened)
-        return QStringLiteral("%1 is a damaged TNEF file (parser code %2).").arg(name).arg(status)
-            + QLatin1String(kSeeReadme);
     switch (status) {
     case fnfErr:
     case dirNFErr: return QStringLiteral("%1 does not exist.").arg(name);
@@ -60,8 +63,7 @@ SInt32 TNEFFileParse(TNEFFile *tnefFile, bool alert)
     if (status != 0) {
         if (alert)
             TNEF_LOG_ERROR("    TNEFParseFileList() returned %ld.\n", long(status));
-        tellFailure(alert, failureExplanation(tnefFile->fileRef, true, status,
-                                              TNEFParseHasSignature(tnefFile->forkRefNum)));
+        tellFailure(alert, parseFailureExplanation(tnefFile, status));
         return status;
     }
     tnefFile->winFile = TNEFWinFileCreate(tnefFile);
@@ -84,7 +86,7 @@ SInt32 TNEFFileOpenDocument(const QString &path, bool alert, TNEFFile **outShown
     TNEFFile *tnefFile = TNEFFileOpen(path, &myErr);
     if (!tnefFile) {
         TNEF_REPORT_STATUS(myErr);
-        tellFailure(alert, failureExplanation(path, false, myErr, false));
+        tellFailure(alert, openFailureExplanation(path, myErr));
         return myErr;
     }
     const SInt32 myStatus = TNEFFileParse(tnefFile, alert);

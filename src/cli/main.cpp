@@ -15,12 +15,8 @@
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <unistd.h>
 
@@ -113,7 +109,8 @@ int usageError(const QString &what)
 QString describeParseFailure(SInt32 code, bool hasSignature)
 {
     switch (code) {
-    case -1: return hasSignature ? QStringLiteral("truncated or damaged TNEF file") : QStringLiteral("not a TNEF file");
+    case -1:
+        return hasSignature ? QStringLiteral("truncated or damaged TNEF file") : QStringLiteral("not a TNEF file");
     case -7: return QStringLiteral("damaged TNEF file: an object has an invalid type");
     case -8: return QStringLiteral("the file's size cannot be read");
     case -3:
@@ -301,7 +298,8 @@ struct TerminalFilter {
             else
                 out += char(b);
         }
-        return std::fwrite(out.constData(), 1, size_t(out.size()), stdout) == size_t(out.size()) ? ssize_t(size) : -1;
+        const bool written = std::fwrite(out.constData(), 1, size_t(out.size()), stdout) == size_t(out.size());
+        return written ? ssize_t(size) : -1;
     }
     static int close(void *cookie)
     {
@@ -318,8 +316,10 @@ bool traceCommand(const QString &file)
         return false;
     TerminalFilter filter;
     FILE *terminal = nullptr;
-    if (::isatty(STDOUT_FILENO))
-        terminal = ::fopencookie(&filter, "w", {nullptr, TerminalFilter::write, nullptr, TerminalFilter::close});
+    if (::isatty(STDOUT_FILENO)) {
+        const cookie_io_functions_t io{nullptr, TerminalFilter::write, nullptr, TerminalFilter::close};
+        terminal = ::fopencookie(&filter, "w", io);
+    }
     gTNEFParseTraceOn = true;
     gTNEFParseDebugFile = terminal ? terminal : stdout;
     const bool parsed = parseDocument(file, tnefFile, true);
@@ -421,8 +421,6 @@ bool extractCommand(const QString &file)
     TNEFFileDestroy(tnefFile);
     return handled;
 }
-
-} // namespace
 
 int run(int argc, char **argv)
 {
@@ -528,6 +526,8 @@ int run(int argc, char **argv)
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(command));
 }
+
+} // namespace
 
 int main(int argc, char **argv)
 {

@@ -184,7 +184,7 @@ void TestCli::corpusExtractTwice()
     for (const CorpusFile &file : corpusFiles())
         files << corpusDir() + QLatin1Char('/') + file.file;
     const Run first = cli(QStringList{"extract", "-C", out.path(), "--folder", "always"} + files);
-    QCOMPARE(first.exitCode, 1);  // the two damaged files
+    QCOMPARE(first.exitCode, 1);  // the damaged one
     for (const CorpusAttachment &a : corpusAttachments()) {
         const QString name = a.name.isEmpty() ? QStringLiteral("Untitled Attachment") : a.name;
         const QString path = out.filePath(a.file + " Folder/" + name);
