@@ -125,15 +125,6 @@ void TestModel::nativeNamesKeepTheirBytes()
     const QString name = FSPathFromNative(bytes);
     QCOMPARE(FSPathToNative(name), bytes);
     QCOMPARE(FSPathForDisplay(name), shown);
-    // And the file layer finds the file by it.
-    QTemporaryDir dir;
-    const QByteArray path = QFile::encodeName(dir.path()) + '/' + bytes;
-    FILE *f = std::fopen(path.constData(), "w");
-    QVERIFY(f);
-    std::fclose(f);
-    SInt16 ref = 0;
-    QCOMPARE(FSOpenFork(FSPathFromNative(path), fsRdPerm, &ref), noErr);
-    QCOMPARE(FSCloseFork(ref), noErr);
 }
 
 QTEST_GUILESS_MAIN(TestModel)
