@@ -192,7 +192,8 @@ bool parseDocument(const QString &file, TNEFFile *tnefFile, bool withAttributes 
 
 void printJson(const QString &file, QJsonObject json)
 {
-    json.insert(QStringLiteral("file"), file);
+    // JSON holds text: bytes of the name that are not UTF-8 show as U+FFFD.
+    json.insert(QStringLiteral("file"), FSPathForDisplay(file));
     std::printf("%s\n", QJsonDocument(json).toJson(QJsonDocument::Compact).constData());
 }
 
@@ -385,10 +386,8 @@ bool bodyCommand(const QString &file, CliBodyChoice choice)
     } else {
         if (const QString warning = CliMessageBodyWarning(body); !warning.isEmpty())
             printError(file, warning);
-        if (std::fwrite(body.bytes.constData(), 1, size_t(body.bytes.size()), stdout) != size_t(body.bytes.size())) {
-            printError(file, QStringLiteral("the body cannot be written"));
-            handled = false;
-        }
+        // A write that fails is told once, at the end, as any output's.
+        std::fwrite(body.bytes.constData(), 1, size_t(body.bytes.size()), stdout);
     }
     TNEFFileDestroy(tnefFile);
     return handled;
