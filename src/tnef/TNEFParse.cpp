@@ -976,13 +976,13 @@ bool RestIsPadding(SInt16 fork, SInt64 fileSize, UInt64 *count)
 SInt32 HandleAttribute(StreamState &s, UInt32 attribute, UInt32 n)
 {
     switch (attribute) {
-    case 0x00030006:
-    case 0x00030007:
-    case 0x00038005:
-    case 0x00038006:
-    case 0x00038012:
-    case 0x00038013:
-    case 0x00038020:
+    case attDateStart:
+    case attDateEnd:
+    case attDateSent:
+    case attDateRecd:
+    case attAttachCreateDate:
+    case attAttachModifyDate:
+    case attDateModified:
         return HandleDate(s);
     case attPriority:
         return HandlePriority(s, n);

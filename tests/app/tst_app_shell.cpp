@@ -251,7 +251,7 @@ void TestAppShell::failedOpenAlerts()
 {
     QFETCH(QString, file);
     QFETCH(QString, explanation);
-    QVERIFY(writeText(path("cut.tnef"), tnefbuild::Tnef().message(0x00089006, tnefbuild::le32(0x10000)).raw("\x07").bytes()));
+    QVERIFY(writeText(path("cut.tnef"), tnefbuild::Tnef().message(attTnefVersion, tnefbuild::le32(0x10000)).raw("\x07").bytes()));
     QVERIFY(writeTnef(path("locked.tnef")));
     QFile::setPermissions(path("locked.tnef"), {});
     if (file == "locked.tnef" && ::geteuid() == 0)

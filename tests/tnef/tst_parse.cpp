@@ -11,8 +11,6 @@ using namespace tnefbuild;
 Q_DECLARE_METATYPE(tnefbuild::Tnef)
 
 namespace {
-constexpr quint32 kVersion = 0x00089006;  // attTnefVersion, a dword attribute
-constexpr quint32 kDateSent = 0x00038005;
 
 // An attachment block that names nothing and holds no contents.
 MapiBlock plainBlock() { return MapiBlock().longValue(0x3705, 1); }
@@ -61,7 +59,7 @@ private slots:
 
 void TestParse::oneObjectWholeTrace()
 {
-    ParseRun run(Tnef().message(kVersion, QByteArray("\0\0\1\0", 4)).bytes());
+    ParseRun run(Tnef().message(attTnefVersion, QByteArray("\0\0\1\0", 4)).bytes());
     QCOMPARE(run.status, 0);
     QCOMPARE(run.trace, QByteArray(
         "TNEF Trace -- begin\n===================\nsignature = 0x223e9f78.\n"
@@ -79,12 +77,12 @@ void TestParse::results_data()
     QTest::addColumn<QByteArray>("lastLine");
     QTest::addColumn<int>("attributes");
 
-    const Tnef two = Tnef().message(kVersion, le32(0x10000)).message(attMessageClass, z0("IPM.Note"));
+    const Tnef two = Tnef().message(attTnefVersion, le32(0x10000)).message(attMessageClass, z0("IPM.Note"));
     const auto cut = [](quint8 level, quint32 attribute, quint32 length, const QByteArray &data) {
         return Tnef().raw(QByteArray(1, char(level)) + le32(attribute) + le32(length) + data).bytes();
     };
     const QByteArray e("TNEF Trace Error -- ");
-    QTest::newRow("wrong signature") << Tnef(0, 0x12345678).message(kVersion, le32(0x10000)).bytes() << -1
+    QTest::newRow("wrong signature") << Tnef(0, 0x12345678).message(attTnefVersion, le32(0x10000)).bytes() << -1
                                      << e + "wrong signature. Value = 12345678.\n" << 0;
     QTest::newRow("no key") << QByteArray("\x78\x9F\x3E\x22\x01") << -1
                             << e + e + "can't read attachment reference.\n" << 0;
@@ -93,7 +91,7 @@ void TestParse::results_data()
     QTest::newRow("data cut short") << cut(1, 0x00060001, 100, "abc") << -1 << e + "can't read attribute data.\n" << 0;
     QTest::newRow("attachment data cut short") << cut(2, attAttachData, 9000, QByteArray(8500, 'd')) << -1
                                                << e + "can't read attachment data data.\n" << 0;
-    QTest::newRow("no checksum") << cut(1, kVersion, 4, le32(1)) << -1 << e + "can't read attribute checksum.\n" << 1;
+    QTest::newRow("no checksum") << cut(1, attTnefVersion, 4, le32(1)) << -1 << e + "can't read attribute checksum.\n" << 1;
     // Line ends, blanks and zeros after the last checksum end the stream;
     // anything else there still does not.
     const QByteArray end("\n=================\nTNEF Trace -- end\n");
@@ -106,7 +104,7 @@ void TestParse::results_data()
     QTest::newRow("text after padding") << Tnef(two).raw(QByteArray(9000, '\n') + "x").bytes() << -7 << badType << 2;
     QTest::newRow("padding before any object") << Tnef().raw("\n").bytes() << -7
         << e + "invalid object type. File position = 0x0000000000000007.\n" << 0;
-    QTest::newRow("wrong checksum is accepted") << Tnef().object(1, kVersion, le32(0x10000), 0xBEEF).bytes() << 0
+    QTest::newRow("wrong checksum is accepted") << Tnef().object(1, attTnefVersion, le32(0x10000), 0xBEEF).bytes() << 0
                                                 << QByteArray("TNEF Trace -- end\n") << 1;
 }
 
@@ -132,9 +130,9 @@ void TestParse::attributeTexts_data()
     QByteArray date;
     for (int part : {2004, 3, 5, 9, 7, 2, 5, 0})
         date += le16(quint16(part));
-    QTest::newRow("date") << Tnef().date(kDateSent, 2004, 3, 5, 9, 7, 2, 5) << "3/5/2004 09:07:02"
+    QTest::newRow("date") << Tnef().date(attDateSent, 2004, 3, 5, 9, 7, 2, 5) << "3/5/2004 09:07:02"
                           << QByteArray("    date is 3/5/2004 09:07:02.\n") << QString();
-    QTest::newRow("date whose length says 0") << Tnef().raw("\x01" + le32(kDateSent) + le32(0) + date)
+    QTest::newRow("date whose length says 0") << Tnef().raw("\x01" + le32(attDateSent) + le32(0) + date)
                                               << "3/5/2004 09:07:02" << QByteArray() << QString();
     QTest::newRow("priority 1") << Tnef().message(attPriority, le16(1)) << "High"
                                 << QByteArray("    attribute data = 0x10...\n") << QString();
@@ -229,7 +227,7 @@ void TestParse::attachments_data()
             MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("R\u00E9union")).object(PR_ATTACH_DATA_OBJ, "x")),
         QStringLiteral("R\u00E9union"), "x", -1);
     row("failed block keeps title and data", Tnef(report).attachment(MapiBlock().namedKind(2, le32(0))
-            .longValue(0x8001, 1)).message(kVersion, le32(0x10000)), "report.doc", cs, 0, {
+            .longValue(0x8001, 1)).message(attTnefVersion, le32(0x10000)), "report.doc", cs, 0, {
         "    mapi property def = 0x8001.\n        mapi named property type = 0x00000002.\n"
         "TNEF Trace Error -- unknown MAPI named property type.\nTNEF Trace Warning -- MAPI properties not read!\n"
         "    attachment data read Ok.\n    file added to list.\n", "object #4\n"});
@@ -237,7 +235,7 @@ void TestParse::attachments_data()
     // ends off its end; the stream must still go on after the attribute.
     row("multi-valued properties", Tnef().mapiProps(MapiBlock().multi(PT_BINARY, 0x0E30, {QByteArray(16, 'g')}))
             .title(z0("a.txt")).data("0123456789").attachment(MapiBlock().string8(PR_ATTACH_LONG_FILENAME, z0("long a.txt"))
-            .multi(PT_LONG, 0x0E21, {le32(1), le32(2), le32(3)}).longValue(0x0E20, 10)).message(kVersion, le32(0x10000)),
+            .multi(PT_LONG, 0x0E21, {le32(1), le32(2), le32(3)}).longValue(0x0E20, 10)).message(attTnefVersion, le32(0x10000)),
         "long a.txt", "0123456789", 0, {"        value is multi value.\n", "object #5\n"});
     row("message block cut by its bound", Tnef().mapiProps(MapiBlock().longValue(0x0E08, 5).claimCount(3))
             .title(title).data(cs).attachment(plainBlock()), "report.doc", cs, 0,
