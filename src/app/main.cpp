@@ -12,8 +12,38 @@
 #include <QApplication>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 namespace {
+
+const char kUsage[] =
+    "Usage: parvane [--trace] [FILE...]\n"
+    "Opens TNEF files (winmail.dat) in windows that show the message, its\n"
+    "attachments and its attributes, and saves the attachments.\n"
+    "\n"
+    "Options:\n"
+    "  --trace              write the parse trace of each file opened to standard output\n"
+    "  --help               show this help and exit\n"
+    "  --version            show the version and exit\n"
+    "\n"
+    "A running Parvane takes the files of a later start.\n";
+
+// --help and --version answer without a display, before the application
+// object would try to reach one. Answers whether the process is done.
+bool answerInformationOptions(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("parvane %s\n", PARVANE_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
 
 bool documentShown()
 {
@@ -29,6 +59,8 @@ bool documentShown()
 int main(int argc, char **argv)
 {
     StandardStreamsOpenMissing();
+    if (answerInformationOptions(argc, argv))
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     // Past a file-size limit a write should fail and be reported, not end
     // the application halfway through an attachment.
     std::signal(SIGXFSZ, SIG_IGN);
