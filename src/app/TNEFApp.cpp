@@ -199,11 +199,11 @@ OSErr TNEFAppOpenFiles(const QStringList &files, UInt32 prefSet)
         // Whoever started the application to handle these files learns
         // from its exit status whether it did.
         gExitStatus = allHandled ? 0 : 1;
-        const OSStatus myStatus = ProcessHICommand(kHICommandQuit);
+        const OSStatus quitStatus = ProcessHICommand(kHICommandQuit);
         gExitStatus = 0;
-        if (myStatus != noErr) {
-            TNEF_REPORT_STATUS(myStatus);
-            status = OSErr(myStatus & 0xFFFF);
+        if (quitStatus != noErr) {
+            TNEF_REPORT_STATUS_TEXT("myStatus", quitStatus);
+            status = OSErr(quitStatus & 0xFFFF);
         }
     }
     return status;

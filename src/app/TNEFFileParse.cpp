@@ -82,18 +82,18 @@ SInt32 TNEFFileOpenDocument(const QString &path, bool alert, TNEFFile **outShown
 {
     if (outShown)
         *outShown = nullptr;
-    OSErr myErr = noErr;
-    TNEFFile *tnefFile = TNEFFileOpen(path, &myErr);
+    OSErr openStatus = noErr;
+    TNEFFile *tnefFile = TNEFFileOpen(path, &openStatus);
     if (!tnefFile) {
-        TNEF_REPORT_STATUS(myErr);
-        tellFailure(alert, openFailureExplanation(path, myErr));
-        return myErr;
+        TNEF_REPORT_STATUS_TEXT("myErr", openStatus);
+        tellFailure(alert, openFailureExplanation(path, openStatus));
+        return openStatus;
     }
-    const SInt32 myStatus = TNEFFileParse(tnefFile, alert);
-    if (myStatus != 0) {
-        TNEF_REPORT_STATUS(myStatus);
+    const SInt32 parseStatus = TNEFFileParse(tnefFile, alert);
+    if (parseStatus != 0) {
+        TNEF_REPORT_STATUS_TEXT("myStatus", parseStatus);
         TNEFFileDestroy(tnefFile);
-        return myStatus;
+        return parseStatus;
     }
     if (outShown)
         *outShown = tnefFile;
