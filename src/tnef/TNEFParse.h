@@ -59,26 +59,29 @@ SInt32 TNEFParseGetInt64(SInt16 forkRefNum, UInt64 *value);
 // Appends an attachment whose name is read from the fork at namePosition and
 // decoded with nameCodePage (kCodePageUTF16LE for Unicode names, 0 for the
 // default code page). The fork's mark is unchanged afterwards.
-TNEFFileItem *TNEFParseAddFileToList(TNEFFileItem **fileList, SInt16 forkRefNum,
+TNEFFileItem *TNEFParseAddFileToList(TNEFList<TNEFFileItem> *fileList, SInt16 forkRefNum,
                                      SInt64 namePosition, UInt32 nameLength,
                                      SInt64 dataPosition, UInt32 dataLength, UInt32 fileID,
                                      SInt32 isTNEF, UInt32 nameCodePage = 0);
-TNEFAttributeItem *TNEFParseAddAttributeToList(TNEFAttributeItem **attributeList, UInt32 attribute,
-                                               SInt64 position, UInt32 length, UInt32 objectID,
-                                               std::optional<std::string> text);
-TNEFMAPIItem *TNEFParseAddMAPIToList(TNEFMAPIItem **mapiList, UInt16 type, UInt16 id,
+TNEFAttributeItem *TNEFParseAddAttributeToList(TNEFList<TNEFAttributeItem> *attributeList,
+                                               UInt32 attribute, SInt64 position, UInt32 length,
+                                               UInt32 objectID, std::optional<std::string> text);
+TNEFMAPIItem *TNEFParseAddMAPIToList(TNEFList<TNEFMAPIItem> *mapiList, UInt16 type, UInt16 id,
                                      SInt64 position, UInt32 length, UInt32 count, UInt32 index,
                                      std::optional<std::string> text);
-void TNEFParseDestroy(TNEFFileItem **fileList, TNEFAttributeItem **attributeList);
-void TNEFParseMAPIDestroy(TNEFMAPIItem **mapiList);
+void TNEFParseDestroy(TNEFList<TNEFFileItem> *fileList, TNEFList<TNEFAttributeItem> *attributeList);
+void TNEFParseMAPIDestroy(TNEFList<TNEFMAPIItem> *mapiList);
 
 // Decodes one MAPI property block at the fork's mark. No byte at or past
 // blockEnd is read (a negative blockEnd sets no bound). 8-bit name values are
 // decoded with codePage. With `keep`, only values whose id it accepts become
-// items; every property is read and traced all the same.
-SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd = -1,
+// items; every property is read and traced all the same. A property whose
+// value the stream parser uses (the two names, the attached object) makes one
+// item however many values, or properties of its id, the block holds: the
+// first non-empty value, or the first value when all are empty.
+SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFList<TNEFMAPIItem> *mapiList, SInt64 blockEnd = -1,
                      UInt32 codePage = 0, bool (*keep)(UInt16 id) = nullptr);
 // Parses a whole TNEF stream from the start of the fork into the two lists
 // (either may be null).
-SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList,
-                         TNEFAttributeItem **attributeList);
+SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFList<TNEFFileItem> *fileList,
+                         TNEFList<TNEFAttributeItem> *attributeList);

@@ -11,15 +11,6 @@ namespace {
 
 TNEFWinFileSaveDialogHook gDialogHook;
 
-const TNEFFileItem *findAttachment(const TNEFFile *tnefFile, UInt32 fileID)
-{
-    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
-        if (item->fileID == fileID)
-            return item;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 void TNEFWinFileSaveSetDialogHook(TNEFWinFileSaveDialogHook hook)
@@ -36,7 +27,7 @@ OSStatus TNEFWinFileSaveCommandEventHandler(WindowRef window, UInt32 commandID)
     }
     if (commandID != kTNEFCommandSave)
         return eventNotHandledErr;
-    const TNEFFileItem *item = findAttachment(tnefFile, tnefFile->selectedFileID);
+    const TNEFFileItem *item = TNEFFileFindItem(tnefFile, tnefFile->selectedFileID);
     if (!item)
         return eventNotHandledErr;
     // A "/" cannot stand in a file name here; every other character of the

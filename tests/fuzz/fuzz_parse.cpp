@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     gTNEFParseTraceOn = true;
     gTNEFParseDebugFile = sink;
-    TNEFFileItem *files = nullptr;
-    TNEFAttributeItem *attributes = nullptr;
+    TNEFList<TNEFFileItem> files;
+    TNEFList<TNEFAttributeItem> attributes;
     const SInt32 result = TNEFParseFileList(fork, &files, &attributes);
     if (result > 0)
         std::abort();

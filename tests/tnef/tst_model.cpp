@@ -69,7 +69,7 @@ void TestModel::attachmentNameIsReadInPlace()
     QFETCH(QString, name);
     ForkFile file(bytes);
     QCOMPARE(FSSetForkPosition(file.ref(), fsFromStart, 3), noErr);
-    TNEFFileItem *list = nullptr;
+    TNEFList<TNEFFileItem> list;
     TNEFFileItem *first = TNEFParseAddFileToList(&list, file.ref(), 0, 0, 0, 0, 1, 0);
     TNEFFileItem *item = nullptr;
     withSmallAddressSpace([&] {
