@@ -1,6 +1,7 @@
 // The fork calls under every read and write, the attachment items and their
 // names, and the little-endian stream reader.
 #include "TnefBuilder.h"
+#include "platform/FSFolder.h"
 #include "platform/TextCodec.h"
 
 #include <QtTest>
@@ -19,16 +20,24 @@ private slots:
 void TestModel::forkCalls()
 {
     QTemporaryDir dir;
-    QString path;
+    FSFolder folder;
+    QCOMPARE(folder.open(dir.path()), noErr);
     SInt16 w = 0, r = 0;
     UInt32 actual = 0;
-    QCOMPARE(FSCreateFileUnicode(dir.path(), QStringLiteral("f.bin"), &path, &w), noErr);
-    QCOMPARE(FSWriteFork(w, fsAtMark, 0, 6, "abcdef", &actual), noErr);
-    QCOMPARE(FSCloseFork(w), noErr);
-    // Creation is exclusive, and a dangling link is a name that is taken too.
-    QCOMPARE(FSCreateFileUnicode(dir.path(), QStringLiteral("f.bin"), &path), OSErr(dupFNErr));
+    {
+        FSNewFile file;
+        QCOMPARE(file.create(folder, &w), noErr);
+        QCOMPARE(FSWriteFork(w, fsAtMark, 0, 6, "abcdef", &actual), noErr);
+        QCOMPARE(FSCloseFork(w), noErr);
+        QCOMPARE(file.link(QStringLiteral("f.bin")), noErr);
+    }
+    // Naming is exclusive, and a dangling link is a name that is taken too.
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("l"))));
-    QCOMPARE(FSCreateFileUnicode(dir.path(), QStringLiteral("l"), &path), OSErr(dupFNErr));
+    FSNewFile other;
+    QCOMPARE(other.create(folder, &w), noErr);
+    QCOMPARE(FSCloseFork(w), noErr);
+    QCOMPARE(other.link(QStringLiteral("f.bin")), OSErr(dupFNErr));
+    QCOMPARE(other.link(QStringLiteral("l")), OSErr(dupFNErr));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("nowhere"))));
 
     QCOMPARE(FSOpenFork(dir.filePath(QStringLiteral("f.bin")), fsRdPerm, &r), noErr);

@@ -364,9 +364,10 @@ void TestWinFile::saveThroughDialog()
     TNEFWinFileSaveSetDialogHook([&](WindowRef, const QString &) {
         return TNEFWinFileSaveReply{answered, m_dir->path(), QStringLiteral("chosen.bin"), !existing.isNull()};
     });
-    const SInt16 fork = doc->forkRefNum;
+    FSFileLayerHooks failingCopy;
+    failingCopy.beforeCopy = [](UInt64) { return EIO; };
     if (copyFails)
-        FSSetFileLayerHooks({[fork](SInt16 ref, UInt32) { return ref == fork ? OSErr(ioErr) : OSErr(noErr); }, {}});
+        FSSetFileLayerHooks(failingCopy);
     saveButton(doc)->click();
     FSClearFileLayerHooks();
     const bool written = answered && !copyFails;
