@@ -279,6 +279,44 @@ OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
     return done == requestCount ? noErr : eofErr;
 }
 
+OSErr FSReadForkAt(SInt16 forkRefNum, SInt64 offset, UInt32 requestCount, void *buffer,
+                   UInt32 *actualCount)
+{
+    if (actualCount)
+        *actualCount = 0;
+    Fork *fork = findFork(forkRefNum);
+    if (!fork)
+        return rfNumErr;
+    if (offset < 0)
+        return posErr;
+    if (fork->dirty) {
+        if (OSErr err = settle(fork))
+            return err;
+    }
+    if (gHooks.beforeRead) {
+        if (OSErr err = gHooks.beforeRead(forkRefNum, requestCount))
+            return err;
+    }
+    auto *out = static_cast<char *>(buffer);
+    UInt32 done = 0;
+    while (done < requestCount) {
+        const ssize_t got = ::pread(fork->fd, out + done, requestCount - done, offset + SInt64(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            if (actualCount)
+                *actualCount = done;
+            return FSStatusFromErrno(errno);
+        }
+        if (got == 0)
+            break;
+        done += UInt32(got);
+    }
+    if (actualCount)
+        *actualCount = done;
+    return done == requestCount ? noErr : eofErr;
+}
+
 OSErr FSWriteFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
                   UInt32 requestCount, const void *buffer, UInt32 *actualCount)
 {
@@ -351,6 +389,9 @@ OSErr FSSetForkPosition(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionO
         return paramErr;
     if (target < 0)
         return posErr;
+    // Moving the mark to where it is changes nothing: the run of reads goes on.
+    if (target == fork->mark && !fork->dirty)
+        return noErr;
     if (OSErr err = settle(fork))
         return err;
     fork->mark = target;

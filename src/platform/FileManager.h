@@ -23,6 +23,11 @@ OSErr FSCloseFork(SInt16 forkRefNum);
 // read answers eofErr with *actualCount telling how many bytes did arrive.
 OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
                  UInt32 requestCount, void *buffer, UInt32 *actualCount);
+// Reads count bytes at `offset` without moving the mark or disturbing what
+// was read ahead for it; *actualCount tells how many arrived, and a short
+// read answers eofErr. For a look elsewhere in the middle of a run of reads.
+OSErr FSReadForkAt(SInt16 forkRefNum, SInt64 offset, UInt32 requestCount, void *buffer,
+                   UInt32 *actualCount);
 // Writes count bytes at the mark (or at offset) and moves the mark past them.
 // Small writes are gathered and reach the file in larger runs: a failure to
 // store them (a full disk, say) is answered by a later write, a position

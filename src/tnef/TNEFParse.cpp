@@ -233,21 +233,14 @@ TNEFFileItem *TNEFParseAddFileToList(TNEFList<TNEFFileItem> *fileList, SInt16 fo
     item->fileID = fileID;
     item->isTNEF = isTNEF;
 
-    // The name is read from its place in the file and the caller's mark is
-    // put back. Nothing larger than what the file still holds is allocated.
-    SInt64 size = 0;
-    UInt32 wanted = 0;
-    if (nameLength > 0 && FSGetForkSize(forkRefNum, &size) == noErr && namePosition >= 0
-        && namePosition < size)
-        wanted = UInt32(std::min<UInt64>({UInt64(nameLength), UInt64(size - namePosition), kNameLimit}));
-    if (wanted > 0) {
+    // The name is read from its place in the file, leaving the caller's mark
+    // and the read-ahead of its parse alone. At most kNameLimit bytes are
+    // allocated, whatever the length claims.
+    const UInt32 wanted = std::min(nameLength, kNameLimit);
+    if (wanted > 0 && namePosition >= 0) {
         std::vector<char> bytes(wanted, '\0');
-        SInt64 mark = 0;
-        const bool haveMark = FSGetForkPosition(forkRefNum, &mark) == noErr;
         UInt32 actual = 0;
-        FSReadFork(forkRefNum, fsFromStart, namePosition, wanted, bytes.data(), &actual);
-        if (haveMark)
-            FSSetForkPosition(forkRefNum, fsFromStart, mark);
+        FSReadForkAt(forkRefNum, namePosition, wanted, bytes.data(), &actual);
         item->name = TextDecodeCodePageToUtf8(bytes.data(), actual, nameCodePage);
     }
     fileList->append(item);
