@@ -37,7 +37,7 @@ for target in parse extract names prefs; do
      "$BUILD/tests/fuzz/fuzz_$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
        -artifact_prefix="$WORK/$target-" -print_final_stats=1 "$live" "$seeds" > "$log" 2>&1; then
     grep -E '^stat::number_of_executed_units|^stat::average_exec_per_sec|^stat::peak_rss_mb' "$log" || true
-    grep -m1 -E '^#[0-9]+ +DONE' "$log" | sed -E 's/^.*(cov: [0-9]+ ft: [0-9]+).*$/coverage: \1/' || true
+    grep -m1 -E '^#[0-9]+[[:space:]]+DONE' "$log" | sed -E 's/^.*cov: ([0-9]+) ft: ([0-9]+).*$/coverage: \1 edges, \2 features/' || true
   else
     echo "fuzz_$target found a problem:"; tail -40 "$log"; status=1
   fi
