@@ -63,10 +63,11 @@ QString storedDestination(const QString &myPrefDestOther, const QString &destina
     return path;
 }
 
-// The new folder named after the TNEF file, created inside `destination`
-// and then written into through its own descriptor; `destination` itself when
-// it cannot be made. A name that somebody takes between the search and the
-// creation sends the search on to the next counter.
+// Makes the new folder named after the TNEF file inside `destination`, and
+// makes it the destination, written into through its own descriptor;
+// `destination` stays as it was when no folder can be made. A name that
+// somebody takes between the search and the creation sends the search on to
+// the next counter.
 void makeNewFolder(const TNEFFile *tnefFile, FSFolder *destination, const TNEFAutomateEvents *events)
 {
     const QString mySourceFileName = tnefFile->fileName;
