@@ -1,7 +1,9 @@
 // Writes large, well-formed TNEF files for the benchmarks, streaming, so that
 // a 1 GiB file needs no more memory than a small one.
 //
-//   parvane-bench-gen big|many|props|mixed|huge OUTPUT
+//   parvane-bench-gen big|many|props|mixed|huge|dups|names OUTPUT [COUNT]
+//
+// COUNT sets the number of attachments of dups (20,000 by default).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -141,8 +143,8 @@ void attachment(Writer &w, const std::string &title, const std::string &longName
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s big|many|props|mixed|huge OUTPUT\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s big|many|props|mixed|huge|dups|names OUTPUT [COUNT]\n", argv[0]);
         return 2;
     }
     const std::string kind = argv[1];
@@ -194,6 +196,20 @@ int main(int argc, char **argv)
                           "(final draft approved by the board).pdf", i);
             attachment(w, title, longName, uint64_t(i) + 100, 1u << 20);
         }
+    } else if (kind == "dups") {
+        // Attachments that all want the same name.
+        const long count = argc == 4 ? std::atol(argv[3]) : 20000;
+        for (long i = 0; i < count; ++i)
+            attachment(w, "report.pdf", "", uint64_t(i) + 1000, 256);
+    } else if (kind == "names") {
+        // One attachment whose long file name has a million empty values and
+        // then a real one.
+        const uint32_t count = 1000000;
+        std::string values = le16(0x001E) + le16(0x3707) + le32(count + 1);
+        for (uint32_t i = 0; i < count; ++i)
+            values += le32(0);
+        values += le32(10) + padded(std::string("names.txt") + '\0');
+        attachment(w, "NAMES~1.TXT", "", 5, 4096, values, 1);
     } else {
         std::fprintf(stderr, "unknown kind '%s'\n", kind.c_str());
         return 2;

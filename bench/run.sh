@@ -27,9 +27,11 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 mkdir -p "$DATA"
-for kind in big many props mixed; do
+for kind in big many props mixed dups names; do
   [ -s "$DATA/$kind.tnef" ] || { echo "generating $kind.tnef"; "$GEN" "$kind" "$DATA/$kind.tnef"; }
 done
+# A quarter of dups, to show how the time grows with the count.
+[ -s "$DATA/dups5k.tnef" ] || { echo "generating dups5k.tnef"; "$GEN" dups "$DATA/dups5k.tnef" 5000; }
 
 OUT=$DATA/out
 TIMES=$DATA/times.tsv
@@ -39,14 +41,14 @@ NOTES=$DATA/notes.md
 export LC_ALL=C
 
 # measure INPUT TASK TOOL COMMAND...: RUNS timed runs after one warm-up, each
-# into an empty $OUT; records wall seconds (clock read around the command)
-# and peak resident KiB, and keeps the first error or warning another tool
-# printed.
+# into an empty $OUT with the previous run's writes on disk; records wall
+# seconds (clock read around the command) and peak resident KiB, and keeps
+# the first error or warning another tool printed.
 measure() {
   local input=$1 task=$2 tool=$3; shift 3
   local i start end
   for ((i = 0; i <= RUNS; i++)); do
-    rm -rf "$OUT"; mkdir -p "$OUT"
+    rm -rf "$OUT"; mkdir -p "$OUT"; sync
     start=$EPOCHREALTIME
     /usr/bin/time -f '%M' -o "$DATA/time.txt" "$@" > "$DATA/stdout.txt" 2> "$DATA/stderr.txt" || {
       echo "$tool $task $input failed:"; cat "$DATA/stderr.txt"; return 1; }
@@ -88,6 +90,31 @@ for kind in big many props mixed; do
   measure "$kind" list ytnef ytnef -v "$input"
 done
 
+# The inputs about extraction's own limits: parvane-cli and a plain copy.
+for kind in dups5k dups names; do
+  input=$DATA/$kind.tnef
+  echo "== $kind"
+  measure "$kind" extract parvane "$CLI" extract -C "$OUT" --folder never "$input"
+  measure "$kind" extract cp cp "$input" "$OUT/copy"
+  measure "$kind" list parvane "$CLI" list "$input"
+done
+# Memory per attribute: the same file with and without its attribute list.
+measure many attributes parvane "$CLI" attributes "$DATA/many.tnef"
+
+# big against cp once more, run for run in turns, so that both meet the same
+# load on the machine.
+for ((i = 0; i <= RUNS; i++)); do
+  for tool in parvane cp; do
+    rm -rf "$OUT"; mkdir -p "$OUT"; sync
+    start=$EPOCHREALTIME
+    if [ $tool = parvane ]; then "$CLI" extract -C "$OUT" --folder never "$DATA/big.tnef" > /dev/null 2>&1
+    else cp "$DATA/big.tnef" "$OUT/copy"; fi
+    end=$EPOCHREALTIME
+    [ "$i" -gt 0 ] && printf 'big\tturns\t%s\t%s 0\n' "$tool" \
+      "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.5f", b - a }')" >> "$TIMES"
+  done
+done
+
 window=""
 if [ -x "$WINBENCH" ]; then
   window=$(QT_QPA_PLATFORM=offscreen "$WINBENCH" "$DATA/big.tnef" || true)
@@ -112,7 +139,9 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
   echo "Inputs (bench/gen_tnef.cpp): big = 64 attachments of 16 MiB (1 GiB);" \
        "many = 200,000 small message attributes and one attachment;" \
        "props = one attachment whose property block holds 100,000 MAPI properties;" \
-       "mixed = 20 attachments of 1 MiB with long file names."
+       "mixed = 20 attachments of 1 MiB with long file names;" \
+       "dups = 20,000 attachments of 256 bytes all named report.pdf (dups5k: 5,000 of them);" \
+       "names = one attachment whose long file name has 1,000,000 empty values, then names.txt."
   echo
   echo "Each time is the median wall time in milliseconds of $RUNS runs after one warm-up run (warm page cache);" \
        "peak RSS is the largest maximum resident set size that /usr/bin/time -v reported." \
@@ -132,6 +161,30 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
       done
     done
   done
+  for kind in dups5k dups names; do
+    p=$(wall "$kind" extract parvane)
+    echo "| $kind | extract | parvane | $p | - | $(rss "$kind" extract parvane) | - |"
+    echo "| $kind | extract | cp | $(wall "$kind" extract cp) | $(ratio "$p" "$(wall "$kind" extract cp)") | $(rss "$kind" extract cp) | - |"
+    echo "| $kind | list | parvane | $(wall "$kind" list parvane) | - | $(rss "$kind" list parvane) | - |"
+  done
+  echo "| many | attributes | parvane | $(wall many attributes parvane) | - | $(rss many attributes parvane) | - |"
+  echo
+  pt=$(wall big turns parvane); ct=$(wall big turns cp)
+  perAttachment=$(stat_of dups list parvane | awk '{print $2}' | sort -n | tail -1)
+  perAttachment5k=$(stat_of dups5k list parvane | awk '{print $2}' | sort -n | tail -1)
+  withAttributes=$(stat_of many attributes parvane | awk '{print $2}' | sort -n | tail -1)
+  withoutAttributes=$(stat_of many list parvane | awk '{print $2}' | sort -n | tail -1)
+  echo "Targets:"
+  echo
+  echo "- big extracted and copied in turns, $RUNS runs each: parvane $pt ms, cp $ct ms, parvane $(ratio "$pt" "$ct") × cp (target at most 1.2)."
+  echo "- 20,000 like-named attachments extracted in $(wall dups extract parvane) ms (target under 2,000 ms);" \
+       "5,000 in $(wall dups5k extract parvane) ms: four times the attachments take" \
+       "$(ratio "$(wall dups extract parvane)" "$(wall dups5k extract parvane)") times as long (4 is linear growth)."
+  echo "- The 1,000,000-value name file listed in $(rss names list parvane) MiB (target under 32 MiB)."
+  echo "- Memory per attachment while listing: $(awk -v a="$perAttachment" -v b="$perAttachment5k" 'BEGIN { printf "%.0f", (a - b) * 1024 / 15000 }') bytes" \
+       "(peak resident size of listing dups less that of dups5k, over the 15,000 attachments between them);" \
+       "per attribute: $(awk -v a="$withAttributes" -v b="$withoutAttributes" 'BEGIN { printf "%.0f", (a - b) * 1024 / 200007 }') bytes" \
+       "(parvane-cli attributes less parvane-cli list on many, over its 200,007 attributes)."
   echo
   if [ -s "$NOTES" ]; then
     echo "Errors and warnings the other tools printed (last run of each):"
@@ -143,6 +196,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
     echo "Opening big.tnef as the application does (parse and document window, offscreen): $window"
     echo
   fi
-  echo "Reproduce: \`make bench\` (inputs are generated into build/bench-data, about 1.1 GiB; RUNS=N sets the run count)."
+  echo "Reproduce: \`make bench\` (inputs are generated into build/bench-data, about 1.1 GiB; RUNS=N sets the run count)." \
+       "Each timed run starts after \`sync\`, so that the previous run's writes are not in its time."
 } > "$RESULTS"
 cat "$RESULTS"

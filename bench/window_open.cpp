@@ -31,7 +31,7 @@ int main(int argc, char **argv)
         return 1;
     }
     int attachments = 0;
-    for (TNEFFileItem *item = gTNEFFileList ? gTNEFFileList->fileList : nullptr; item; item = item->next)
+    for (const TNEFFileItem *item = gTNEFFileList ? gTNEFFileList->fileList.head : nullptr; item; item = item->next)
         ++attachments;
     std::printf("window with %d attachments shown %.1f ms after the open began\n", attachments,
                 double(nanoseconds) / 1e6);

@@ -2,12 +2,14 @@
 
 #include "UtilFiles.h"
 #include "platform/ErrorLog.h"
+#include "platform/FSFolder.h"
 #include "platform/FileManager.h"
 #include "platform/FolderChooser.h"
 #include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 
 #include <QDir>
+#include <QHash>
 
 namespace {
 
@@ -61,71 +63,90 @@ QString storedDestination(const QString &myPrefDestOther, const QString &destina
     return path;
 }
 
-// The new folder named after the TNEF file, created inside `destination`;
-// `destination` itself when it cannot be made. A name that somebody takes
-// between the search and the creation sends the search on to the next
-// counter.
-QString makeNewFolder(const TNEFFile *tnefFile, const QString &destination,
-                      const TNEFAutomateEvents *events)
+// Makes the new folder named after the TNEF file inside `destination`, and
+// makes it the destination, written into through its own descriptor;
+// `destination` stays as it was when no folder can be made. A name that
+// somebody takes between the search and the creation sends the search on to
+// the next counter.
+void makeNewFolder(const TNEFFile *tnefFile, FSFolder *destination, const TNEFAutomateEvents *events)
 {
     const QString mySourceFileName = tnefFile->fileName;
     if (mySourceFileName.isEmpty()) {
         TNEF_REPORT(mySourceFileName != NULL);
-        return destination;
+        return;
     }
     UInt32 counter = 0;
     for (int race = 0; race < kMaxLostRaces; ++race) {
-        const QString myNewDirURL =
-            UtilFileFindUniqueDir(destination, mySourceFileName, counter, &counter);
-        if (myNewDirURL.isNull()) {
+        const QString myNewDirName =
+            UtilFileFindUniqueDir(*destination, mySourceFileName, counter, &counter);
+        if (myNewDirName.isNull()) {
             TNEF_REPORT(myNewDirURL != NULL);
-            return destination;
+            return;
         }
         OSErr err = noErr;
-        if (UtilFileCreateDir(myNewDirURL, &err)) {
+        FSFolder created;
+        if (UtilFileCreateDir(*destination, myNewDirName, &created, &err)) {
+            *destination = std::move(created);
             if (events && events->folderCreated)
-                events->folderCreated(myNewDirURL);
-            return myNewDirURL;
+                events->folderCreated(destination->path());
+            return;
         }
         if (err != dupFNErr || counter + 1 == kUtilFileCounterEnd)
-            break;
+            return;
         ++counter;
     }
-    return destination;
 }
 
-// Writes attachment `fileID` as `fileName` in `destination`, never over
-// anything: the writer creates the file exclusively, and a name taken in the
-// meantime moves the search on to the next counter.
-void writeAttachment(TNEFFile *tnefFile, UInt32 fileID, const QString &myFileName,
-                     const QString &destination, const TNEFAutomateEvents *events)
+// Where the searches of one extraction stopped, by name: a candidate found
+// taken is never tested again, so like-named attachments cost one test each.
+using NextCounters = QHash<QString, UInt32>;
+
+// Writes `item` as `fileName` in `destination`, never over anything: the
+// file gets its name only once it is complete, exclusively, and a name taken
+// by then moves the search on to the next counter.
+void writeAttachment(TNEFFile *tnefFile, const TNEFFileItem *item, const QString &myFileName,
+                     const FSFolder &destination, NextCounters *nextCounters,
+                     const TNEFAutomateEvents *events)
 {
-    UInt32 counter = 0;
-    SInt32 myStatus = dupFNErr;
-    for (int race = 0; race < kMaxLostRaces && myStatus == dupFNErr; ++race) {
-        const QString myNewFileURL =
-            UtilFileFindUniqueFile(destination, myFileName, counter, &counter);
-        if (myNewFileURL.isNull()) {
-            TNEF_REPORT(myNewFileURL != NULL);
-            if (events && events->failed)
-                events->failed(fileID, myFileName, -1);
-            return;
-        }
-        if (events && events->writing)
-            events->writing(myNewFileURL);
-        myStatus = TNEFFileSave(tnefFile, fileID, myNewFileURL, false);
-        if (myStatus == noErr) {
-            if (events && events->written)
-                events->written(myNewFileURL);
-            return;
-        }
-        if (counter + 1 == kUtilFileCounterEnd)
-            break;
+    UInt32 counter = nextCounters->value(myFileName, 0);
+    bool noNameLeft = false;
+    const auto candidate = [&]() -> QString {
+        const QString found = UtilFileFindUniqueFile(destination, myFileName, counter, &counter);
+        noNameLeft = found.isNull();
+        if (!noNameLeft && events && events->writing)
+            events->writing(destination.pathOf(found));
+        return found;
+    };
+    int races = 0;
+    const auto nextName = [&]() -> QString {
+        if (++races >= kMaxLostRaces || counter + 1 == kUtilFileCounterEnd)
+            return QString();
         ++counter;
+        return candidate();
+    };
+
+    const QString myNewFileName = candidate();
+    SInt32 myStatus = -1;
+    QString written;
+    if (!myNewFileName.isNull())
+        myStatus = TNEFFileSaveItem(tnefFile, item, destination, myNewFileName, false, nextName, &written);
+    // A name this file took is never free again; one that a failed write
+    // left untaken may be tested again.
+    if (!noNameLeft)
+        nextCounters->insert(myFileName, myStatus == noErr ? counter + 1 : counter);
+    if (myStatus == noErr) {
+        if (events && events->written)
+            events->written(destination.pathOf(written));
+        return;
     }
-    TNEF_REPORT_STATUS(myStatus);
+    if (noNameLeft) {
+        TNEF_REPORT(myNewFileURL != NULL);
+        myStatus = -1;
+    } else {
+        TNEF_REPORT_STATUS(myStatus);
+    }
     if (events && events->failed)
-        events->failed(fileID, myFileName, myStatus);
+        events->failed(item->fileID, myFileName, myStatus);
 }
 
 } // namespace
@@ -152,25 +173,35 @@ SInt32 TNEFAppOpenAutomate(TNEFFile *inTnefFile, UInt32 inPrefSet,
         return 0;
     }
 
-    QString destination = myParentDirURL;
+    QString destinationPath = myParentDirURL;
     if (prefs.dest == 2)
-        destination = askForDestination(destination);
+        destinationPath = askForDestination(destinationPath);
     else if (prefs.dest == 3)
-        destination = storedDestination(prefs.destOther, destination);
+        destinationPath = storedDestination(prefs.destOther, destinationPath);
+
+    // The destination is opened once; from here on every file and folder is
+    // made through that descriptor.
+    FSFolder destination;
+    const OSErr myErr = destination.open(destinationPath);
+    if (myErr != noErr)
+        TNEF_REPORT_STATUS(myErr);
 
     UInt32 count = 0;
     for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next)
         ++count;
 
-    if (prefs.folder == 3 || (prefs.folder == 1 && count >= 2))
-        destination = makeNewFolder(inTnefFile, destination, events);
+    if (destination.isOpen() && (prefs.folder == 3 || (prefs.folder == 1 && count >= 2)))
+        makeNewFolder(inTnefFile, &destination, events);
 
-    UInt32 fileID = 1;
-    for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next, ++fileID) {
+    NextCounters nextCounters;
+    for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next) {
         const QString myFileName = item->name.empty()
             ? QString::fromUtf8(kTNEFUntitledAttachment)
             : UtilFileCreateSafeName(QString::fromStdString(item->name));
-        writeAttachment(inTnefFile, fileID, myFileName, destination, events);
+        if (destination.isOpen())
+            writeAttachment(inTnefFile, item, myFileName, destination, &nextCounters, events);
+        else if (events && events->failed)
+            events->failed(item->fileID, myFileName, myErr);
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "UtilFiles.h"
 
 #include "platform/ErrorLog.h"
-#include "platform/FileManager.h"
+#include "platform/FSFolder.h"
 
 namespace {
 
@@ -24,33 +24,50 @@ CharSpan charAt(const QString &s, qsizetype i)
     return {3, 1};
 }
 
-// One candidate of a search: counter 0 is the bare name with the first
-// suffix, any other counter the name with the counted suffix. The name is cut
-// so that the whole candidate stays within one component; a bare file name
-// keeps its extension, a counted one loses its tail because the counter must
-// stand at the very end.
-QString candidateName(const QString &base, const QString &firstSuffix,
-                      const QString &counterSuffix, UInt32 counter)
+// `name` with `suffix` inserted before its extension, cut to `maxBytes`:
+// the part before the extension gives way first, as long as some of it
+// remains; otherwise the suffix goes at the end of the cut name.
+QString insertBeforeExtension(const QString &name, const QString &suffix, int maxBytes)
 {
-    const QString suffix = counter == 0 ? firstSuffix : counterSuffix.arg(counter);
-    if (suffix.isEmpty())
+    const int suffixBytes = UtilFileNameBytes(suffix);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) {
+        const QString extension = name.mid(dot);
+        const int room = maxBytes - suffixBytes - UtilFileNameBytes(extension);
+        const QString stem = room > 0 ? UtilFileCutName(name.left(dot), room) : QString();
+        if (!stem.isEmpty())
+            return stem + suffix + extension;
+    }
+    return UtilFileCutName(name, maxBytes - suffixBytes) + suffix;
+}
+
+// One candidate of a search: counter 0 is the bare name (a file's cut
+// keeping its extension, a folder's followed by " Folder"); any other counter
+// goes before a file's extension, or after a folder's " Folder".
+QString candidateName(const QString &base, bool folder, UInt32 counter)
+{
+    if (folder) {
+        const QString suffix = counter == 0 ? QStringLiteral(" Folder")
+                                            : QStringLiteral(" Folder %1").arg(counter);
+        return UtilFileCutName(base, kUtilFileMaxNameBytes - UtilFileNameBytes(suffix)) + suffix;
+    }
+    if (counter == 0)
         return UtilFileCutNameKeepingExtension(base, kUtilFileMaxNameBytes);
-    return UtilFileCutName(base, kUtilFileMaxNameBytes - UtilFileNameBytes(suffix)) + suffix;
+    return insertBeforeExtension(base, QStringLiteral(" %1").arg(counter), kUtilFileMaxNameBytes);
 }
 
 // The search that files and folders share: candidates from `firstCounter` up,
 // one existence test each, the first free one wins. A taken name may be a
 // file, a folder or a link of any kind.
-QString findUniqueName(const QString &parentDir, const QString &base, const QString &firstSuffix,
-                       const QString &counterSuffix, UInt32 firstCounter, UInt32 *outCounter)
+QString findUniqueName(const FSFolder &parentDir, const QString &base, bool folder,
+                       UInt32 firstCounter, UInt32 *outCounter)
 {
     for (UInt32 counter = firstCounter; counter != kUtilFileCounterEnd; ++counter) {
-        const QString path = FSPathAppendingComponent(
-            parentDir, candidateName(base, firstSuffix, counterSuffix, counter));
-        if (!FSObjectExists(path)) {
+        const QString name = candidateName(base, folder, counter);
+        if (!parentDir.contains(name)) {
             if (outCounter)
                 *outCounter = counter;
-            return path;
+            return name;
         }
     }
     return QString();
@@ -87,17 +104,7 @@ QString UtilFileCutNameKeepingExtension(const QString &name, int maxBytes)
 {
     if (UtilFileNameBytes(name) <= maxBytes)
         return name;
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0) {
-        const QString extension = name.mid(dot);
-        const int extensionBytes = UtilFileNameBytes(extension);
-        if (extensionBytes < maxBytes) {
-            const QString stem = UtilFileCutName(name.left(dot), maxBytes - extensionBytes);
-            if (!stem.isEmpty())
-                return stem + extension;
-        }
-    }
-    return UtilFileCutName(name, maxBytes);
+    return insertBeforeExtension(name, QString(), maxBytes);
 }
 
 QString UtilFileCreateSafeName(const QString &inName)
@@ -115,10 +122,10 @@ QString UtilFileCreateSafeName(const QString &inName)
     return myAltFileNameMut;
 }
 
-QString UtilFileFindUniqueFile(const QString &inParentDir, const QString &inFileName,
+QString UtilFileFindUniqueFile(const FSFolder &inParentDir, const QString &inFileName,
                                UInt32 inFirstCounter, UInt32 *outCounter)
 {
-    if (inParentDir.isNull()) {
+    if (!inParentDir.isOpen()) {
         TNEF_REPORT(inParentDir != NULL);
         return QString();
     }
@@ -126,14 +133,13 @@ QString UtilFileFindUniqueFile(const QString &inParentDir, const QString &inFile
         TNEF_REPORT(inFileName != NULL);
         return QString();
     }
-    return findUniqueName(inParentDir, inFileName, QString(), QStringLiteral(" %1"),
-                          inFirstCounter, outCounter);
+    return findUniqueName(inParentDir, inFileName, false, inFirstCounter, outCounter);
 }
 
-QString UtilFileFindUniqueDir(const QString &inParentDir, const QString &inDirectoryName,
+QString UtilFileFindUniqueDir(const FSFolder &inParentDir, const QString &inDirectoryName,
                               UInt32 inFirstCounter, UInt32 *outCounter)
 {
-    if (inParentDir.isNull()) {
+    if (!inParentDir.isOpen()) {
         TNEF_REPORT(inParentDir != NULL);
         return QString();
     }
@@ -141,36 +147,26 @@ QString UtilFileFindUniqueDir(const QString &inParentDir, const QString &inDirec
         TNEF_REPORT(inDirectoryName != NULL);
         return QString();
     }
-    return findUniqueName(inParentDir, inDirectoryName, QStringLiteral(" Folder"),
-                          QStringLiteral(" Folder %1"), inFirstCounter, outCounter);
+    return findUniqueName(inParentDir, inDirectoryName, true, inFirstCounter, outCounter);
 }
 
-bool UtilFileCreateDir(const QString &inDir, OSErr *outErr)
+bool UtilFileCreateDir(const FSFolder &inParentDir, const QString &inName, FSFolder *outDir,
+                       OSErr *outErr)
 {
     if (outErr)
         *outErr = paramErr;
-    if (inDir.isNull()) {
+    if (inName.isEmpty()) {
         TNEF_REPORT(inDir != NULL);
         return false;
     }
-    const QString myParentDirURL = FSPathParent(inDir);
-    if (myParentDirURL.isEmpty()) {
-        TNEF_REPORT(myParentDirURL != NULL);
-        return false;
-    }
-    const QString myNewDir = FSPathLastComponent(inDir);
-    if (myNewDir.isEmpty()) {
-        TNEF_REPORT(myNewDir != NULL);
-        return false;
-    }
-    const bool myBool = FSIsFolder(myParentDirURL);
+    const bool myBool = inParentDir.isOpen();
     if (!myBool) {
         if (outErr)
             *outErr = dirNFErr;
         TNEF_REPORT(myBool == true);
         return false;
     }
-    const OSErr myErr = FSCreateDirectoryUnicode(myParentDirURL, myNewDir, nullptr);
+    const OSErr myErr = FSCreateDirectoryUnicode(inParentDir, inName, outDir);
     if (outErr)
         *outErr = myErr;
     if (myErr != noErr) {

@@ -1,12 +1,14 @@
 #pragma once
 // Names for the files and folders that extraction writes: a name that the file
 // system takes as one component, and free names inside a destination folder.
-// Folders and files are absolute paths; a null QString stands for "none".
+// Folders are open folders; names are single components, a null QString
+// standing for "none".
 #include "platform/MacTypes.h"
 #include "tnef/TNEFText.h"
 
 #include <QString>
 
+class FSFolder;
 
 // The longest name component Linux file systems take, in bytes of UTF-8.
 inline constexpr int kUtilFileMaxNameBytes = 255;
@@ -31,19 +33,22 @@ QString UtilFileCutNameKeepingExtension(const QString &name, int maxBytes);
 // empty, "." or ".." becomes kUntitledAttachment.
 QString UtilFileCreateSafeName(const QString &inName);
 
-// A path inside `inParentDir` at which nothing exists: `inFileName` itself, or
-// `inFileName` followed by " n" for the first free counter n. With
+// A name in `inParentDir` under which nothing exists: `inFileName` itself,
+// or with " n" for the first free counter n before its extension (the part
+// from its last ".", when that is not its first character): report 1.pdf,
+// report 2.pdf; a name without extension gets it at its end. With
 // `inFirstCounter` above 0 the bare name is skipped and the search starts at
 // that counter; the counter of the result (0 for the bare name) goes to
 // `outCounter`. Null when the arguments are missing or no counter is left.
-QString UtilFileFindUniqueFile(const QString &inParentDir, const QString &inFileName,
+QString UtilFileFindUniqueFile(const FSFolder &inParentDir, const QString &inFileName,
                                UInt32 inFirstCounter = 0, UInt32 *outCounter = nullptr);
 
 // The same search for a new folder: `inDirectoryName` followed by " Folder",
 // then " Folder 1", " Folder 2" and so on.
-QString UtilFileFindUniqueDir(const QString &inParentDir, const QString &inDirectoryName,
+QString UtilFileFindUniqueDir(const FSFolder &inParentDir, const QString &inDirectoryName,
                               UInt32 inFirstCounter = 0, UInt32 *outCounter = nullptr);
 
-// Creates the folder `inDir`, whose parent must exist. The status of the
-// creation goes to `outErr` when given.
-bool UtilFileCreateDir(const QString &inDir, OSErr *outErr = nullptr);
+// Creates the folder `inName` in `inParentDir` and opens it as `*outDir`. The
+// status of the creation goes to `outErr` when given.
+bool UtilFileCreateDir(const FSFolder &inParentDir, const QString &inName, FSFolder *outDir,
+                       OSErr *outErr = nullptr);

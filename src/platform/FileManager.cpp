@@ -18,6 +18,9 @@ namespace {
 // follow the mark in one run of reads: every position change drops it, so a
 // read after a seek always sees the file as it is now.
 constexpr size_t kReadAheadSize = 128 * 1024;
+// The largest piece one kernel copy moves; between two pieces a signal gets
+// its turn.
+constexpr size_t kCopyChunk = 64u << 20;
 
 //
 // Writes are gathered in the same window and reach the file when it is full,
@@ -136,12 +139,6 @@ OSErr openForReading(const QByteArray &native, SInt16 *forkRefNum)
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return adopt(fd, forkRefNum);
-}
-
-bool validComponent(const QString &name)
-{
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
 } // namespace
@@ -354,6 +351,44 @@ OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
     return done == requestCount ? noErr : eofErr;
 }
 
+OSErr FSReadForkAt(SInt16 forkRefNum, SInt64 offset, UInt32 requestCount, void *buffer,
+                   UInt32 *actualCount)
+{
+    if (actualCount)
+        *actualCount = 0;
+    Fork *fork = findFork(forkRefNum);
+    if (!fork)
+        return rfNumErr;
+    if (offset < 0)
+        return posErr;
+    if (fork->dirty) {
+        if (OSErr err = settle(fork))
+            return err;
+    }
+    if (gHooks.beforeRead) {
+        if (OSErr err = gHooks.beforeRead(forkRefNum, requestCount))
+            return err;
+    }
+    auto *out = static_cast<char *>(buffer);
+    UInt32 done = 0;
+    while (done < requestCount) {
+        const ssize_t got = ::pread(fork->fd, out + done, requestCount - done, offset + SInt64(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            if (actualCount)
+                *actualCount = done;
+            return FSStatusFromErrno(errno);
+        }
+        if (got == 0)
+            break;
+        done += UInt32(got);
+    }
+    if (actualCount)
+        *actualCount = done;
+    return done == requestCount ? noErr : eofErr;
+}
+
 OSErr FSWriteFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
                   UInt32 requestCount, const void *buffer, UInt32 *actualCount)
 {
@@ -428,10 +463,86 @@ OSErr FSSetForkPosition(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionO
         return paramErr;
     if (target < 0)
         return posErr;
+    // Moving the mark to where it is changes nothing: the run of reads goes on.
+    if (target == fork->mark && !fork->dirty)
+        return noErr;
     if (OSErr err = settle(fork))
         return err;
     fork->mark = target;
     return noErr;
+}
+
+OSErr FSFlushFork(SInt16 forkRefNum)
+{
+    Fork *fork = findFork(forkRefNum);
+    if (!fork)
+        return rfNumErr;
+    return fork->dirty ? settle(fork) : OSErr(noErr);
+}
+
+namespace {
+// What copy_file_range answers where it cannot copy between the two files
+// at all (other file systems, kernels without it, special files); reads and
+// writes still can.
+bool kernelCopyRefused(int err)
+{
+    return err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == ENOTSUP
+        || err == EBADF;
+}
+} // namespace
+
+OSErr FSCopyFork(SInt16 source, SInt64 sourceOffset, SInt16 target, UInt64 count, UInt64 *copied)
+{
+    if (copied)
+        *copied = 0;
+    Fork *from = findFork(source);
+    Fork *to = findFork(target);
+    if (!from || !to)
+        return rfNumErr;
+    if (sourceOffset < 0)
+        return posErr;
+    if (OSErr err = settle(from))
+        return err;
+    if (OSErr err = settle(to))
+        return err;
+    loff_t in = sourceOffset;
+    loff_t out = to->mark;
+    UInt64 done = 0;
+    OSErr err = noErr;
+    while (done < count) {
+        const size_t chunk = size_t(std::min<UInt64>(count - done, kCopyChunk));
+        const int refusal = gHooks.beforeCopy ? gHooks.beforeCopy(chunk) : 0;
+        ssize_t moved = -1;
+        if (refusal != 0)
+            errno = refusal;
+        else
+            moved = ::copy_file_range(from->fd, &in, to->fd, &out, chunk, 0);
+        if (moved < 0) {
+            if (errno == EINTR)
+                continue;
+            err = kernelCopyRefused(errno) ? OSErr(unimpErr) : FSStatusFromErrno(errno);
+            break;
+        }
+        if (moved == 0) {
+            // Some file systems answer 0 for files whose size they do not
+            // know (those under /proc): a copy that has not begun is left to
+            // reads, which tell the end of the file for certain.
+            err = done == 0 ? OSErr(unimpErr) : OSErr(eofErr);
+            break;
+        }
+        done += UInt64(moved);
+    }
+    from->mark = sourceOffset + SInt64(done);
+    to->mark += SInt64(done);
+    if (copied)
+        *copied = done;
+    return err;
+}
+
+int FSGetForkDescriptor(SInt16 forkRefNum)
+{
+    const Fork *fork = findFork(forkRefNum);
+    return fork ? fork->fd : -1;
 }
 
 OSErr FSGetForkSize(SInt16 forkRefNum, SInt64 *forkSize)
@@ -479,60 +590,6 @@ OSErr FSOpenForkRange(SInt16 parentRefNum, SInt64 offset, SInt64 length, SInt16 
     return noErr;
 }
 
-OSErr FSCreateFileUnicode(const QString &parentDir, const QString &name, QString *outPath,
-                          SInt16 *forkRefNum)
-{
-    if (!validComponent(name))
-        return bdNamErr;
-    const QString path = FSPathAppendingComponent(parentDir, name);
-    int fd;
-    do {
-        fd = ::open(nativePath(path).constData(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return FSStatusFromErrno(errno);
-    if (outPath)
-        *outPath = path;
-    if (!forkRefNum) {
-        ::close(fd);
-        return noErr;
-    }
-    OSErr err = adopt(fd, forkRefNum);
-    if (err != noErr)
-        ::unlink(nativePath(path).constData());
-    return err;
-}
-
-OSErr FSCreateDirectoryUnicode(const QString &parentDir, const QString &name, QString *outPath)
-{
-    if (!validComponent(name))
-        return bdNamErr;
-    const QString path = FSPathAppendingComponent(parentDir, name);
-    if (::mkdir(nativePath(path).constData(), 0777) != 0)
-        return FSStatusFromErrno(errno);
-    if (outPath)
-        *outPath = path;
-    return noErr;
-}
-
-OSErr FSDeleteObject(const QString &path)
-{
-    const QByteArray native = nativePath(path);
-    struct stat st;
-    if (::lstat(native.constData(), &st) != 0)
-        return FSStatusFromErrno(errno);
-    int rc = S_ISDIR(st.st_mode) ? ::rmdir(native.constData()) : ::unlink(native.constData());
-    return rc == 0 ? OSErr(noErr) : FSStatusFromErrno(errno);
-}
-
-OSErr FSReplaceObject(const QString &from, const QString &to)
-{
-    if (::rename(nativePath(from).constData(), nativePath(to).constData()) != 0)
-        return FSStatusFromErrno(errno);
-    return noErr;
-}
-
 bool FSObjectExists(const QString &path)
 {
     struct stat st;
@@ -577,6 +634,11 @@ QString FSPathLastComponent(const QString &path)
 void FSSetFileLayerHooks(const FSFileLayerHooks &hooks)
 {
     gHooks = hooks;
+}
+
+const FSFileLayerHooks &FSGetFileLayerHooks()
+{
+    return gHooks;
 }
 
 void FSClearFileLayerHooks()

@@ -35,6 +35,11 @@ OSErr FSOpenForkRange(SInt16 parentRefNum, SInt64 offset, SInt64 length, SInt16 
 // read answers eofErr with *actualCount telling how many bytes did arrive.
 OSErr FSReadFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
                  UInt32 requestCount, void *buffer, UInt32 *actualCount);
+// Reads count bytes at `offset` without moving the mark or disturbing what
+// was read ahead for it; *actualCount tells how many arrived, and a short
+// read answers eofErr. For a look elsewhere in the middle of a run of reads.
+OSErr FSReadForkAt(SInt16 forkRefNum, SInt64 offset, UInt32 requestCount, void *buffer,
+                   UInt32 *actualCount);
 // Writes count bytes at the mark (or at offset) and moves the mark past them.
 // Small writes are gathered and reach the file in larger runs: a failure to
 // store them (a full disk, say) is answered by a later write, a position
@@ -44,18 +49,18 @@ OSErr FSWriteFork(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset,
 OSErr FSGetForkPosition(SInt16 forkRefNum, SInt64 *position);
 OSErr FSSetForkPosition(SInt16 forkRefNum, UInt16 positionMode, SInt64 positionOffset);
 OSErr FSGetForkSize(SInt16 forkRefNum, SInt64 *forkSize);
+// Puts the gathered writes into the file: a failure to store them is the
+// answer of the writes, which is where callers report it.
+OSErr FSFlushFork(SInt16 forkRefNum);
+// Copies `count` bytes of `source` from `sourceOffset` to `target` at its
+// mark, inside the kernel, and moves both marks past them. unimpErr when the
+// kernel refuses such a copy (between some file systems, say): what was
+// copied until then is in *copied and the caller copies the rest itself.
+// eofErr when the source ends first; any other status is the writing's.
+OSErr FSCopyFork(SInt16 source, SInt64 sourceOffset, SInt16 target, UInt64 count, UInt64 *copied);
+// The descriptor under an open fork, or -1; the fork keeps owning it.
+int FSGetForkDescriptor(SInt16 forkRefNum);
 
-// Creates a new, empty file named `name` in `parentDir`, exclusively: an
-// existing object of that name (a dangling link included) answers dupFNErr.
-// With forkRefNum given, the new file's data fork is left open for writing,
-// so that nobody can swap another file in between creation and writing.
-OSErr FSCreateFileUnicode(const QString &parentDir, const QString &name, QString *outPath,
-                          SInt16 *forkRefNum = nullptr);
-OSErr FSCreateDirectoryUnicode(const QString &parentDir, const QString &name, QString *outPath);
-// Removes a file or an empty folder.
-OSErr FSDeleteObject(const QString &path);
-// Renames `from` over `to` in one step (both in the same folder).
-OSErr FSReplaceObject(const QString &from, const QString &to);
 // True when an object of any kind exists at the path (a dangling link too).
 bool FSObjectExists(const QString &path);
 // True when the path names an existing folder.
@@ -69,13 +74,20 @@ QString FSPathLastComponent(const QString &path);
 // Maps an errno value to the nearest classic status.
 OSErr FSStatusFromErrno(int err);
 
-// Test instrumentation: called before every read and write with the fork and
-// the requested count; a non-zero answer makes the call fail with that status
-// without touching the file.
+// Test instrumentation: beforeRead and beforeWrite are called before every
+// read and write with the fork and the requested count, a non-zero answer
+// making the call fail with that status without touching the file.
+// beforeCopy is called before every kernel copy with its count; a non-zero
+// answer is taken as the errno of the copy. With noUnnamedFiles, new files
+// are made as on a file system that has no unnamed files.
 struct FSFileLayerHooks {
     std::function<OSErr(SInt16 forkRefNum, UInt32 requestCount)> beforeRead;
     std::function<OSErr(SInt16 forkRefNum, UInt32 requestCount)> beforeWrite;
+    std::function<int(UInt64 count)> beforeCopy = {};
+    bool noUnnamedFiles = false;
 };
+// The hooks in force; the folder layer reads them too.
+const FSFileLayerHooks &FSGetFileLayerHooks();
 void FSSetFileLayerHooks(const FSFileLayerHooks &hooks);
 void FSClearFileLayerHooks();
 // Number of forks now open; tests use it to show that nothing leaks.

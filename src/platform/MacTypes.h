@@ -17,6 +17,7 @@ using OSStatus = std::int32_t;
 // Classic status numbers; the error log and the command line print them.
 enum : OSErr {
     noErr = 0,
+    unimpErr = -4,
     dirFulErr = -33,
     dskFulErr = -34,
     nsvErr = -35,

@@ -64,3 +64,22 @@ TNEFFile *TNEFFileOpen(const QString &path, OSErr *status)
         *status = err;
     return tnefFile;
 }
+
+const TNEFFileItem *TNEFFileFindItem(const TNEFFile *tnefFile, UInt32 fileID)
+{
+    for (const TNEFFileItem *item = tnefFile ? tnefFile->fileList.head : nullptr; item; item = item->next) {
+        if (item->fileID == fileID)
+            return item;
+    }
+    return nullptr;
+}
+
+const TNEFAttributeItem *TNEFFileFindAttribute(const TNEFFile *tnefFile, UInt32 objectID)
+{
+    for (const TNEFAttributeItem *item = tnefFile ? tnefFile->attributeList.head : nullptr; item;
+         item = item->next) {
+        if (item->objectID == objectID)
+            return item;
+    }
+    return nullptr;
+}

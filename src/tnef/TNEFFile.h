@@ -4,11 +4,31 @@
 #include "platform/MacTypes.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+class FSFolder;
 class TNEFWinFile;
+
+// A singly linked list that remembers its last item, so that appending the
+// millionth item costs what appending the first did, whoever appends. It
+// reads as a pointer to its first item.
+template <typename Item>
+struct TNEFList {
+    Item *head = nullptr;
+    Item *tail = nullptr;
+
+    operator Item *() const { return head; }
+    Item *operator->() const { return head; }
+    void append(Item *item)
+    {
+        item->next = nullptr;
+        (tail ? tail->next : head) = item;
+        tail = item;
+    }
+};
 
 struct TNEFFileItem {
     SInt64 namePosition = 0;
@@ -61,9 +81,9 @@ struct TNEFFile {
     QString fileName;  // its own name
     SInt16 forkRefNum = 0;
     TNEFWinFile *winFile = nullptr;
-    TNEFFileItem *fileList = nullptr;
+    TNEFList<TNEFFileItem> fileList;
     UInt32 selectedFileID = 0;
-    TNEFAttributeItem *attributeList = nullptr;
+    TNEFList<TNEFAttributeItem> attributeList;
     UInt32 selectedAttributeID = 0;
     TNEFFile *next = nullptr;
     TNEFMessagePlaces messagePlaces;  // filled by parses that are given it
@@ -79,9 +99,26 @@ void TNEFFileDestroy(TNEFFile *tnefFile);
 // cannot be opened; nothing is then left in gTNEFFileList.
 TNEFFile *TNEFFileOpen(const QString &path, OSErr *status);
 
-// Writes attachment `fileID` of `tnefFile` to the new file `destination` (an
-// absolute path whose folder must exist). With `replace`, an existing file
-// there is replaced only once the new one is complete.
+// The attachment whose fileID is `fileID`, and the attribute whose objectID
+// is `objectID`; null when there is none.
+const TNEFFileItem *TNEFFileFindItem(const TNEFFile *tnefFile, UInt32 fileID);
+const TNEFAttributeItem *TNEFFileFindAttribute(const TNEFFile *tnefFile, UInt32 objectID);
+
+// Asked for another name when the one tried was taken by the time the file
+// was complete; a null answer gives up.
+using TNEFFileSaveNextName = std::function<QString()>;
+
+// Writes attachment `item` of `tnefFile` (null: an empty file) as `name` in
+// `folder`. The file shows under its name only once it is complete; a failed
+// write leaves nothing behind. Without `replace` nothing existing is touched:
+// a name taken by then is given up, or traded for `nextName`'s answer. With
+// `replace`, an existing file of that name is replaced in one step. The name
+// the file got goes to `outName`.
+SInt32 TNEFFileSaveItem(TNEFFile *tnefFile, const TNEFFileItem *item, const FSFolder &folder,
+                        const QString &name, bool replace, const TNEFFileSaveNextName &nextName = {},
+                        QString *outName = nullptr);
+// The same for attachment `fileID`, written to `destination` (an absolute
+// path whose folder must exist).
 SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destination, bool replace);
 // Looks up the MIME type for `fileName` by its extension: noErr with *mimeType
 // filled, or a non-zero status when the extension has no mapping.

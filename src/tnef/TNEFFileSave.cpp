@@ -3,14 +3,12 @@
 #include "TNEFFile.h"
 
 #include "platform/ErrorLog.h"
+#include "platform/FSFolder.h"
 #include "platform/FileManager.h"
-#include "platform/NativePath.h"
 
 #include <QMimeDatabase>
-#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
-#include <sys/xattr.h>
 
 namespace {
 
@@ -19,60 +17,29 @@ constexpr SInt32 kNoMappingErr = -666;
 
 constexpr UInt32 kCopyBlockSize = 8000;
 
-// Creates an empty file with a fresh hidden name in `folder` and opens it for
-// writing. The name is random so that two writers never meet; the leading dot
-// keeps it out of file listings while it is incomplete.
-OSErr createTemporaryFile(const QString &folder, QString *path, SInt16 *forkRefNum)
-{
-    OSErr err = dupFNErr;
-    for (int attempt = 0; attempt < 100 && err == dupFNErr; ++attempt) {
-        const QString name = QStringLiteral(".parvane-%1.tmp")
-                                 .arg(QRandomGenerator::global()->generate64(), 16, 16,
-                                      QLatin1Char('0'));
-        err = FSCreateFileUnicode(folder, name, path, forkRefNum);
-    }
-    return err;
-}
-
 // Type and creator: the MIME type of the name goes into the file's extended
 // attributes. Never stops the save.
-void setFileType(const QString &path, const QString &fileName)
+void setFileType(FSNewFile &file, const QString &fileName)
 {
     QString mimeType;
     if (TNEFFileSaveSetCorrectFileType(fileName, &mimeType) != noErr)
         return;
-    const QByteArray value = mimeType.toUtf8();
-    // lsetxattr: should the path have become a link, the link is refused
-    // rather than some other file labelled.
-    if (::lsetxattr(FSPathToNative(path).constData(), "user.mime_type", value.constData(),
-                    static_cast<size_t>(value.size()), 0)
-        != 0) {
-        TNEF_LOG_ERROR("    FSpSetFInfo() returned %d.\n", FSStatusFromErrno(errno));
-    }
+    if (const OSErr err = file.setAttribute("user.mime_type", mimeType.toUtf8()))
+        TNEF_LOG_ERROR("    FSpSetFInfo() returned %d.\n", err);
 }
 
-const TNEFFileItem *findItem(const TNEFFile *tnefFile, UInt32 fileID)
-{
-    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
-        if (item->fileID == fileID)
-            return item;
-    }
-    return nullptr;
-}
-
-// Copies the item's bytes into the open fork in blocks of at most 8000 bytes.
-// The mark of the shared fork is set once, at the start of the contents, and
-// the blocks follow it, so the file layer can read ahead for the whole copy.
-OSErr copyItem(const TNEFFile *tnefFile, const TNEFFileItem *item, SInt16 newFork)
+// Copies what the kernel would not, from `from` bytes into the item on, in
+// blocks of at most 8000 bytes. The mark of the shared fork is set once, at
+// the first byte, and the blocks follow it, so the file layer can read ahead.
+OSErr copyThroughBuffer(const TNEFFile *tnefFile, const TNEFFileItem *item, UInt64 from, SInt16 newFork)
 {
     char buffer[kCopyBlockSize];
-    OSErr err = FSSetForkPosition(tnefFile->forkRefNum, fsFromStart, item->dataPosition);
+    OSErr err = FSSetForkPosition(tnefFile->forkRefNum, fsFromStart, item->dataPosition + SInt64(from));
     if (err != noErr) {
         TNEF_LOG_ERROR("    FSSetForkPosition() returned %d.\n", err);
         return err;
     }
-    UInt64 copied = 0;
-    while (copied < item->dataLength) {
+    for (UInt64 copied = from; copied < item->dataLength;) {
         const UInt32 block = static_cast<UInt32>(
             std::min<UInt64>(kCopyBlockSize, item->dataLength - copied));
         UInt32 actual = 0;
@@ -93,11 +60,53 @@ OSErr copyItem(const TNEFFile *tnefFile, const TNEFFileItem *item, SInt16 newFor
     return noErr;
 }
 
-void removeIncomplete(const QString &path)
+// Copies the item's bytes into the new fork. The kernel moves them where it
+// can; where it refuses, the rest goes through a buffer.
+OSErr copyItem(const TNEFFile *tnefFile, const TNEFFileItem *item, SInt16 newFork)
 {
-    const OSErr err = FSDeleteObject(path);
-    if (err != noErr)
-        TNEF_LOG_ERROR("    FSDeleteObject() returned %d.\n", err);
+    UInt64 copied = 0;
+    const OSErr err =
+        FSCopyFork(tnefFile->forkRefNum, item->dataPosition, newFork, item->dataLength, &copied);
+    if (err == unimpErr)
+        return copyThroughBuffer(tnefFile, item, copied, newFork);
+    if (err != noErr) {
+        // The end of the TNEF file is the reading's failure; anything else
+        // the writing's.
+        if (err == eofErr)
+            TNEF_LOG_ERROR("    FSReadFork() returned %d.\n", err);
+        else
+            TNEF_LOG_ERROR("    FSWriteFork() returned %d.\n", err);
+    }
+    return err;
+}
+
+// Gives the complete file its name: in place of an existing file with
+// `replace`, otherwise only a free name, asking `nextName` for another while
+// the one tried is taken.
+OSErr nameFile(FSNewFile &file, QString name, bool replace, const TNEFFileSaveNextName &nextName,
+               QString *outName)
+{
+    if (replace) {
+        if (const OSErr err = file.replace(name)) {
+            TNEF_LOG_ERROR("    FSReplaceObject() returned %d.\n", err);
+            return err;
+        }
+    } else {
+        OSErr err = file.link(name);
+        while (err == dupFNErr && nextName) {
+            name = nextName();
+            if (name.isNull())
+                break;
+            err = file.link(name);
+        }
+        if (err != noErr) {
+            TNEF_LOG_ERROR("    FSCreateFileUnicode() returned %ld.\n", static_cast<long>(err));
+            return err;
+        }
+    }
+    if (outName)
+        *outName = name;
+    return noErr;
 }
 
 } // namespace
@@ -115,6 +124,45 @@ SInt32 TNEFFileSaveSetCorrectFileType(const QString &fileName, QString *mimeType
     return noErr;
 }
 
+SInt32 TNEFFileSaveItem(TNEFFile *tnefFile, const TNEFFileItem *item, const FSFolder &folder,
+                        const QString &name, bool replace, const TNEFFileSaveNextName &nextName,
+                        QString *outName)
+{
+    if (!tnefFile)
+        return paramErr;
+
+    // The copy goes into a file that has no name yet (or a hidden one), so a
+    // file that is not complete never shows under the attachment's name, and
+    // a failed one leaves nothing behind.
+    FSNewFile file;
+    SInt16 newFork = 0;
+    OSErr err = file.create(folder, &newFork);
+    if (err != noErr) {
+        TNEF_LOG_ERROR("    FSCreateFileUnicode() returned %ld.\n", static_cast<long>(err));
+        return err;
+    }
+
+    setFileType(file, name);
+
+    if (item)
+        err = copyItem(tnefFile, item, newFork);
+    // Gathered writes that fail show only here; they are the writing's failure.
+    if (err == noErr) {
+        err = FSFlushFork(newFork);
+        if (err != noErr)
+            TNEF_LOG_ERROR("    FSWriteFork() returned %d.\n", err);
+    }
+    const OSErr closeErr = FSCloseFork(newFork);
+    if (closeErr != noErr) {
+        TNEF_LOG_ERROR("    FSCloseFork() returned %d.\n", closeErr);
+        if (err == noErr)
+            err = closeErr;
+    }
+    if (err == noErr)
+        err = nameFile(file, name, replace, nextName, outName);
+    return err;
+}
+
 SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destination, bool replace)
 {
     if (!tnefFile)
@@ -125,51 +173,15 @@ SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destinatio
         TNEF_LOG_ERROR("    CFURLCopyLastPathComponent() returned NULL.\n");
         return -1;
     }
-    const QString folder = FSPathParent(destination);
-    if (folder.isEmpty() || !destination.startsWith(QLatin1Char('/'))) {
+    const QString folderPath = FSPathParent(destination);
+    if (folderPath.isEmpty() || !destination.startsWith(QLatin1Char('/'))) {
         TNEF_LOG_ERROR("    CFURLCreateCopyDeletingLastPathComponent() returned NULL.\n");
         return -1;
     }
-    if (!FSIsFolder(folder)) {
+    FSFolder folder;
+    if (folder.open(folderPath) != noErr) {
         TNEF_LOG_ERROR("    CFURLGetFSRef() returned false.\n");
         return -1;
     }
-
-    // Without replace the file is created under its own name, exclusively, so
-    // an existing object answers dupFNErr and stays untouched. With replace
-    // the copy goes into a temporary file that takes the name only once it is
-    // complete; until then the old file is still there.
-    QString writtenPath;
-    SInt16 newFork = 0;
-    OSErr err = replace ? createTemporaryFile(folder, &writtenPath, &newFork)
-                        : FSCreateFileUnicode(folder, fileName, &writtenPath, &newFork);
-    if (err != noErr) {
-        // A name taken in the meantime is no failure: the caller that asked
-        // for this name moves on to the next one.
-        if (err != dupFNErr || replace)
-            TNEF_LOG_ERROR("    FSCreateFileUnicode() returned %ld.\n", static_cast<long>(err));
-        return err;
-    }
-
-    setFileType(writtenPath, fileName);
-
-    if (const TNEFFileItem *item = findItem(tnefFile, fileID))
-        err = copyItem(tnefFile, item, newFork);
-
-    const OSErr closeErr = FSCloseFork(newFork);
-    if (closeErr != noErr) {
-        TNEF_LOG_ERROR("    FSCloseFork() returned %d.\n", closeErr);
-        if (err == noErr)
-            err = closeErr;
-    }
-    if (err == noErr && replace) {
-        err = FSReplaceObject(writtenPath, destination);
-        if (err != noErr)
-            TNEF_LOG_ERROR("    FSReplaceObject() returned %d.\n", err);
-    }
-    // A file that is not complete must not stay behind, under the attachment's
-    // name or any other; the writer created it, so it may remove it.
-    if (err != noErr)
-        removeIncomplete(writtenPath);
-    return err;
+    return TNEFFileSaveItem(tnefFile, TNEFFileFindItem(tnefFile, fileID), folder, fileName, replace);
 }

@@ -77,7 +77,7 @@ struct TraceOff {
 SInt32 ReadProperties(SInt16 fork, SInt64 end, UInt32 codePage, bool (*keep)(UInt16), Properties *properties)
 {
     const TraceOff traceOff;
-    TNEFMAPIItem *list = nullptr;
+    TNEFList<TNEFMAPIItem> list;
     const SInt32 status = TNEFParseMAPI(fork, &list, end, codePage, keep, true);
     for (const TNEFMAPIItem *item = list; item; item = item->next) {
         if (item->index == 0)
@@ -560,9 +560,7 @@ QString TNEFRecipientText(const QString &name, const QString &address)
 
 TNEFFile *TNEFFileOpenAttached(const TNEFFile *tnefFile, UInt32 fileID, OSErr *status)
 {
-    const TNEFFileItem *item = tnefFile ? tnefFile->fileList : nullptr;
-    while (item && item->fileID != fileID)
-        item = item->next;
+    const TNEFFileItem *item = tnefFile ? TNEFFileFindItem(tnefFile, fileID) : nullptr;
     OSErr err = noErr;
     TNEFFile *attached = nullptr;
     if (!item || item->isTNEF != -1) {

@@ -217,19 +217,7 @@ SInt32 TNEFParseGetInt64(SInt16 forkRefNum, UInt64 *value)
 // ---------------------------------------------------------------------------
 // Lists
 
-namespace {
-template <typename Item>
-Item *AppendItem(Item **head, Item *item)
-{
-    Item **link = head;
-    while (*link)
-        link = &(*link)->next;
-    *link = item;
-    return item;
-}
-} // namespace
-
-TNEFFileItem *TNEFParseAddFileToList(TNEFFileItem **fileList, SInt16 forkRefNum,
+TNEFFileItem *TNEFParseAddFileToList(TNEFList<TNEFFileItem> *fileList, SInt16 forkRefNum,
                                      SInt64 namePosition, UInt32 nameLength,
                                      SInt64 dataPosition, UInt32 dataLength, UInt32 fileID,
                                      SInt32 isTNEF, UInt32 nameCodePage)
@@ -246,29 +234,23 @@ TNEFFileItem *TNEFParseAddFileToList(TNEFFileItem **fileList, SInt16 forkRefNum,
     item->fileID = fileID;
     item->isTNEF = isTNEF;
 
-    // The name is read from its place in the file and the caller's mark is
-    // put back. Nothing larger than what the file still holds is allocated.
-    SInt64 size = 0;
-    UInt32 wanted = 0;
-    if (nameLength > 0 && FSGetForkSize(forkRefNum, &size) == noErr && namePosition >= 0
-        && namePosition < size)
-        wanted = UInt32(std::min<UInt64>({UInt64(nameLength), UInt64(size - namePosition), kNameLimit}));
-    if (wanted > 0) {
+    // The name is read from its place in the file, leaving the caller's mark
+    // and the read-ahead of its parse alone. At most kNameLimit bytes are
+    // allocated, whatever the length claims.
+    const UInt32 wanted = std::min(nameLength, kNameLimit);
+    if (wanted > 0 && namePosition >= 0) {
         std::vector<char> bytes(wanted, '\0');
-        SInt64 mark = 0;
-        const bool haveMark = FSGetForkPosition(forkRefNum, &mark) == noErr;
         UInt32 actual = 0;
-        FSReadFork(forkRefNum, fsFromStart, namePosition, wanted, bytes.data(), &actual);
-        if (haveMark)
-            FSSetForkPosition(forkRefNum, fsFromStart, mark);
+        FSReadForkAt(forkRefNum, namePosition, wanted, bytes.data(), &actual);
         item->name = TextDecodeCodePageToUtf8(bytes.data(), actual, nameCodePage);
     }
-    return AppendItem(fileList, item);
+    fileList->append(item);
+    return item;
 }
 
-TNEFAttributeItem *TNEFParseAddAttributeToList(TNEFAttributeItem **attributeList, UInt32 attribute,
-                                               SInt64 position, UInt32 length, UInt32 objectID,
-                                               std::optional<std::string> text)
+TNEFAttributeItem *TNEFParseAddAttributeToList(TNEFList<TNEFAttributeItem> *attributeList,
+                                               UInt32 attribute, SInt64 position, UInt32 length,
+                                               UInt32 objectID, std::optional<std::string> text)
 {
     if (!attributeList)
         return nullptr;
@@ -280,10 +262,11 @@ TNEFAttributeItem *TNEFParseAddAttributeToList(TNEFAttributeItem **attributeList
     item->length = length;
     item->objectID = objectID;
     item->text = std::move(text);
-    return AppendItem(attributeList, item);
+    attributeList->append(item);
+    return item;
 }
 
-TNEFMAPIItem *TNEFParseAddMAPIToList(TNEFMAPIItem **mapiList, UInt16 type, UInt16 id,
+TNEFMAPIItem *TNEFParseAddMAPIToList(TNEFList<TNEFMAPIItem> *mapiList, UInt16 type, UInt16 id,
                                      SInt64 position, UInt32 length, UInt32 count, UInt32 index,
                                      std::optional<std::string> text)
 {
@@ -299,31 +282,32 @@ TNEFMAPIItem *TNEFParseAddMAPIToList(TNEFMAPIItem **mapiList, UInt16 type, UInt1
     item->count = count;
     item->index = index;
     item->text = std::move(text);
-    return AppendItem(mapiList, item);
+    mapiList->append(item);
+    return item;
 }
 
 namespace {
 template <typename Item>
-void DestroyList(Item **head)
+void DestroyList(TNEFList<Item> *list)
 {
-    if (!head)
+    if (!list)
         return;
-    for (Item *item = *head; item;) {
+    for (Item *item = list->head; item;) {
         Item *next = item->next;
         delete item;
         item = next;
     }
-    *head = nullptr;
+    *list = TNEFList<Item>{};
 }
 } // namespace
 
-void TNEFParseDestroy(TNEFFileItem **fileList, TNEFAttributeItem **attributeList)
+void TNEFParseDestroy(TNEFList<TNEFFileItem> *fileList, TNEFList<TNEFAttributeItem> *attributeList)
 {
     DestroyList(fileList);
     DestroyList(attributeList);
 }
 
-void TNEFParseMAPIDestroy(TNEFMAPIItem **mapiList)
+void TNEFParseMAPIDestroy(TNEFList<TNEFMAPIItem> *mapiList)
 {
     DestroyList(mapiList);
 }
@@ -370,7 +354,48 @@ SInt32 ParseNamedPropertyName(const BlockReader &in)
     return MAPIFail("TNEF Trace Error -- unknown MAPI named property type.\n", -1);
 }
 
-SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 type, UInt16 id,
+// Where the items of one block go. The properties that the stream parser
+// reads one value of keep one item each, so that a block of a million values
+// costs no more memory than a block of one.
+struct BlockValues {
+    TNEFList<TNEFMAPIItem> *list;
+    TNEFMAPIItem *single[3] = {};
+
+    static int slotOf(UInt16 id)
+    {
+        switch (id) {
+        case PR_ATTACH_LONG_FILENAME: return 0;
+        case PR_DISPLAY_NAME: return 1;
+        case PR_ATTACH_DATA_OBJ: return 2;
+        default: return -1;
+        }
+    }
+    static bool isEmpty(const std::optional<std::string> &text, UInt32 length)
+    {
+        return text ? text->empty() : length == 0;
+    }
+    SInt32 add(UInt16 type, UInt16 id, SInt64 position, UInt32 length, UInt32 count, UInt32 index,
+               std::optional<std::string> text)
+    {
+        const int slot = slotOf(id);
+        if (slot >= 0 && single[slot]) {
+            TNEFMAPIItem *kept = single[slot];
+            if (!isEmpty(kept->text, kept->length) || isEmpty(text, length))
+                return noErr;
+            *kept = TNEFMAPIItem{type, id, position, length, count, index, std::move(text), kept->next};
+            return noErr;
+        }
+        TNEFMAPIItem *item = TNEFParseAddMAPIToList(list, type, id, position, length, count, index,
+                                                    std::move(text));
+        if (!item)
+            return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
+        if (slot >= 0)
+            single[slot] = item;
+        return noErr;
+    }
+};
+
+SInt32 ParseCountedValues(const BlockReader &in, BlockValues &out, UInt16 type, UInt16 id,
                           UInt32 codePage)
 {
     const bool isString8 = type == PT_STRING8;
@@ -422,16 +447,13 @@ SInt32 ParseCountedValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt1
         }
         if (!in.wanted(id))
             continue;
-        TNEFMAPIItem *item = TNEFParseAddMAPIToList(mapiTail, type, id, position, length, count,
-                                                    index, copy.text(textCodePage));
-        if (!item)
-            return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
-        mapiTail = &item->next;
+        if (SInt32 err = out.add(type, id, position, length, count, index, copy.text(textCodePage)))
+            return err;
     }
     return noErr;
 }
 
-SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 type, UInt16 id)
+SInt32 ParseFixedValue(const BlockReader &in, BlockValues &out, UInt16 type, UInt16 id)
 {
     SInt64 position = 0;
     if (FSGetForkPosition(in.fork, &position) != noErr)
@@ -458,11 +480,7 @@ SInt32 ParseFixedValue(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 t
     }
     if (!in.wanted(id))
         return noErr;
-    TNEFMAPIItem *item = TNEFParseAddMAPIToList(mapiTail, type, id, position, length, 0, 0, std::nullopt);
-    if (!item)
-        return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
-    mapiTail = &item->next;
-    return noErr;
+    return out.add(type, id, position, length, 0, 0, std::nullopt);
 }
 
 // Value sizes of the fixed-size types; 0 for the counted ones and for types
@@ -495,13 +513,13 @@ constexpr SInt32 kUnknownType = 1;
 // each value as a single one would be stored, counted ones with their own
 // lengths) and the fixed-size types it does not name. kUnknownType, with
 // nothing read, for a type whose size is not known.
-SInt32 ParseOtherValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 type, UInt16 id,
+SInt32 ParseOtherValues(const BlockReader &in, BlockValues &out, UInt16 type, UInt16 id,
                         UInt32 codePage)
 {
     const UInt16 single = type & ~0x1000;
     if ((type & 0x1000)
         && (single == PT_STRING8 || single == PT_UNICODE || single == PT_BINARY || single == PT_OBJECT))
-        return ParseCountedValues(in, mapiTail, type, id, codePage);
+        return ParseCountedValues(in, out, type, id, codePage);
     const UInt32 size = FixedValueSize(single);
     if (size == 0)
         return kUnknownType;
@@ -517,26 +535,20 @@ SInt32 ParseOtherValues(const BlockReader &in, TNEFMAPIItem **&mapiTail, UInt16 
         if (!in.wanted(id))
             continue;
         const UInt32 length = single == PT_SHORT ? 2 : size;
-        TNEFMAPIItem *item = TNEFParseAddMAPIToList(mapiTail, type, id, position, length,
-                                                    type & 0x1000 ? count : 0, index, std::nullopt);
-        if (!item)
-            return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
-        mapiTail = &item->next;
+        if (SInt32 err = out.add(type, id, position, length, type & 0x1000 ? count : 0, index,
+                                 std::nullopt))
+            return err;
     }
     return noErr;
 }
 
 } // namespace
 
-SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd, UInt32 codePage,
-                     bool (*keep)(UInt16 id), bool allTypes)
+SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFList<TNEFMAPIItem> *mapiList, SInt64 blockEnd,
+                     UInt32 codePage, bool (*keep)(UInt16 id), bool allTypes)
 {
     const BlockReader in{forkRefNum, blockEnd, keep, allTypes};
-    // Appending walks from the pointer it is given; handing it the last
-    // item's link keeps a block of many properties linear.
-    TNEFMAPIItem **mapiTail = mapiList;
-    while (mapiTail && *mapiTail)
-        mapiTail = &(*mapiTail)->next;
+    BlockValues out{mapiList};
     UInt32 count = 0;
     if (in.int32(&count) != noErr)
         return MAPIFail("TNEF Trace Error -- can't read mapi properties count.\n", -1);
@@ -565,16 +577,16 @@ SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd
         case PT_DOUBLE:
         case PT_CURRENCY:
         case PT_SYSTIME:
-            err = ParseFixedValue(in, mapiTail, type, id);
+            err = ParseFixedValue(in, out, type, id);
             break;
         case PT_STRING8:
         case PT_OBJECT:
         case PT_UNICODE:
         case PT_BINARY:
-            err = ParseCountedValues(in, mapiTail, type, id, codePage);
+            err = ParseCountedValues(in, out, type, id, codePage);
             break;
         default:
-            if (in.allTypes && (err = ParseOtherValues(in, mapiTail, type, id, codePage)) != kUnknownType)
+            if (in.allTypes && (err = ParseOtherValues(in, out, type, id, codePage)) != kUnknownType)
                 break;
             TRACE("    unknown mapi type -- 0x%04x.\n", unsigned(type));
             if (in.allTypes)
@@ -603,7 +615,7 @@ struct PendingAttachment {
 
 struct StreamState {
     SInt16 fork = 0;
-    TNEFFileItem **fileTail = nullptr;  // link after the last attachment
+    TNEFList<TNEFFileItem> *files = nullptr;
     UInt32 fileID = 1;
     PendingAttachment pending;
     // Inside a group begun by attAttachRenddata that has not had its
@@ -756,13 +768,10 @@ const char *RenderTypeName(SInt16 type)
 SInt32 AddPendingFile(StreamState &s, SInt64 namePosition, UInt32 nameLength, SInt64 dataPosition,
                       UInt32 dataLength, UInt32 nameCodePage, const char *addedTrace)
 {
-    if (s.fileTail) {
-        TNEFFileItem *item = TNEFParseAddFileToList(s.fileTail, s.fork, namePosition, nameLength,
-                                                    dataPosition, dataLength, s.fileID,
-                                                    s.pending.isTNEF ? -1 : 0, nameCodePage);
-        if (!item)
+    if (s.files) {
+        if (!TNEFParseAddFileToList(s.files, s.fork, namePosition, nameLength, dataPosition,
+                                    dataLength, s.fileID, s.pending.isTNEF ? -1 : 0, nameCodePage))
             return Fail("TNEF Trace Error -- can't add file to list.\n", -6);
-        s.fileTail = &item->next;
         TRACE("%s", addedTrace);
     }
     s.fileID += 1;
@@ -851,7 +860,7 @@ SInt32 HandleMessageProps(StreamState &s, UInt32 n)
     SInt64 start = 0;
     if (FSGetForkPosition(s.fork, &start) != noErr)
         return Fail("TNEF Trace Error -- can't read attachment position.\n", -3);
-    TNEFMAPIItem *mapiList = nullptr;
+    TNEFList<TNEFMAPIItem> mapiList;
     // Nothing of the message's own properties is used.
     const SInt32 result = TNEFParseMAPI(s.fork, &mapiList, start + SInt64(n), s.codePage, KeepNone);
     TNEFParseMAPIDestroy(&mapiList);
@@ -874,7 +883,7 @@ SInt32 HandleAttachment(StreamState &s, UInt32 n)
     UInt32 nameLength = s.pending.titleLength;
     UInt32 nameCodePage = s.codePage;
 
-    TNEFMAPIItem *mapiList = nullptr;
+    TNEFList<TNEFMAPIItem> mapiList;
     const bool parsed =
         TNEFParseMAPI(s.fork, &mapiList, start + SInt64(n), s.codePage, KeepAttachmentProperty) == noErr;
     if (parsed) {
@@ -1049,8 +1058,8 @@ bool TNEFParseHasSignature(SInt16 forkRefNum)
     return read && signature == kTNEFSignature;
 }
 
-SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttributeItem **attributeList,
-                         TNEFMessagePlaces *places)
+SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFList<TNEFFileItem> *fileList,
+                         TNEFList<TNEFAttributeItem> *attributeList, TNEFMessagePlaces *places)
 {
     TRACE("TNEF Trace -- begin\n");
     TRACE("===================\n");
@@ -1075,12 +1084,7 @@ SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttribu
 
     StreamState s;
     s.fork = forkRefNum;
-    s.fileTail = fileList;
-    while (s.fileTail && *s.fileTail)
-        s.fileTail = &(*s.fileTail)->next;
-    TNEFAttributeItem **attributeTail = attributeList;
-    while (attributeTail && *attributeTail)
-        attributeTail = &(*attributeTail)->next;
+    s.files = fileList;
     for (UInt32 objectID = 1;; ++objectID) {
         s.text.reset();
         UInt8 objectType = 0;
@@ -1120,12 +1124,10 @@ SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttribu
         if (places && objectType == 1)
             RecordMessagePlace(places, s, attribute, position, length);
 
-        if (attributeTail) {
-            TNEFAttributeItem *item = TNEFParseAddAttributeToList(attributeTail, attribute, position,
-                                                                  length, objectID, std::move(s.text));
-            if (!item)
+        if (attributeList) {
+            if (!TNEFParseAddAttributeToList(attributeList, attribute, position, length, objectID,
+                                             std::move(s.text)))
                 return Fail("TNEF Trace Error -- can't add attribute to list.\n", -5);
-            attributeTail = &item->next;
             TRACE("    attribute added to list.\n");
         }
         UInt16 checksum = 0;

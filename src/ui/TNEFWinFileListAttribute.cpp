@@ -6,15 +6,6 @@
 
 namespace {
 
-const TNEFAttributeItem *findAttribute(const TNEFFile *tnefFile, DataBrowserItemID itemID)
-{
-    for (const TNEFAttributeItem *item = tnefFile->attributeList; item; item = item->next) {
-        if (item->objectID == itemID)
-            return item;
-    }
-    return nullptr;
-}
-
 std::vector<DataBrowserItemID> rowsOf(const TNEFFile *tnefFile)
 {
     std::vector<DataBrowserItemID> rows;
@@ -40,7 +31,7 @@ OSStatus TNEFWinFileListAttributeDBGetSetItemData(const DataBrowser *browser, Da
         TNEFWinFileListNameRequest(browser, property, itemData, setValue, true, &result);
     if (!tnefFile)
         return result;
-    if (const TNEFAttributeItem *item = findAttribute(tnefFile, itemID)) {
+    if (const TNEFAttributeItem *item = TNEFFileFindAttribute(tnefFile, itemID)) {
         if (const char *name = TNEFTextGetAttributeName(item->attribute))
             SetDataBrowserItemDataText(itemData, QString::fromLatin1(name));
     }
@@ -56,7 +47,7 @@ void TNEFWinFileListAttributeDBItemNotification(const DataBrowser *browser, Data
     TNEFFile *tnefFile = winFile->document();
     if (message == kDataBrowserItemSelected) {
         TNEFWinFileListComeForward(browser);
-        const TNEFAttributeItem *item = findAttribute(tnefFile, itemID);
+        const TNEFAttributeItem *item = TNEFFileFindAttribute(tnefFile, itemID);
         if (!item)
             return;
         // A nameless word empties the field, so that it never keeps the name

@@ -6,15 +6,6 @@
 
 namespace {
 
-const TNEFFileItem *findAttachment(const TNEFFile *tnefFile, DataBrowserItemID itemID)
-{
-    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
-        if (item->fileID == itemID)
-            return item;
-    }
-    return nullptr;
-}
-
 std::vector<DataBrowserItemID> rowsOf(const TNEFFile *tnefFile)
 {
     std::vector<DataBrowserItemID> rows;
@@ -40,7 +31,7 @@ OSStatus TNEFWinFileListFileDBGetSetItemData(const DataBrowser *browser, DataBro
         TNEFWinFileListNameRequest(browser, property, itemData, setValue, false, &result);
     if (!tnefFile)
         return result;
-    if (const TNEFFileItem *item = findAttachment(tnefFile, itemID))
+    if (const TNEFFileItem *item = TNEFFileFindItem(tnefFile, itemID))
         SetDataBrowserItemDataText(itemData, TNEFFileItemDisplayName(item));
     return noErr;
 }
@@ -54,7 +45,7 @@ void TNEFWinFileListFileDBItemNotification(const DataBrowser *browser, DataBrows
     TNEFFile *tnefFile = winFile->document();
     if (message == kDataBrowserItemSelected) {
         TNEFWinFileListComeForward(browser);
-        const TNEFFileItem *item = findAttachment(tnefFile, itemID);
+        const TNEFFileItem *item = TNEFFileFindItem(tnefFile, itemID);
         if (!item)
             return;
         if (TNEFWinFileSetFileName(winFile, TNEFFileItemTitle(item)) != noErr)

@@ -12,15 +12,6 @@ namespace {
 
 TNEFWinFileSaveDialogHook gDialogHook;
 
-const TNEFFileItem *findAttachment(const TNEFFile *tnefFile, UInt32 fileID)
-{
-    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
-        if (item->fileID == fileID)
-            return item;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 void TNEFWinFileSaveSetDialogHook(TNEFWinFileSaveDialogHook hook)
@@ -37,7 +28,7 @@ OSStatus TNEFWinFileSaveCommandEventHandler(TNEFWinFile *window, UInt32 commandI
     }
     if (commandID != kTNEFCommandSave)
         return eventNotHandledErr;
-    const TNEFFileItem *item = findAttachment(tnefFile, tnefFile->selectedFileID);
+    const TNEFFileItem *item = TNEFFileFindItem(tnefFile, tnefFile->selectedFileID);
     if (!item)
         return eventNotHandledErr;
     // A "/" cannot stand in a file name here; every other character of the

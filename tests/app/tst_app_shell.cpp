@@ -273,7 +273,9 @@ void TestAppShell::failedExtractionAlerts()
     // Every write fails: the alert says where and how many, and the quit
     // that follows ends with status 1.
     loadPrefs({{"AppleEventAuto", 1}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1}});
-    FSSetFileLayerHooks({{}, [](SInt16, UInt32) { return OSErr(dskFulErr); }});
+    FSFileLayerHooks full{{}, [](SInt16, UInt32) { return OSErr(dskFulErr); }};
+    full.beforeCopy = [](UInt64) { return ENOSPC; };
+    FSSetFileLayerHooks(full);
     TNEFAppOpenFiles({path("a.tnef")}, 2);
     FSClearFileLayerHooks();
     QCOMPARE(shownDocuments(), QStringList{"a.tnef"});

@@ -114,8 +114,8 @@ struct ParseRun {
 
     SInt32 status = 0;
     QByteArray trace;
-    TNEFFileItem *fileList = nullptr;
-    TNEFAttributeItem *attributeList = nullptr;
+    TNEFList<TNEFFileItem> fileList;
+    TNEFList<TNEFAttributeItem> attributeList;
     std::vector<const TNEFFileItem *> files;
     std::vector<const TNEFAttributeItem *> attributes;
 };

@@ -6,7 +6,9 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace extractfix;
@@ -60,7 +62,13 @@ private slots:
     void folderModes();
     void destinations_data();
     void destinations();
+    void likeNamed_data();
+    void likeNamed();
     void lostRaceMovesToNextCounter();
+    void folderSwapped_data();
+    void folderSwapped();
+    void endedBySignal_data();
+    void endedBySignal();
     void unwritableDestination_data();
     void unwritableDestination();
 };
@@ -146,6 +154,42 @@ void TestAutomate::destinations()
     QCOMPARE(readFile(target.arg(root) + "/a.txt"), pattern(100, 1));
 }
 
+void TestAutomate::likeNamed_data()
+{
+    QTest::addColumn<QStringList>("taken");
+    QTest::addColumn<QStringList>("titles");  // "" for none
+    QTest::addColumn<QStringList>("written");
+    QTest::newRow("three alike") << QStringList{} << QStringList{"x.doc", "x.doc", "x.doc"}
+                                 << QStringList{"x.doc", "x 1.doc", "x 2.doc"};
+    QTest::newRow("a counted name taken") << QStringList{"x 1.doc"} << QStringList{"x.doc", "x.doc", "x.doc"}
+                                          << QStringList{"x.doc", "x 2.doc", "x 3.doc"};
+    QTest::newRow("a title that is another's counted name") << QStringList{} << QStringList{"a.txt", "a 1.txt", "a.txt"}
+                                                            << QStringList{"a.txt", "a 1.txt", "a 2.txt"};
+    QTest::newRow("untitled") << QStringList{} << QStringList{"", "", ""}
+                              << QStringList{"Untitled Attachment", "Untitled Attachment 1", "Untitled Attachment 2"};
+}
+
+void TestAutomate::likeNamed()
+{
+    QFETCH(QStringList, taken);
+    QFETCH(QStringList, titles);
+    QFETCH(QStringList, written);
+    gTNEFPrefCEFolder = 2;
+    QTemporaryDir dir;
+    for (const QString &name : taken)
+        QVERIFY(writeFile(dir.filePath(name), "taken"));
+    std::vector<std::string> names;
+    for (const QString &title : titles)
+        names.push_back(title.toStdString());
+    const std::vector<QByteArray> contents = contentsFor(names.size());
+    HandFile tnef(dir.filePath("winmail.dat"), names, contents);
+    QVERIFY(tnef.file());
+    Reports reports;
+    QCOMPARE(Run()(tnef.file()).written, under(dir.path(), written));
+    for (qsizetype i = 0; i < written.size(); ++i)
+        QCOMPARE(readFile(dir.filePath(written[i])), contents[size_t(i)]);
+}
+
 void TestAutomate::lostRaceMovesToNextCounter()
 {
     gTNEFPrefCEFolder = 2;
@@ -163,14 +207,102 @@ void TestAutomate::lostRaceMovesToNextCounter()
     };
     Reports reports;
     run(tnef.file());
-    QCOMPARE(run.writing, under(dir.path(), {"x.doc", "x.doc 1", "x.doc 2", "x.doc 3"}));
-    QCOMPARE(run.written, under(dir.path(), {"x.doc 1", "x.doc 3"}));
-    QCOMPARE(readFile(dir.filePath("x.doc")) + readFile(dir.filePath("x.doc 2")), QByteArray("intruderintruder"));
-    QCOMPARE(readFile(dir.filePath("x.doc 1")), contents[0]);
-    QCOMPARE(readFile(dir.filePath("x.doc 3")), contents[1]);
+    QCOMPARE(run.writing, under(dir.path(), {"x.doc", "x 1.doc", "x 2.doc", "x 3.doc"}));
+    QCOMPARE(run.written, under(dir.path(), {"x 1.doc", "x 3.doc"}));
+    QCOMPARE(readFile(dir.filePath("x.doc")) + readFile(dir.filePath("x 2.doc")), QByteArray("intruderintruder"));
+    QCOMPARE(readFile(dir.filePath("x 1.doc")), contents[0]);
+    QCOMPARE(readFile(dir.filePath("x 3.doc")), contents[1]);
     // A lost race that was retried is no failure, and is not logged as one.
     QVERIFY(run.failed.isEmpty() && reports.texts.isEmpty());
     QVERIFY2(!reports.logged("FSCreateFileUnicode"), reports.log.c_str());
+}
+
+void TestAutomate::folderSwapped_data()
+{
+    QTest::addColumn<bool>("unnamed");      // the file system makes unnamed files
+    QTest::addColumn<bool>("secondFails");  // the copy of b.txt fails
+    QTest::newRow("unnamed files") << true << false;
+    QTest::newRow("hidden names") << false << false;
+    QTest::newRow("unnamed files, a copy fails") << true << true;
+    QTest::newRow("hidden names, a copy fails") << false << true;
+}
+
+// Somebody renames the new folder and puts a link to a folder of theirs in
+// its place as soon as the first file is about to be written.
+void TestAutomate::folderSwapped()
+{
+    QFETCH(bool, unnamed);
+    QFETCH(bool, secondFails);
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    QVERIFY(QDir().mkpath(root + "/theirs") && writeFile(root + "/theirs/b.txt", "their file"));
+    const std::vector<QByteArray> contents = contentsFor(3);
+    HandFile tnef(root + "/winmail.dat", {"a.txt", "b.txt", "c.txt"}, contents);
+    QVERIFY(tnef.file());
+    int copies = 0;
+    FSFileLayerHooks hooks;
+    hooks.noUnnamedFiles = !unnamed;
+    hooks.beforeCopy = [&](UInt64) { return ++copies == 2 && secondFails ? ENOSPC : 0; };
+    FSSetFileLayerHooks(hooks);
+    Run run;
+    run.events.writing = [&](const QString &path) {
+        if (run.writing.isEmpty()) {
+            QDir().rename(root + "/winmail.dat Folder", root + "/moved");
+            QFile::link(root + "/theirs", root + "/winmail.dat Folder");
+        }
+        run.writing << path;
+    };
+    Reports reports;
+    run(tnef.file());
+    FSClearFileLayerHooks();
+    const QStringList written = secondFails ? QStringList{"a.txt", "c.txt"} : QStringList{"a.txt", "b.txt", "c.txt"};
+    // Every file went where the folder went, and the paths told say so.
+    QCOMPARE(run.written, under(root + "/moved", written));
+    QCOMPARE(listing(root + "/moved"), written);
+    QCOMPARE(readFile(root + "/moved/c.txt"), contents[2]);
+    QCOMPARE(listing(root + "/theirs"), QStringList{"b.txt"});
+    QCOMPARE(readFile(root + "/theirs/b.txt"), QByteArray("their file"));
+    QCOMPARE(run.failed, secondFails ? QStringList{"2 b.txt -34"} : QStringList{});
+}
+
+void TestAutomate::endedBySignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("unnamed");
+    QTest::newRow("SIGINT, hidden name") << int(SIGINT) << false;
+    QTest::newRow("SIGTERM, hidden name") << int(SIGTERM) << false;
+    QTest::newRow("SIGHUP, hidden name") << int(SIGHUP) << false;
+    QTest::newRow("SIGTERM, unnamed file") << int(SIGTERM) << true;
+}
+
+// A child process extracts and gets the signal halfway through its first
+// file: it ends by the signal, and leaves neither a partial file nor a
+// hidden one.
+void TestAutomate::endedBySignal()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, unnamed);
+    gTNEFPrefCEFolder = 2;
+    QTemporaryDir dir;
+    HandFile tnef(dir.filePath("winmail.dat"), {"a.txt", "b.txt"}, contentsFor(2));
+    QVERIFY(tnef.file());
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            ::signal(s, SIG_DFL);
+        FSFileLayerHooks hooks;
+        hooks.noUnnamedFiles = !unnamed;
+        hooks.beforeCopy = [signal](UInt64) { ::raise(signal); return 0; };
+        FSSetFileLayerHooks(hooks);
+        TNEFAppOpenAutomate(tnef.file(), 1);
+        ::_exit(0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status));
+    QCOMPARE(WTERMSIG(status), signal);
+    QCOMPARE(listing(dir.path()), QStringList{"winmail.dat"});
 }
 
 void TestAutomate::unwritableDestination_data()
@@ -179,7 +311,7 @@ void TestAutomate::unwritableDestination_data()
     QTest::addColumn<QStringList>("failed");
     QTest::addColumn<QStringList>("written");
     QTest::newRow("read-only folder") << true << QStringList{"1 a.txt -54", "2 b.txt -54"} << QStringList{};
-    QTest::newRow("first write refused") << false << QStringList{"1 a.txt -44"} << QStringList{"b.txt"};
+    QTest::newRow("first write refused") << false << QStringList{"1 a.txt -44"} << QStringList{"b 1.txt"};
 }
 
 void TestAutomate::unwritableDestination()
@@ -193,14 +325,16 @@ void TestAutomate::unwritableDestination()
     gTNEFPrefCEDest = 3;
     QTemporaryDir dir;
     const QString dest = dir.filePath("out");
-    QVERIFY(QDir().mkpath(dest) && writeFile(dest + "/a.txt", "already here"));
+    QVERIFY(QDir().mkpath(dest) && writeFile(dest + "/a.txt", "already here") && writeFile(dest + "/b.txt", "and here"));
     gTNEFPrefCEDestOther = TNEFPrefsDestOtherFromPath(dest);
     HandFile tnef(dir.filePath("winmail.dat"), {"a.txt", "b.txt"}, contentsFor(2));
     QVERIFY(tnef.file());
     const int forks = FSOpenForkCount();
-    int writes = 0;
+    int copies = 0;
+    FSFileLayerHooks hooks;
+    hooks.beforeCopy = [&](UInt64) { return ++copies == 1 ? EROFS : 0; };
     if (!readOnly)
-        FSSetFileLayerHooks({{}, [&](SInt16, UInt32) { return ++writes == 1 ? OSErr(wPrErr) : OSErr(noErr); }});
+        FSSetFileLayerHooks(hooks);
     QVERIFY(::chmod(QFile::encodeName(dest).constData(), readOnly ? 0555 : 0755) == 0);
     Reports reports;
     Run run;
@@ -212,8 +346,8 @@ void TestAutomate::unwritableDestination()
     QCOMPARE(run.written, under(dest, written));
     QCOMPARE(reports.texts, QStringList(failed.size(), "Parvane: myStatus == 0 "));
     // Nothing lost, nothing half-written.
-    QCOMPARE(readFile(dest + "/a.txt"), QByteArray("already here"));
-    QCOMPARE(listing(dest), QStringList{"a.txt"} + written);
+    QCOMPARE(readFile(dest + "/a.txt") + readFile(dest + "/b.txt"), QByteArray("already hereand here"));
+    QCOMPARE(listing(dest), QStringList{"a.txt"} + written + QStringList{"b.txt"});
     QCOMPARE(FSOpenForkCount(), forks);
 }
 

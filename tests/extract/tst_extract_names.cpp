@@ -1,6 +1,7 @@
 // Safe names and free names for files and folders.
 #include "ExtractFixture.h"
 #include "extract/UtilFiles.h"
+#include "platform/FSFolder.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -47,7 +48,7 @@ void TestNames::safeName()
 
 void TestNames::uniqueName_data()
 {
-    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("isFolder");
     QTest::addColumn<QStringList>("taken");  // "name/" a folder, "name@" a dangling link, else a file
     QTest::addColumn<QString>("wanted");
     QTest::addColumn<uint>("firstCounter");
@@ -59,9 +60,19 @@ void TestNames::uniqueName_data()
     for (int n = 1; n <= 9; ++n)
         tenTaken << rep("a", 253) + QStringLiteral(" %1").arg(n);
     QTest::newRow("free file") << false << QStringList{} << "x.doc" << 0u << "x.doc" << 0u;
-    QTest::newRow("file taken") << false << QStringList{"x.doc"} << "x.doc" << 0u << "x.doc 1" << 1u;
-    QTest::newRow("a folder takes a file name") << false << QStringList{"x.doc/"} << "x.doc" << 0u << "x.doc 1" << 1u;
-    QTest::newRow("a dangling link takes a file name") << false << QStringList{"x.doc@"} << "x.doc" << 0u << "x.doc 1" << 1u;
+    QTest::newRow("file taken") << false << QStringList{"x.doc"} << "x.doc" << 0u << "x 1.doc" << 1u;
+    QTest::newRow("a folder takes a file name") << false << QStringList{"x.doc/"} << "x.doc" << 0u << "x 1.doc" << 1u;
+    QTest::newRow("a dangling link takes a file name") << false << QStringList{"x.doc@"} << "x.doc" << 0u << "x 1.doc" << 1u;
+    QTest::newRow("counted taken too") << false << QStringList{"report.pdf", "report 1.pdf"} << "report.pdf" << 0u
+                                       << "report 2.pdf" << 2u;
+    QTest::newRow("before the last extension") << false << QStringList{"a.tar.gz"} << "a.tar.gz" << 0u << "a.tar 1.gz" << 1u;
+    QTest::newRow("leading dot is no extension") << false << QStringList{".profile"} << ".profile" << 0u
+                                                 << ".profile 1" << 1u;
+    QTest::newRow("search from a counter") << false << QStringList{} << "x.doc" << 7u << "x 7.doc" << 7u;
+    QTest::newRow("cut keeps the extension") << false << QStringList{rep("a", 251) + ".pdf"} << rep("a", 251) + ".pdf"
+                                             << 0u << rep("a", 249) + " 1.pdf" << 1u;
+    QTest::newRow("extension too long to keep") << false << QStringList{"a." + rep("b", 253)} << "a." + rep("b", 253)
+                                                << 0u << "a." + rep("b", 251) + " 1" << 1u;
     QTest::newRow("out of counters") << false << QStringList{} << "x" << uint(kUtilFileCounterEnd) << QString() << 12345u;
     QTest::newRow("255 bytes taken") << false << QStringList{long255} << long255 << 0u << rep("a", 253) + " 1" << 1u;
     QTest::newRow("counter 10 takes one more byte") << false << tenTaken << long255 << 0u << rep("a", 252) + " 10" << 10u;
@@ -83,13 +94,15 @@ void TestNames::uniqueName_data()
 
 void TestNames::uniqueName()
 {
-    QFETCH(bool, folder);
+    QFETCH(bool, isFolder);
     QFETCH(QStringList, taken);
     QFETCH(QString, wanted);
     QFETCH(uint, firstCounter);
     QFETCH(QString, expected);
     QFETCH(uint, counter);
     QTemporaryDir dir;
+    FSFolder folder;
+    QCOMPARE(folder.open(dir.path()), noErr);
     for (QString name : taken) {
         const QString path = dir.filePath(name.chopped(name.endsWith('/') || name.endsWith('@') ? 1 : 0));
         QVERIFY(name.endsWith('/') ? QDir().mkdir(path)
@@ -98,9 +111,9 @@ void TestNames::uniqueName()
     const QStringList before = listing(dir.path());
     Reports reports;
     UInt32 gotCounter = 12345;
-    const QString found = folder ? UtilFileFindUniqueDir(dir.path(), wanted, firstCounter, &gotCounter)
-                                 : UtilFileFindUniqueFile(dir.path(), wanted, firstCounter, &gotCounter);
-    QCOMPARE(found, expected.isNull() ? QString() : dir.filePath(expected));
+    const QString found = isFolder ? UtilFileFindUniqueDir(folder, wanted, firstCounter, &gotCounter)
+                                   : UtilFileFindUniqueFile(folder, wanted, firstCounter, &gotCounter);
+    QCOMPARE(found, expected);
     QCOMPARE(gotCounter, UInt32(counter));
     QVERIFY(reports.texts.isEmpty());
     QCOMPARE(listing(dir.path()), before);  // a search only looks

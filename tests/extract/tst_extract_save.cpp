@@ -1,9 +1,13 @@
-// The attachment writer: blocks, replacing, failed copies, MIME types.
+// The attachment writer: kernel copies and their fallback, replacing, failed
+// copies, MIME types.
 #include "ExtractFixture.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cerrno>
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
 #include <sys/xattr.h>
 
 using namespace extractfix;
@@ -21,18 +25,39 @@ QString mimeTypeOf(const QString &path)
 
 using Counts = std::vector<UInt32>;
 
-// Records the counts that reach the file layer while it lives.
+// Records the counts that reach the file layer while it lives. `refusal` is
+// what every kernel copy answers (an errno, 0 for none); the `failWriteAt`th
+// write through the buffer fails with dskFulErr.
 struct BlockLog {
-    explicit BlockLog(int failWriteAt = 0)  // the 1-based write that fails with dskFulErr
+    explicit BlockLog(int refusal = 0, int failWriteAt = 0, bool unnamedFiles = true)
     {
-        FSSetFileLayerHooks({[this](SInt16, UInt32 count) { reads.push_back(count); return OSErr(noErr); },
-                             [this, failWriteAt](SInt16, UInt32 count) {
-                                 writes.push_back(count);
-                                 return failWriteAt == int(writes.size()) ? OSErr(dskFulErr) : OSErr(noErr);
-                             }});
+        FSFileLayerHooks hooks;
+        hooks.beforeRead = [this](SInt16, UInt32 count) { reads.push_back(count); return OSErr(noErr); };
+        hooks.beforeWrite = [this, failWriteAt](SInt16, UInt32 count) {
+            writes.push_back(count);
+            return failWriteAt == int(writes.size()) ? OSErr(dskFulErr) : OSErr(noErr);
+        };
+        hooks.beforeCopy = [this, refusal](UInt64 count) { copies.push_back(UInt32(count)); return refusal; };
+        hooks.noUnnamedFiles = !unnamedFiles;
+        FSSetFileLayerHooks(hooks);
     }
     ~BlockLog() { FSClearFileLayerHooks(); }
-    Counts reads, writes;
+    Counts reads, writes, copies;
+};
+
+// A file-size limit for the test process while it lives: past it a write
+// fails with EFBIG instead of ending the process.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit capped = old;
+        capped.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &capped);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old); }
+    rlimit old{};
 };
 
 } // namespace
@@ -42,35 +67,53 @@ Q_DECLARE_METATYPE(Counts)
 class TestSave : public QObject {
     Q_OBJECT
 private slots:
-    void blocks_data();
-    void blocks();
+    void copies_data();
+    void copies();
     void keepsWhatWasThere_data();
     void keepsWhatWasThere();
 };
 
-void TestSave::blocks_data()
+void TestSave::copies_data()
 {
     QTest::addColumn<int>("size");
     QTest::addColumn<bool>("replace");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("mimeType");
-    QTest::addColumn<Counts>("blocks");
-    QTest::newRow("0 bytes") << 0 << false << "notes.txt" << "text/plain" << Counts{};
-    QTest::newRow("8000 bytes, replace") << 8000 << true << "notes.txt" << "text/plain" << Counts{8000};
-    QTest::newRow("8001 bytes") << 8001 << false << "notes.txt" << "text/plain" << Counts{8000, 1};
-    QTest::newRow("20000 bytes, replace") << 20000 << true << "notes.txt" << "text/plain" << Counts{8000, 8000, 4000};
-    QTest::newRow("pdf") << 10 << false << "VIA_Nytt_1402.pdf" << "application/pdf" << Counts{10};
+    QTest::addColumn<int>("refusal");  // what the kernel copy answers
+    QTest::addColumn<bool>("unnamed");  // the file system makes unnamed files
+    QTest::addColumn<Counts>("copies");
+    QTest::addColumn<Counts>("blocks");  // through the buffer
+    QTest::newRow("0 bytes") << 0 << false << "notes.txt" << "text/plain" << 0 << true << Counts{} << Counts{};
+    QTest::newRow("kernel copy, replace") << 20000 << true << "notes.txt" << "text/plain" << 0 << true
+                                          << Counts{20000} << Counts{};
+    QTest::newRow("hidden name, replace") << 20000 << true << "notes.txt" << "text/plain" << 0 << false
+                                          << Counts{20000} << Counts{};
+    QTest::newRow("pdf, hidden name") << 10 << false << "VIA_Nytt_1402.pdf" << "application/pdf" << 0 << false
+                                      << Counts{10} << Counts{};
     // No mapping: the data is written all the same, with no type recorded.
-    QTest::newRow("unknown extension") << 10 << false << "data.zq9x" << "" << Counts{10};
-    QTest::newRow("counter behind the extension") << 10 << true << "report.doc 1" << "" << Counts{10};
+    QTest::newRow("unknown extension") << 10 << false << "data.zq9x" << "" << 0 << true << Counts{10} << Counts{};
+    QTest::newRow("counter before the extension") << 10 << true << "report 1.doc" << "application/msword" << 0
+                                                  << true << Counts{10} << Counts{};
+    // Refused: the bytes go through the 8000-byte buffer instead.
+    QTest::newRow("other file systems") << 8000 << false << "a.txt" << "text/plain" << EXDEV << true
+                                        << Counts{8000} << Counts{8000};
+    QTest::newRow("no kernel copy") << 8001 << true << "a.txt" << "text/plain" << ENOSYS << true << Counts{8001}
+                                    << Counts{8000, 1};
+    QTest::newRow("not supported") << 20000 << false << "a.txt" << "text/plain" << EOPNOTSUPP << false
+                                   << Counts{20000} << Counts{8000, 8000, 4000};
+    QTest::newRow("invalid here") << 10 << false << "a.txt" << "text/plain" << EINVAL << true << Counts{10}
+                                  << Counts{10};
 }
 
-void TestSave::blocks()
+void TestSave::copies()
 {
     QFETCH(int, size);
     QFETCH(bool, replace);
     QFETCH(QString, name);
     QFETCH(QString, mimeType);
+    QFETCH(int, refusal);
+    QFETCH(bool, unnamed);
+    QFETCH(Counts, copies);
     QFETCH(Counts, blocks);
     QTemporaryDir dir;
     const QByteArray contents = pattern(size, 3);
@@ -81,8 +124,9 @@ void TestSave::blocks()
     const QString out = dir.filePath(name);
     Reports reports;
     {
-        BlockLog log;
+        BlockLog log(refusal, 0, unnamed);
         QCOMPARE(TNEFFileSave(tnef.file(), 2, out, replace), SInt32(noErr));
+        QCOMPARE(log.copies, copies);
         QCOMPARE(log.writes, blocks);
         QCOMPARE(log.reads, blocks);
     }
@@ -98,25 +142,35 @@ void TestSave::keepsWhatWasThere_data()
 {
     QTest::addColumn<QString>("existing");  // "", "file" or "folder"
     QTest::addColumn<bool>("replace");
-    QTest::addColumn<QString>("failure");   // "", "shrink" (the TNEF file) or "diskfull" (second block)
+    QTest::addColumn<bool>("unnamed");
+    // "", "shrink" (the TNEF file), "full" (the kernel copy), "full buffered"
+    // (the second block) or "limit" (a file-size limit met when the gathered
+    // blocks reach the file)
+    QTest::addColumn<QString>("failure");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("logLine");
+    const QString created("    FSCreateFileUnicode() returned -48.\n");
     const QString read("    FSReadFork() returned -39.\n");
     const QString written("    FSWriteFork() returned -34.\n");
-    // The caller that asked for the name looks for another: nothing to log.
-    QTest::newRow("no replace keeps the file") << "file" << false << "" << int(dupFNErr) << "";
-    QTest::newRow("replace writes over the file") << "file" << true << "" << int(noErr) << "";
-    QTest::newRow("replace cannot put a file over a folder") << "folder" << true << "" << int(permErr) << "";
-    QTest::newRow("shrank, new") << "" << false << "shrink" << int(eofErr) << read;
-    QTest::newRow("shrank, replace over a file") << "file" << true << "shrink" << int(eofErr) << read;
-    QTest::newRow("disk full, new") << "" << false << "diskfull" << int(dskFulErr) << written;
-    QTest::newRow("disk full, replace over a file") << "file" << true << "diskfull" << int(dskFulErr) << written;
+    QTest::newRow("no replace keeps the file") << "file" << false << true << "" << int(dupFNErr) << created;
+    QTest::newRow("no replace, hidden name") << "file" << false << false << "" << int(dupFNErr) << created;
+    QTest::newRow("replace writes over the file") << "file" << true << true << "" << int(noErr) << "";
+    QTest::newRow("replace cannot put a file over a folder") << "folder" << true << true << "" << int(permErr) << "";
+    QTest::newRow("shrank, new") << "" << false << true << "shrink" << int(eofErr) << read;
+    QTest::newRow("shrank, replace over a file") << "file" << true << true << "shrink" << int(eofErr) << read;
+    QTest::newRow("disk full, new") << "" << false << true << "full" << int(dskFulErr) << written;
+    QTest::newRow("disk full, hidden name") << "" << false << false << "full" << int(dskFulErr) << written;
+    QTest::newRow("disk full, replace over a file") << "file" << true << false << "full" << int(dskFulErr) << written;
+    QTest::newRow("disk full through the buffer") << "" << false << true << "full buffered" << int(dskFulErr)
+                                                  << written;
+    QTest::newRow("size limit met when flushed") << "" << false << false << "limit" << int(dskFulErr) << written;
 }
 
 void TestSave::keepsWhatWasThere()
 {
     QFETCH(QString, existing);
     QFETCH(bool, replace);
+    QFETCH(bool, unnamed);
     QFETCH(QString, failure);
     QFETCH(int, status);
     QFETCH(QString, logLine);
@@ -132,10 +186,13 @@ void TestSave::keepsWhatWasThere()
     const int forks = FSOpenForkCount();
     Reports reports;
     {
-        BlockLog log(failure == "diskfull" ? 2 : 0);
+        const bool buffered = failure == "full buffered" || failure == "limit";
+        BlockLog log(failure == "full" ? ENOSPC : buffered ? EXDEV : 0, failure == "full buffered" ? 2 : 0, unnamed);
+        // The blocks are gathered in the file layer and reach the file at once.
+        std::optional<FileSizeLimit> limit;
+        if (failure == "limit")
+            limit.emplace(10000);
         QCOMPARE(TNEFFileSave(tnef.file(), 1, out, replace), SInt32(status));
-        if (failure == "shrink")
-            QCOMPARE(log.writes, Counts{8000});  // the short block is not written
     }
     QCOMPARE(listing(dir.path()), before);  // no temporary or partial file left
     if (existing == "folder")

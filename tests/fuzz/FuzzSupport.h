@@ -4,7 +4,9 @@
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #define FUZZ_CHECK(cond)                                                          \
@@ -23,4 +25,19 @@ inline std::string FuzzScratchFolder(const char *name)
     QDir(QString::fromStdString(path)).removeRecursively();
     QDir().mkpath(QString::fromStdString(path));
     return path;
+}
+
+// A file in memory that holds the input; -1 when it cannot be made.
+inline int FuzzMemoryFile(const uint8_t *data, size_t size)
+{
+    const int fd = memfd_create("tnef", MFD_CLOEXEC);
+    for (size_t done = 0; fd >= 0 && done < size;) {
+        const ssize_t put = write(fd, data + done, size - done);
+        if (put <= 0) {
+            close(fd);
+            return -1;
+        }
+        done += size_t(put);
+    }
+    return fd;
 }

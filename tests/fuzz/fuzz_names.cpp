@@ -5,24 +5,25 @@
 
 #include "extract/UtilFiles.h"
 #include "platform/ErrorLog.h"
-#include "platform/FileManager.h"
+#include "platform/FSFolder.h"
 #include "platform/TextCodec.h"
 
 #include <QDir>
+#include <QFile>
 #include <cstdint>
 #include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const QString folder = [] {
+    static FSFolder folder;
+    if (!folder.isOpen()) {
         DebugAssertSetHook([](const DebugAssertReport &) {});
         const QString dir = QString::fromStdString(FuzzScratchFolder("names"));
         // Names that are taken, so that counted candidates are tried too.
-        QString path;
-        FSCreateFileUnicode(dir, QStringLiteral("report.pdf"), &path);
-        FSCreateDirectoryUnicode(dir, QStringLiteral("Untitled Attachment"), &path);
-        return dir;
-    }();
+        QFile(dir + QStringLiteral("/report.pdf")).open(QIODevice::WriteOnly);
+        QDir().mkdir(dir + QStringLiteral("/Untitled Attachment"));
+        FUZZ_CHECK(folder.open(dir) == noErr);
+    }
     if (size == 0)
         return 0;
     // The first byte picks how the rest is read, as a title would be.
@@ -41,15 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(safe != QLatin1String(".") && safe != QLatin1String(".."));
     FUZZ_CHECK(UtilFileNameBytes(safe) <= kUtilFileMaxNameBytes);
 
-    const QString file = UtilFileFindUniqueFile(folder, safe);
-    FUZZ_CHECK(!file.isNull());
-    FUZZ_CHECK(FSPathParent(file) == folder);
-    FUZZ_CHECK(UtilFileNameBytes(FSPathLastComponent(file)) <= kUtilFileMaxNameBytes);
-    FUZZ_CHECK(!FSObjectExists(file));
+    // Whatever the counter, a candidate is one component of at most 255 bytes.
+    for (UInt32 first : {0u, 1u, 4294967294u}) {
+        UInt32 counter = 0;
+        const QString file = UtilFileFindUniqueFile(folder, safe, first, &counter);
+        FUZZ_CHECK(!file.isNull() && counter >= first);
+        FUZZ_CHECK(!file.contains(QLatin1Char('/')) && file != QLatin1String("..") && file != QLatin1String("."));
+        FUZZ_CHECK(UtilFileNameBytes(file) <= kUtilFileMaxNameBytes);
+        FUZZ_CHECK(!folder.contains(file));
 
-    const QString dir = UtilFileFindUniqueDir(folder, safe);
-    FUZZ_CHECK(!dir.isNull());
-    FUZZ_CHECK(FSPathParent(dir) == folder);
-    FUZZ_CHECK(UtilFileNameBytes(FSPathLastComponent(dir)) <= kUtilFileMaxNameBytes);
+        const QString dir = UtilFileFindUniqueDir(folder, safe, first, &counter);
+        FUZZ_CHECK(!dir.isNull() && !dir.contains(QLatin1Char('/')));
+        FUZZ_CHECK(UtilFileNameBytes(dir) <= kUtilFileMaxNameBytes);
+    }
     return 0;
 }

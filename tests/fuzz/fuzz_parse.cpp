@@ -1,5 +1,7 @@
 // The whole stream parse with its property blocks, trace on, over a file made
 // from the input.
+#include "FuzzSupport.h"
+
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "tnef/TNEFMessage.h"
@@ -7,7 +9,6 @@
 #include "tnef/TNEFText.h"
 
 #include <cstdint>
-#include <sys/mman.h>
 #include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -16,24 +17,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         ParvaneSetErrorLogSink([](const std::string &) {});
         return std::fopen("/dev/null", "w");
     }();
-    const int fd = memfd_create("tnef", MFD_CLOEXEC);
+    const int fd = FuzzMemoryFile(data, size);
     if (fd < 0)
         return 0;
-    for (size_t done = 0; done < size;) {
-        const ssize_t put = write(fd, data + done, size - done);
-        if (put <= 0) {
-            close(fd);
-            return 0;
-        }
-        done += size_t(put);
-    }
     SInt16 fork = 0;
     if (FSOpenForkFromDescriptor(fd, &fork) != noErr)
         return 0;
     gTNEFParseTraceOn = true;
     gTNEFParseDebugFile = sink;
-    TNEFFileItem *files = nullptr;
-    TNEFAttributeItem *attributes = nullptr;
+    TNEFList<TNEFFileItem> files;
+    TNEFList<TNEFAttributeItem> attributes;
     TNEFMessagePlaces places;
     const SInt32 result = TNEFParseFileList(fork, &files, &attributes, &places);
     if (result > 0)

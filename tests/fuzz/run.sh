@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Runs every fuzz target for a bounded time and prints executions per target.
+# Runs every fuzz target for a bounded time and prints, per target, the
+# executions, executions per second, peak memory and the coverage reached
+# (edges, then features).
 #   bash tests/fuzz/run.sh BUILD_DIR SECONDS
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -22,11 +24,11 @@ fi
 [ -d "$SEEDS/parse" ] && cp "$SEEDS"/parse/* "$WORK/parse-seeds/" 2>/dev/null || true
 
 status=0
-for target in parse names prefs rtf rtftext; do
+for target in parse extract names prefs rtf rtftext; do
   live=$WORK/$target-corpus
   mkdir -p "$live"
   case $target in
-    parse) seeds=$WORK/parse-seeds ;;
+    parse|extract) seeds=$WORK/parse-seeds ;;
     *) seeds=$SEEDS/$target ;;
   esac
   log=$WORK/$target.log
@@ -35,6 +37,7 @@ for target in parse names prefs rtf rtftext; do
      "$BUILD/tests/fuzz/fuzz_$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
        -artifact_prefix="$WORK/$target-" -print_final_stats=1 "$live" "$seeds" > "$log" 2>&1; then
     grep -E '^stat::number_of_executed_units|^stat::average_exec_per_sec|^stat::peak_rss_mb' "$log" || true
+    grep -m1 -E '^#[0-9]+[[:space:]]+DONE' "$log" | sed -E 's/^.*cov: ([0-9]+) ft: ([0-9]+).*$/coverage: \1 edges, \2 features/' || true
   else
     echo "fuzz_$target found a problem:"; tail -40 "$log"; status=1
   fi

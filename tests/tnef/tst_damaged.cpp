@@ -58,8 +58,8 @@ void TestDamaged::cutAtEveryLength()
             continue;
         QCOMPARE(ftruncate(fd, length), 0);
         QCOMPARE(FSSetForkPosition(fork, fsFromStart, 0), OSErr(noErr));
-        TNEFFileItem *files = nullptr;
-        TNEFAttributeItem *attributes = nullptr;
+        TNEFList<TNEFFileItem> files;
+        TNEFList<TNEFAttributeItem> attributes;
         const SInt32 result = TNEFParseFileList(fork, &files, &attributes);
         if (length == size)
             QCOMPARE(result, fullResult);

@@ -66,6 +66,18 @@ void TestMapi::decodesBlock_data()
     b = MapiBlock().raw(le16(0x0014) + le16(0x1111)).longValue(0x0E08, 5).claimCount(2);
     QTest::newRow("unknown type reads nothing") << b.bytes() << -1 << true
         << QStringList{at(PT_LONG, 0x0E08, b.valueOffset(0), 4)} << QByteArray("    unknown mapi type -- 0x0014.\n");
+    // A property the stream parser uses one value of keeps one item, however
+    // many values or properties of its id the block holds.
+    b = MapiBlock().counted(PT_STRING8, PR_ATTACH_LONG_FILENAME, {z0(""), z0("b.doc"), z0("c.doc")})
+            .string8(PR_ATTACH_LONG_FILENAME, z0("d.doc")).binary(PR_ATTACH_DATA_OBJ, "1").binary(PR_ATTACH_DATA_OBJ, "2");
+    QTest::newRow("first non-empty name, first object") << b.bytes() << -1 << true
+        << QStringList{at(PT_STRING8, 0x3707, b.valueOffset(1), 6, 3, 1, "b.doc"), at(PT_BINARY, 0x3701, b.valueOffset(4), 1, 1, 0)}
+        << QByteArray();
+    b = MapiBlock().counted(PT_STRING8, PR_ATTACH_LONG_FILENAME, QList<QByteArray>(100000))
+            .unicode(PR_DISPLAY_NAME, QString()).unicode(PR_DISPLAY_NAME, QStringLiteral("x"));
+    QTest::newRow("100,000 empty names") << b.bytes() << -1 << true
+        << QStringList{at(PT_STRING8, 0x3707, b.valueOffset(0), 0, 100000, 0, ""),
+                       at(PT_UNICODE, 0x3001, b.valueOffset(100001), 4, 1, 0, "x")} << QByteArray();
     b = MapiBlock().string8(0x0037, z0("Subject"));
     QTest::newRow("other strings get no text") << b.bytes() << -1 << true
         << QStringList{at(PT_STRING8, 0x0037, b.valueOffset(0), 8, 1, 0)} << QByteArray();
@@ -106,7 +118,7 @@ void TestMapi::decodesBlock()
                              furthest = std::max(furthest, pos + SInt64(count));
                              return OSErr(noErr);
                          }, {}});
-    TNEFMAPIItem *list = nullptr;
+    TNEFList<TNEFMAPIItem> list;
     SInt32 result = 0;
     const QByteArray traced = traceOf([&] {
         withSmallAddressSpace([&] { result = TNEFParseMAPI(file.ref(), &list, blockEnd); });

@@ -2,6 +2,7 @@
 // names, and the little-endian stream reader.
 #include "TnefBuilder.h"
 #include "platform/NativePath.h"
+#include "platform/FSFolder.h"
 #include "platform/TextCodec.h"
 
 #include <QtTest>
@@ -22,16 +23,24 @@ private slots:
 void TestModel::forkCalls()
 {
     QTemporaryDir dir;
-    QString path;
+    FSFolder folder;
+    QCOMPARE(folder.open(dir.path()), noErr);
     SInt16 w = 0, r = 0;
     UInt32 actual = 0;
-    QCOMPARE(FSCreateFileUnicode(dir.path(), QStringLiteral("f.bin"), &path, &w), noErr);
-    QCOMPARE(FSWriteFork(w, fsAtMark, 0, 6, "abcdef", &actual), noErr);
-    QCOMPARE(FSCloseFork(w), noErr);
-    // Creation is exclusive, and a dangling link is a name that is taken too.
-    QCOMPARE(FSCreateFileUnicode(dir.path(), QStringLiteral("f.bin"), &path), OSErr(dupFNErr));
+    {
+        FSNewFile file;
+        QCOMPARE(file.create(folder, &w), noErr);
+        QCOMPARE(FSWriteFork(w, fsAtMark, 0, 6, "abcdef", &actual), noErr);
+        QCOMPARE(FSCloseFork(w), noErr);
+        QCOMPARE(file.link(QStringLiteral("f.bin")), noErr);
+    }
+    // Naming is exclusive, and a dangling link is a name that is taken too.
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("l"))));
-    QCOMPARE(FSCreateFileUnicode(dir.path(), QStringLiteral("l"), &path), OSErr(dupFNErr));
+    FSNewFile other;
+    QCOMPARE(other.create(folder, &w), noErr);
+    QCOMPARE(FSCloseFork(w), noErr);
+    QCOMPARE(other.link(QStringLiteral("f.bin")), OSErr(dupFNErr));
+    QCOMPARE(other.link(QStringLiteral("l")), OSErr(dupFNErr));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("nowhere"))));
 
     QCOMPARE(FSOpenFork(dir.filePath(QStringLiteral("f.bin")), fsRdPerm, &r), noErr);
@@ -72,7 +81,7 @@ void TestModel::attachmentNameIsReadInPlace()
     QFETCH(QString, name);
     ForkFile file(bytes);
     QCOMPARE(FSSetForkPosition(file.ref(), fsFromStart, 3), noErr);
-    TNEFFileItem *list = nullptr;
+    TNEFList<TNEFFileItem> list;
     TNEFFileItem *first = TNEFParseAddFileToList(&list, file.ref(), 0, 0, 0, 0, 1, 0);
     TNEFFileItem *item = nullptr;
     withSmallAddressSpace([&] {
