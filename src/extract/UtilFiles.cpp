@@ -109,28 +109,28 @@ QString UtilFileCutNameKeepingExtension(const QString &name, int maxBytes)
 
 QString UtilFileCreateSafeName(const QString &inName)
 {
-    QString myAltFileNameMut = inName;
-    myAltFileNameMut.remove(QLatin1Char(':'));
-    myAltFileNameMut.remove(QLatin1Char('/'));
+    QString safeName = inName;
+    safeName.remove(QLatin1Char(':'));
+    safeName.remove(QLatin1Char('/'));
     // A NUL would end the name early in every system call that sees it.
-    myAltFileNameMut.remove(QChar(u'\0'));
-    myAltFileNameMut = UtilFileCutNameKeepingExtension(myAltFileNameMut, kUtilFileMaxNameBytes);
+    safeName.remove(QChar(u'\0'));
+    safeName = UtilFileCutNameKeepingExtension(safeName, kUtilFileMaxNameBytes);
     // These would name no file of their own but the destination or its parent.
-    if (myAltFileNameMut.isEmpty() || myAltFileNameMut == QLatin1String(".")
-        || myAltFileNameMut == QLatin1String(".."))
+    if (safeName.isEmpty() || safeName == QLatin1String(".")
+        || safeName == QLatin1String(".."))
         return QString::fromUtf8(kTNEFUntitledAttachment);
-    return myAltFileNameMut;
+    return safeName;
 }
 
 QString UtilFileFindUniqueFile(const FSFolder &inParentDir, const QString &inFileName,
                                UInt32 inFirstCounter, UInt32 *outCounter)
 {
     if (!inParentDir.isOpen()) {
-        TNEF_REPORT(inParentDir != NULL);
+        TNEF_REPORT_TEXT("inParentDir != NULL");
         return QString();
     }
     if (inFileName.isNull()) {
-        TNEF_REPORT(inFileName != NULL);
+        TNEF_REPORT_TEXT("inFileName != NULL");
         return QString();
     }
     return findUniqueName(inParentDir, inFileName, false, inFirstCounter, outCounter);
@@ -140,11 +140,11 @@ QString UtilFileFindUniqueDir(const FSFolder &inParentDir, const QString &inDire
                               UInt32 inFirstCounter, UInt32 *outCounter)
 {
     if (!inParentDir.isOpen()) {
-        TNEF_REPORT(inParentDir != NULL);
+        TNEF_REPORT_TEXT("inParentDir != NULL");
         return QString();
     }
     if (inDirectoryName.isNull()) {
-        TNEF_REPORT(inDirectoryName != NULL);
+        TNEF_REPORT_TEXT("inDirectoryName != NULL");
         return QString();
     }
     return findUniqueName(inParentDir, inDirectoryName, true, inFirstCounter, outCounter);
@@ -156,23 +156,22 @@ bool UtilFileCreateDir(const FSFolder &inParentDir, const QString &inName, FSFol
     if (outErr)
         *outErr = paramErr;
     if (inName.isEmpty()) {
-        TNEF_REPORT(inDir != NULL);
+        TNEF_REPORT_TEXT("inDir != NULL");
         return false;
     }
-    const bool myBool = inParentDir.isOpen();
-    if (!myBool) {
+    if (!inParentDir.isOpen()) {
         if (outErr)
             *outErr = dirNFErr;
-        TNEF_REPORT(myBool == true);
+        TNEF_REPORT_TEXT("myBool == true");
         return false;
     }
-    const OSErr myErr = FSCreateDirectoryUnicode(inParentDir, inName, outDir);
+    const OSErr status = FSCreateDirectoryUnicode(inParentDir, inName, outDir);
     if (outErr)
-        *outErr = myErr;
-    if (myErr != noErr) {
+        *outErr = status;
+    if (status != noErr) {
         // A name taken in the meantime is the caller's to handle.
-        if (myErr != dupFNErr)
-            TNEF_REPORT_STATUS(myErr);
+        if (status != dupFNErr)
+            TNEF_REPORT_STATUS_TEXT("myErr", status);
         return false;
     }
     return true;
