@@ -1,8 +1,13 @@
 #include "TNEFWinFileSave.h"
 
+#include "DataBrowser.h"
 #include "TNEFWinFile.h"
+#include "TNEFWinFileList.h"
+#include "extract/TNEFAppOpen.h"
+#include "extract/UtilFiles.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
+#include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 
 #include <QFileDialog>
@@ -11,14 +16,71 @@
 namespace {
 
 TNEFWinFileSaveDialogHook gDialogHook;
+TNEFWinFileFolderDialogHook gFolderDialogHook;
 
-const TNEFFileItem *findAttachment(const TNEFFile *tnefFile, UInt32 fileID)
+// Where the dialogs start: beside the TNEF file.
+QString startFolder(const TNEFWinFile *window)
 {
-    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
-        if (item->fileID == fileID)
-            return item;
+    return FSPathParent(window->document()->fileRef);
+}
+
+// Asks for a folder in a dialog attached to the window, then calls `chosen`
+// with it, unless the dialog was cancelled or the window closed meanwhile.
+void chooseFolder(TNEFWinFile *window, const QString &title, std::function<void(const QString &)> chosen)
+{
+    if (gFolderDialogHook) {
+        const QString folder = gFolderDialogHook(window);
+        if (!folder.isNull())
+            chosen(folder);
+        return;
     }
-    return nullptr;
+    auto *dialog = new QFileDialog(window, title, startFolder(window));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setWindowModality(Qt::WindowModal);
+    const QPointer<TNEFWinFile> owner(window);
+    QObject::connect(dialog, &QFileDialog::finished, dialog, [owner, dialog, chosen](int result) {
+        const QStringList folders = dialog->selectedFiles();
+        if (owner && owner->document() && result == QDialog::Accepted && !folders.isEmpty())
+            chosen(folders.first());
+    });
+    dialog->open();
+}
+
+// The one way into the automatic extraction. It reads its destination from
+// preference set `prefSet`; a chosen folder instead is lent to the
+// Open-dialog set for the length of the call, with no new folder, and the
+// set is given back after.
+SInt32 extractAll(TNEFFile *tnefFile, UInt32 prefSet, const QString &folder, const TNEFAutomateEvents *events)
+{
+    if (folder.isNull())
+        return TNEFAppOpenAutomate(tnefFile, prefSet, events);
+    struct Lent {
+        SInt32 dest = gTNEFPrefCEDest;
+        QString destOther = gTNEFPrefCEDestOther;
+        SInt32 newFolder = gTNEFPrefCEFolder;
+        ~Lent() { gTNEFPrefCEDest = dest, gTNEFPrefCEDestOther = destOther, gTNEFPrefCEFolder = newFolder; }
+    } lent;
+    gTNEFPrefCEDest = 3;
+    gTNEFPrefCEDestOther = TNEFPrefsDestOtherFromPath(folder);
+    gTNEFPrefCEFolder = 2;
+    return TNEFAppOpenAutomate(tnefFile, 1, events);
+}
+
+// Extracts, then tells in the window's status bar where the files went.
+void extractAndTell(TNEFFile *tnefFile, UInt32 prefSet, const QString &folder)
+{
+    QString writtenTo = folder;
+    int written = 0;
+    int failed = 0;
+    TNEFAutomateEvents events;
+    events.writing = [&](const QString &path) { writtenTo = FSPathParent(path); };
+    events.written = [&](const QString &) { ++written; };
+    events.failed = [&](UInt32, const QString &, SInt32) { ++failed; };
+    extractAll(tnefFile, prefSet, folder, &events);
+    if (tnefFile->winFile && !writtenTo.isEmpty())
+        TNEFWinFileShowSaved(tnefFile->winFile, writtenTo, written, failed);
 }
 
 } // namespace
@@ -26,6 +88,11 @@ const TNEFFileItem *findAttachment(const TNEFFile *tnefFile, UInt32 fileID)
 void TNEFWinFileSaveSetDialogHook(TNEFWinFileSaveDialogHook hook)
 {
     gDialogHook = std::move(hook);
+}
+
+void TNEFWinFileSaveSetFolderDialogHook(TNEFWinFileFolderDialogHook hook)
+{
+    gFolderDialogHook = std::move(hook);
 }
 
 OSStatus TNEFWinFileSaveCommandEventHandler(TNEFWinFile *window, UInt32 commandID)
@@ -37,7 +104,16 @@ OSStatus TNEFWinFileSaveCommandEventHandler(TNEFWinFile *window, UInt32 commandI
     }
     if (commandID != kTNEFCommandSave)
         return eventNotHandledErr;
-    const TNEFFileItem *item = findAttachment(tnefFile, tnefFile->selectedFileID);
+    const std::vector<UInt32> selected = DataBrowser::of(window->form().fileList_131)->selectedItems();
+    if (selected.size() > 1) {
+        const QPointer<TNEFWinFile> owner(window);
+        chooseFolder(window, QObject::tr("Save the selected attachments in"), [owner, selected](const QString &folder) {
+            const QStringList saved = TNEFWinFileSaveItems(owner->document(), selected, folder);
+            TNEFWinFileShowSaved(owner, folder, saved.size(), int(selected.size()) - saved.size());
+        });
+        return noErr;
+    }
+    const TNEFFileItem *item = TNEFWinFileFindAttachment(tnefFile, tnefFile->selectedFileID);
     if (!item)
         return eventNotHandledErr;
     // A "/" cannot stand in a file name here; every other character of the
@@ -61,6 +137,7 @@ OSStatus TNEFWinFileSaveShow(const QString &fileName, TNEFWinFile *window)
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setWindowModality(Qt::WindowModal);
+    dialog->setDirectory(startFolder(window));
     dialog->selectFile(fileName);
     const QPointer<TNEFWinFile> owner(window);
     QObject::connect(dialog, &QFileDialog::finished, dialog, [owner, dialog](int result) {
@@ -92,4 +169,37 @@ void TNEFWinFileSaveEventProc(TNEFWinFile *window, const TNEFWinFileSaveReply &r
         return;
     const QString destination = FSPathAppendingComponent(reply.folder, reply.fileName);
     TNEFFileSave(tnefFile, tnefFile->selectedFileID, destination, reply.replacing);
+}
+
+OSStatus TNEFWinFileSaveAll(TNEFWinFile *window)
+{
+    if (!window->document() || !window->document()->fileList)
+        return eventNotHandledErr;
+    const QPointer<TNEFWinFile> owner(window);
+    chooseFolder(window, QObject::tr("Save all attachments in"), [owner](const QString &folder) {
+        extractAndTell(owner->document(), 0, folder);
+    });
+    return noErr;
+}
+
+void TNEFWinFileAutomate(TNEFFile *tnefFile, UInt32 prefSet)
+{
+    extractAndTell(tnefFile, prefSet, QString());
+}
+
+QStringList TNEFWinFileSaveItems(TNEFFile *tnefFile, const std::vector<UInt32> &fileIDs, const QString &folder)
+{
+    QStringList saved;
+    for (UInt32 fileID : fileIDs) {
+        const TNEFFileItem *item = TNEFWinFileFindAttachment(tnefFile, fileID);
+        if (!item)
+            continue;
+        const QString path = UtilFileFindUniqueFile(folder, UtilFileCreateSafeName(TNEFFileItemTitle(item)));
+        const SInt32 status = path.isNull() ? SInt32(dupFNErr) : TNEFFileSave(tnefFile, fileID, path, false);
+        if (status == noErr)
+            saved << path;
+        else
+            TNEF_LOG_ERROR("    TNEFFileSave() returned %ld.\n", long(status));
+    }
+    return saved;
 }
