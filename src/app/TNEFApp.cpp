@@ -3,13 +3,13 @@
 #include "TNEFAlert.h"
 #include "TNEFAppOpenDialog.h"
 #include "TNEFFileParse.h"
-#include "extract/TNEFAppOpen.h"
 #include "platform/ErrorLog.h"
 #include "platform/FolderChooser.h"
 #include "prefs/TNEFPrefs.h"
 #include "ui/Commands.h"
 #include "ui/MenuBar.h"
 #include "ui/TNEFWinAbout.h"
+#include "ui/TNEFWinFileSave.h"
 #include "ui/TNEFWinPrefs.h"
 
 #include <QAction>
@@ -162,7 +162,7 @@ OSErr TNEFAppOpenFiles(const QStringList &files, UInt32 prefSet)
             continue;
         }
         if (autoExtract == 1)
-            TNEFAppOpenAutomate(tnefFile, prefSet);
+            TNEFWinFileAutomate(tnefFile, prefSet);
     }
     if (quit == 1) {
         const OSStatus myStatus = ProcessHICommand(kHICommandQuit);
