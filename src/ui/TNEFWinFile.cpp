@@ -70,8 +70,9 @@ TNEFWinFile::TNEFWinFile(TNEFFile *tnefFile) : m_document(tnefFile)
     heading.setPointSizeF(heading.pointSizeF() * 1.3);
     heading.setBold(true);
     m_form.messageSubject->setFont(heading);
-    m_form.splitter->setStretchFactor(0, 3);
-    m_form.splitter->setStretchFactor(1, 2);
+    // The message and the lists share the window evenly.
+    m_form.splitter->setStretchFactor(0, 1);
+    m_form.splitter->setStretchFactor(1, 1);
     TNEFWinFileMessageShow(this);
 
     switchTab(1);
@@ -176,6 +177,7 @@ void TNEFWinFile::setUpStatusBar()
 {
     m_savedText = new QLabel(this);
     m_savedText->setTextFormat(Qt::RichText);
+    m_savedText->setContentsMargins(4, 0, 4, 0);
     connect(m_savedText, &QLabel::linkActivated, this, [](const QString &link) { DesktopOpenURL(QUrl(link)); });
     m_openFolderButton = new QPushButton(QIcon::fromTheme(QStringLiteral("folder-open")), tr("Open Folder"), this);
     connect(m_openFolderButton, &QPushButton::clicked, this,

@@ -90,9 +90,17 @@ OSStatus TNEFWinFileMessageShow(TNEFWinFile *winFile)
     const QString to = TNEFMessageRecipientsText(message, TNEFRecipient::To);
     const QString cc = TNEFMessageRecipientsText(message, TNEFRecipient::Cc);
     const QDateTime date = message.sent.isValid() ? message.sent : message.received;
+    const bool hasBody = !f.messageBody->document()->isEmpty();
     const bool hasMessage = !message.subject.isEmpty() || !from.isEmpty() || !to.isEmpty() || !cc.isEmpty()
-        || date.isValid() || !f.messageBody->document()->isEmpty();
+        || date.isValid() || hasBody;
     f.messageView->setVisible(hasMessage);
+    // Without a body the headers leave the splitter, above it, and take only
+    // the room they need.
+    f.messageBody->setVisible(hasBody);
+    if (!hasBody) {
+        f.centralLayout->insertWidget(0, f.messageView);
+        f.messageView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    }
 
     f.messageSubject->setText(message.subject.isEmpty()
                                   ? QCoreApplication::translate("TNEFWinFile", "(no subject)")
