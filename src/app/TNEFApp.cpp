@@ -4,8 +4,11 @@
 #include "TNEFAppOpenDialog.h"
 #include "TNEFFileParse.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileManager.h"
 #include "platform/FolderChooser.h"
+#include "platform/NativePath.h"
 #include "prefs/TNEFPrefs.h"
+#include "tnef/TNEFFile.h"
 #include "ui/Commands.h"
 #include "ui/MenuBar.h"
 #include "ui/TNEFWinAbout.h"
@@ -24,7 +27,10 @@ QMenu *gTNEFAppMenuRef = nullptr;
 
 namespace {
 
-std::function<void()> gExitHook;
+std::function<void(int status)> gExitHook;
+// What the process ends with: 1 once a quit after opening follows a file that
+// did not open or an attachment that was not written.
+int gExitStatus = 0;
 
 // The choose-folder dialog of "a folder chosen each time": modal, over the
 // window the user is working in.
@@ -33,6 +39,24 @@ QString chooseFolder()
     const QString folder = QFileDialog::getExistingDirectory(
         QApplication::activeWindow(), QObject::tr("Choose a destination folder"));
     return folder.isEmpty() ? QString() : folder;
+}
+
+// Writes every attachment of the shown document. When any could not be
+// written the user is told where and how many, whatever the preferences say
+// about alerts: a lost file is not news for a beep. False then.
+bool extractAttachments(TNEFFile *tnefFile, UInt32 prefSet)
+{
+    // The window's status bar names the folder; only a failure needs more.
+    const TNEFWinFileSaved saved = TNEFWinFileAutomate(tnefFile, prefSet);
+    const int failed = saved.failed;
+    if (failed == 0)
+        return true;
+    const QString folder = saved.folder.isEmpty() ? FSPathParent(tnefFile->fileRef) : saved.folder;
+    const QString what = failed == 1 ? QStringLiteral("1 attachment") : QStringLiteral("%1 attachments").arg(failed);
+    TNEFAlertAppModal(QStringLiteral("An error occurred extracting the attachments."),
+                      QStringLiteral("%1 of \u201C%2\u201D could not be written to the folder \u201C%3\u201D.")
+                          .arg(what, FSPathForDisplay(tnefFile->fileName), FSPathForDisplay(folder)));
+    return false;
 }
 
 } // namespace
@@ -89,7 +113,7 @@ OSErr TNEFAppAEInit()
     return err;
 }
 
-void TNEFAppSetExitHook(std::function<void()> hook)
+void TNEFAppSetExitHook(std::function<void(int status)> hook)
 {
     gExitHook = std::move(hook);
 }
@@ -100,11 +124,11 @@ void TNEFAppQuit()
     TNEFPrefsQuit();
     std::fflush(nullptr);
     if (gExitHook) {
-        gExitHook();
+        gExitHook(gExitStatus);
         return;
     }
     // Windows and documents are not torn down: the process ends here.
-    std::_Exit(0);
+    std::_Exit(gExitStatus);
 }
 
 void TNEFAppQuitWithoutWindows()
@@ -154,21 +178,27 @@ OSErr TNEFAppOpenFiles(const QStringList &files, UInt32 prefSet)
     const SInt32 autoExtract = prefSet == 1 ? gTNEFPrefCEAuto : gTNEFPrefAEAuto;
     const SInt32 quit = prefSet == 1 ? gTNEFPrefCEQuit : gTNEFPrefAEQuit;
     OSErr status = noErr;
+    bool allHandled = true;
     for (const QString &file : files) {
         TNEFFile *tnefFile = nullptr;
         const SInt32 result = TNEFFileOpenDocument(file, autoExtract != 1, &tnefFile);
         if (result != 0) {
             status = OSErr(result);
+            allHandled = false;
             continue;
         }
         if (autoExtract == 1)
-            TNEFWinFileAutomate(tnefFile, prefSet);
+            allHandled = extractAttachments(tnefFile, prefSet) && allHandled;
     }
     if (quit == 1) {
-        const OSStatus myStatus = ProcessHICommand(kHICommandQuit);
-        if (myStatus != noErr) {
-            TNEF_REPORT_STATUS(myStatus);
-            status = OSErr(myStatus & 0xFFFF);
+        // Whoever started the application to handle these files learns
+        // from its exit status whether it did.
+        gExitStatus = allHandled ? 0 : 1;
+        const OSStatus quitStatus = ProcessHICommand(kHICommandQuit);
+        gExitStatus = 0;
+        if (quitStatus != noErr) {
+            TNEF_REPORT_STATUS_TEXT("myStatus", quitStatus);
+            status = OSErr(quitStatus & 0xFFFF);
         }
     }
     return status;

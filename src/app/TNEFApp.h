@@ -20,12 +20,13 @@ SInt32 TNEFAppInit();
 OSErr TNEFAppAEInit();
 
 // Saves the preferences and ends the process; it never returns, unless a
-// test replaced the ending.
+// test replaced the ending. The exit status is 0, or 1 when a quit after
+// opening follows a file that did not open or an attachment not written.
 void TNEFAppQuit();
 // Quits when none of the application's windows is on the screen any more.
 void TNEFAppQuitWithoutWindows();
-// Tests: called in place of ending the process.
-void TNEFAppSetExitHook(std::function<void()> hook);
+// Tests: called with the exit status in place of ending the process.
+void TNEFAppSetExitHook(std::function<void(int status)> hook);
 
 OSErr TNEFAppAEHandlerOpen(const AppEvent *event, AppEvent *reply, long refCon);
 OSErr TNEFAppAEHandlerReOpen(const AppEvent *event, AppEvent *reply, long refCon);
@@ -37,9 +38,10 @@ OSStatus TNEFAppEventHandler(UInt32 commandID);
 
 // Opens each file in turn with preference set `prefSet` (1: the Open
 // dialog's, 2: the set for files handed to the application): shows it,
-// extracts its attachments when the set asks for that, and afterwards sends
-// "quit" when the set asks for that. A file that fails is reported and the
-// next one is tried. 0, or the status of the last failure.
+// extracts its attachments when the set asks for that (attachments that
+// could not be written are told in an alert), and afterwards sends "quit"
+// when the set asks for that. A file that fails is reported and the next one
+// is tried. 0, or the status of the last failure.
 OSErr TNEFAppOpenFiles(const QStringList &files, UInt32 prefSet);
 
 // The help page beside the program, installed or in the build tree; empty

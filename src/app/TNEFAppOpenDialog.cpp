@@ -64,7 +64,7 @@ OSStatus TNEFAppOpenCreate()
 void TNEFAppOpenDialogEventHandler(QFileDialog *dialog, const TNEFAppOpenReply &reply)
 {
     if (!reply.validRecord)
-        TNEF_REPORT(navReply.validRecord != NULL);
+        TNEF_REPORT_TEXT("navReply.validRecord != NULL");
     else
         TNEFAppOpenFiles(reply.files, 1);
     dispose(dialog);

@@ -2,10 +2,58 @@
 
 #include "TNEFAlert.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileManager.h"
+#include "platform/NativePath.h"
 #include "platform/UserNotify.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "ui/TNEFWinFile.h"
+
+namespace {
+
+const char kOpenFailed[] = "An error occurred opening this file.";
+const char kSeeReadme[] = " Please consult the Readme file for error reporting information.";
+
+QString quotedName(const QString &path)
+{
+    return QStringLiteral("\u201C%1\u201D").arg(FSPathForDisplay(FSPathLastComponent(path)));
+}
+
+// The file's name and why it did not parse.
+QString parseFailureExplanation(const TNEFFile *tnefFile, SInt32 code)
+{
+    const QString name = quotedName(tnefFile->fileRef);
+    if (!TNEFParseHasSignature(tnefFile->forkRefNum))
+        return QStringLiteral("%1 is not a TNEF file.").arg(name);
+    return QStringLiteral("%1 is a damaged TNEF file (parser code %2).").arg(name).arg(code)
+        + QLatin1String(kSeeReadme);
+}
+
+// The file's name and why the open refused it.
+QString openFailureExplanation(const QString &path, OSErr status)
+{
+    const QString name = quotedName(path);
+    switch (status) {
+    case fnfErr:
+    case dirNFErr: return QStringLiteral("%1 does not exist.").arg(name);
+    case notAFileErr: return QStringLiteral("%1 is a folder, not a file.").arg(name);
+    case afpObjectTypeErr: return QStringLiteral("%1 is a device, not a file.").arg(name);
+    case permErr:
+    case afpAccessDenied: return QStringLiteral("%1 cannot be read: you are not allowed to read it.").arg(name);
+    default: return QStringLiteral("%1 cannot be read (status %2).").arg(name).arg(status);
+    }
+}
+
+// The alert, or only the beep while extraction runs by itself.
+void tellFailure(bool alert, const QString &explanation)
+{
+    if (alert)
+        TNEFAlertAppModal(QString::fromLatin1(kOpenFailed), explanation);
+    else
+        SysBeep(1);
+}
+
+} // namespace
 
 SInt32 TNEFFileParse(TNEFFile *tnefFile, bool alert)
 {
@@ -13,15 +61,9 @@ SInt32 TNEFFileParse(TNEFFile *tnefFile, bool alert)
         TNEFParseFileList(tnefFile->forkRefNum, &tnefFile->fileList, &tnefFile->attributeList,
                           &tnefFile->messagePlaces);
     if (status != 0) {
-        if (alert) {
+        if (alert)
             TNEF_LOG_ERROR("    TNEFParseFileList() returned %ld.\n", long(status));
-            TNEFAlertAppModal(QStringLiteral("An error occurred opening this file."),
-                              QStringLiteral("Either the file is not a TNEF file or the file is "
-                                             "corrupted. Please consult the Readme file for error "
-                                             "reporting information."));
-        } else {
-            SysBeep(1);
-        }
+        tellFailure(alert, parseFailureExplanation(tnefFile, status));
         return status;
     }
     tnefFile->winFile = TNEFWinFileCreate(tnefFile);
@@ -40,17 +82,18 @@ SInt32 TNEFFileOpenDocument(const QString &path, bool alert, TNEFFile **outShown
 {
     if (outShown)
         *outShown = nullptr;
-    OSErr myErr = noErr;
-    TNEFFile *tnefFile = TNEFFileOpen(path, &myErr);
+    OSErr openStatus = noErr;
+    TNEFFile *tnefFile = TNEFFileOpen(path, &openStatus);
     if (!tnefFile) {
-        TNEF_REPORT_STATUS(myErr);
-        return myErr;
+        TNEF_REPORT_STATUS_TEXT("myErr", openStatus);
+        tellFailure(alert, openFailureExplanation(path, openStatus));
+        return openStatus;
     }
-    const SInt32 myStatus = TNEFFileParse(tnefFile, alert);
-    if (myStatus != 0) {
-        TNEF_REPORT_STATUS(myStatus);
+    const SInt32 parseStatus = TNEFFileParse(tnefFile, alert);
+    if (parseStatus != 0) {
+        TNEF_REPORT_STATUS_TEXT("myStatus", parseStatus);
         TNEFFileDestroy(tnefFile);
-        return myStatus;
+        return parseStatus;
     }
     if (outShown)
         *outShown = tnefFile;

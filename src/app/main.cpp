@@ -3,17 +3,49 @@
 #include "TNEFAlert.h"
 #include "TNEFApp.h"
 #include "TNEFFileParse.h"
+#include "platform/NativePath.h"
+#include "platform/StandardStreams.h"
+#include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "ui/TNEFWinFile.h"
 #include "ui/TNEFWinMain.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 namespace {
+
+const char kUsage[] =
+    "Usage: parvane [--trace] [FILE...]\n"
+    "Opens TNEF files (winmail.dat) in windows that show the message, its\n"
+    "attachments and its attributes, and saves the attachments.\n"
+    "\n"
+    "Options:\n"
+    "  --trace              write the parse trace of each file opened to standard output\n"
+    "  --help               show this help and exit\n"
+    "  --version            show the version and exit\n"
+    "\n"
+    "A running Parvane takes the files of a later start.\n";
+
+// --help and --version answer without a display, before the application
+// object would try to reach one. Answers whether the process is done.
+bool answerInformationOptions(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("parvane %s\n", PARVANE_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
 
 bool documentShown()
 {
@@ -28,6 +60,9 @@ bool documentShown()
 
 int main(int argc, char **argv)
 {
+    StandardStreamsOpenMissing();
+    if (answerInformationOptions(argc, argv))
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     // Past a file-size limit a write should fail and be reported, not end
     // the application halfway through an attachment.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -38,10 +73,17 @@ int main(int argc, char **argv)
     app.setProperty("copyright", QStringLiteral(PARVANE_COPYRIGHT));
 
     // Another instance, or this one later, may read them from another folder.
+    // The application object has taken its own options out of argv; what is
+    // left keeps the bytes it was given, for names that are not UTF-8.
     QStringList files;
-    const QStringList arguments = QApplication::arguments().mid(1);
-    for (const QString &argument : arguments)
-        files << QFileInfo(argument).absoluteFilePath();
+    bool trace = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--trace")
+            trace = true;
+        else
+            files << FSPathAbsolute(FSPathFromNative(argument));
+    }
 
     // Before anyone can find this instance, so that a quit request is never
     // missed; it is only acted on from the event loop, after start-up.
@@ -57,7 +99,6 @@ int main(int argc, char **argv)
         break;
     }
 
-    gTNEFParseTraceOn = true;
     TNEFAlertInstall();
     if (TNEFAppInit() != 0) {
         TNEFAlertAppModal(QStringLiteral("An error occurred starting Parvane."),
@@ -65,6 +106,9 @@ int main(int argc, char **argv)
                                          "Readme file for error reporting information."));
         return 0;
     }
+    // The trace holds the mail's names, addresses and subjects: it is written
+    // only when asked for, not into every desktop session's log.
+    gTNEFParseTraceOn = trace || gTNEFPrefDebug;
 
     // Files dropped on a window are posted, not opened at once: opening may
     // raise an alert, and the program that dragged them must not wait for

@@ -4,23 +4,19 @@
 #include "extract/TNEFAppOpen.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
+#include "platform/NativePath.h"
+#include "platform/StandardStreams.h"
 #include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "tnef/TNEFText.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <unistd.h>
 
@@ -59,45 +55,62 @@ const char kUsage[] =
     "Options:\n"
     "  --json               list, attributes, message: one JSON document per file,\n"
     "                       one per line\n"
+    "  -v, --verbose        also write the program's error log on standard error\n"
     "  -h, --help           show this help and exit\n"
     "  -V, --version        show the version and exit\n"
     "\n"
     "Exit status: 0 when every file was handled, 1 when any failed, 2 for a usage error.\n";
 
+QByteArray escapedByte(unsigned char b)
+{
+    return "\\x" + QByteArray::number(b, 16).rightJustified(2, '0');
+}
+
 // Names come from the sender: a control character in one must not reach the
 // terminal, nor split a line that a script reads. They are shown as \xNN.
-QByteArray printable(const QString &text)
+QByteArray printable(const QByteArray &bytes)
 {
-    const QByteArray utf8 = text.toUtf8();
     QByteArray out;
-    out.reserve(utf8.size());
-    for (const char c : utf8) {
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b == 0x7F)
-            out += "\\x" + QByteArray::number(b, 16).rightJustified(2, '0');
+            out += escapedByte(b);
         else
             out += c;
     }
     return out;
 }
 
+QByteArray printable(const QString &text)
+{
+    return printable(text.toUtf8());
+}
+
+// Paths are printed as the bytes the system gave, so that a script can use them.
+QByteArray printablePath(const QString &path)
+{
+    return printable(FSPathToNative(path));
+}
+
 void printError(const QString &file, const QString &what)
 {
-    std::fprintf(stderr, "parvane-cli: %s: %s\n", printable(file).constData(),
+    std::fprintf(stderr, "parvane-cli: %s: %s\n", printablePath(file).constData(),
                  printable(what).constData());
 }
 
 int usageError(const QString &what)
 {
     std::fprintf(stderr, "parvane-cli: %s\nTry 'parvane-cli --help' for more information.\n",
-                 what.toLocal8Bit().constData());
+                 FSPathToNative(what).constData());
     return kExitUsage;
 }
 
-QString describeParseFailure(SInt32 code)
+QString describeParseFailure(SInt32 code, bool hasSignature)
 {
     switch (code) {
-    case -1: return QStringLiteral("not a TNEF file, or the file is truncated or damaged");
+    case -1:
+        return hasSignature ? QStringLiteral("truncated or damaged TNEF file") : QStringLiteral("not a TNEF file");
     case -7: return QStringLiteral("damaged TNEF file: an object has an invalid type");
     case -8: return QStringLiteral("the file's size cannot be read");
     case -3:
@@ -111,6 +124,8 @@ QString describeStatus(OSErr err)
     switch (err) {
     case fnfErr: return QStringLiteral("no such file");
     case dirNFErr: return QStringLiteral("a folder in the path does not exist");
+    case notAFileErr: return QStringLiteral("a folder, not a file");
+    case afpObjectTypeErr: return QStringLiteral("a device, not a file");
     case permErr: return QStringLiteral("permission denied, or not a regular file");
     case tmfoErr: return QStringLiteral("too many files open");
     case memFullErr: return QStringLiteral("out of memory");
@@ -122,47 +137,6 @@ QString describeStatus(OSErr err)
     case -1: return QStringLiteral("no free name is left");
     default: return QStringLiteral("input/output error");
     }
-}
-
-// Standard input may be a pipe, and the parser moves back and forth in the
-// file; it is copied to an anonymous temporary file first (never to memory).
-OSErr openStandardInput(SInt16 *forkRefNum)
-{
-    const char *tmp = std::getenv("TMPDIR");
-    QByteArray dir = tmp && *tmp ? QByteArray(tmp) : QByteArray("/tmp");
-    int fd = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        QByteArray templ = dir + "/parvane-stdin.XXXXXX";
-        fd = ::mkstemp(templ.data());
-        if (fd < 0)
-            return FSStatusFromErrno(errno);
-        ::unlink(templ.constData());
-    }
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            const OSErr err = FSStatusFromErrno(errno);
-            ::close(fd);
-            return err;
-        }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(fd, buffer + done, size_t(got - done));
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                const OSErr err = FSStatusFromErrno(errno);
-                ::close(fd);
-                return err;
-            }
-            done += put;
-        }
-    }
-    return FSOpenForkFromDescriptor(fd, forkRefNum);
 }
 
 // Opens FILE ("-" for standard input) as a document. Null after printing
@@ -178,18 +152,20 @@ TNEFFile *openDocument(const QString &file)
             return nullptr;
         }
         tnefFile->fileName = QStringLiteral("stdin");
-        tnefFile->fileRef = QDir::current().absoluteFilePath(tnefFile->fileName);
-        err = openStandardInput(&tnefFile->forkRefNum);
+        tnefFile->fileRef = FSPathAbsolute(tnefFile->fileName);
+        err = FSOpenForkFromStream(STDIN_FILENO, &tnefFile->forkRefNum);
         if (err != noErr) {
             tnefFile->forkRefNum = 0;
             TNEFFileDestroy(tnefFile);
             tnefFile = nullptr;
         }
+        // The process began without it (see StandardStreamsOpenMissing).
+        if (err == rfNumErr) {
+            printError(file, QStringLiteral("standard input is closed"));
+            return nullptr;
+        }
     } else {
-        // The open failure is told on the one line below, not in the log.
-        ParvaneSetErrorLogSink([](const std::string &) {});
         tnefFile = TNEFFileOpen(file, &err);
-        ParvaneSetErrorLogSink(nullptr);
     }
     if (!tnefFile)
         printError(file, QStringLiteral("%1 (status %2)").arg(describeStatus(err)).arg(err));
@@ -204,8 +180,11 @@ bool parseDocument(const QString &file, TNEFFile *tnefFile, bool withAttributes 
                                           withAttributes ? &tnefFile->attributeList : nullptr,
                                           &tnefFile->messagePlaces);
     if (code != 0) {
+        if (gTNEFParseDebugFile)
+            std::fflush(gTNEFParseDebugFile);
         std::fflush(stdout);
-        printError(file, QStringLiteral("%1 (parser code %2)").arg(describeParseFailure(code)).arg(code));
+        const QString what = describeParseFailure(code, TNEFParseHasSignature(tnefFile->forkRefNum));
+        printError(file, QStringLiteral("%1 (parser code %2)").arg(what).arg(code));
         return false;
     }
     return true;
@@ -213,7 +192,8 @@ bool parseDocument(const QString &file, TNEFFile *tnefFile, bool withAttributes 
 
 void printJson(const QString &file, QJsonObject json)
 {
-    json.insert(QStringLiteral("file"), file);
+    // JSON holds text: bytes of the name that are not UTF-8 show as U+FFFD.
+    json.insert(QStringLiteral("file"), FSPathForDisplay(file));
     std::printf("%s\n", QJsonDocument(json).toJson(QJsonDocument::Compact).constData());
 }
 
@@ -235,7 +215,7 @@ int runOnFiles(const QStringList &files, const Command &command, bool headers = 
     bool allHandled = true;
     for (qsizetype i = 0; i < files.size(); ++i) {
         if (files.size() > 1 && headers) {
-            std::printf("%s==> %s <==\n", i > 0 ? "\n" : "", files[i].toLocal8Bit().constData());
+            std::printf("%s==> %s <==\n", i > 0 ? "\n" : "", printablePath(files[i]).constData());
             std::fflush(stdout);
         }
         allHandled = command(files[i]) && allHandled;
@@ -290,16 +270,64 @@ bool attributesCommand(const QString &file, bool json)
     return handled;
 }
 
+// The trace echoes names and values from the file. On a terminal, control
+// characters among them (escape sequences that retitle or clear it, carriage
+// returns that overwrite a line) are shown as \xNN, C1 controls in their
+// UTF-8 form too; only the line feeds pass. Piped, the trace stays exact.
+struct TerminalFilter {
+    bool pendingC2 = false;  // a byte that may begin a C1 control
+
+    static ssize_t write(void *cookie, const char *bytes, size_t size)
+    {
+        auto *self = static_cast<TerminalFilter *>(cookie);
+        QByteArray out;
+        out.reserve(qsizetype(size));
+        for (size_t i = 0; i < size; ++i) {
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            if (self->pendingC2) {
+                self->pendingC2 = false;
+                if (b >= 0x80 && b <= 0x9F) {
+                    out += escapedByte(0xC2) + escapedByte(b);
+                    continue;
+                }
+                out += char(0xC2);
+            }
+            if (b == 0xC2)
+                self->pendingC2 = true;
+            else if ((b < 0x20 && b != '\n') || b == 0x7F)
+                out += escapedByte(b);
+            else
+                out += char(b);
+        }
+        const bool written = std::fwrite(out.constData(), 1, size_t(out.size()), stdout) == size_t(out.size());
+        return written ? ssize_t(size) : -1;
+    }
+    static int close(void *cookie)
+    {
+        if (static_cast<TerminalFilter *>(cookie)->pendingC2)
+            std::fputc(0xC2, stdout);
+        return 0;
+    }
+};
+
 bool traceCommand(const QString &file)
 {
     TNEFFile *tnefFile = openDocument(file);
     if (!tnefFile)
         return false;
+    TerminalFilter filter;
+    FILE *terminal = nullptr;
+    if (::isatty(STDOUT_FILENO)) {
+        const cookie_io_functions_t io{nullptr, TerminalFilter::write, nullptr, TerminalFilter::close};
+        terminal = ::fopencookie(&filter, "w", io);
+    }
     gTNEFParseTraceOn = true;
-    gTNEFParseDebugFile = stdout;
+    gTNEFParseDebugFile = terminal ? terminal : stdout;
     const bool parsed = parseDocument(file, tnefFile, true);
     gTNEFParseTraceOn = false;
     gTNEFParseDebugFile = nullptr;
+    if (terminal)
+        std::fclose(terminal);
     TNEFFileDestroy(tnefFile);
     return parsed;
 }
@@ -358,10 +386,8 @@ bool bodyCommand(const QString &file, CliBodyChoice choice)
     } else {
         if (const QString warning = CliMessageBodyWarning(body); !warning.isEmpty())
             printError(file, warning);
-        if (std::fwrite(body.bytes.constData(), 1, size_t(body.bytes.size()), stdout) != size_t(body.bytes.size())) {
-            printError(file, QStringLiteral("the body cannot be written"));
-            handled = false;
-        }
+        // A write that fails is told once, at the end, as any output's.
+        std::fwrite(body.bytes.constData(), 1, size_t(body.bytes.size()), stdout);
     }
     TNEFFileDestroy(tnefFile);
     return handled;
@@ -381,7 +407,7 @@ bool extractCommand(const QString &file)
     if (handled) {
         TNEFAutomateEvents events;
         events.written = [](const QString &path) {
-            std::printf("%s\n", printable(path).constData());
+            std::printf("%s\n", printablePath(path).constData());
         };
         events.failed = [&](UInt32, const QString &name, SInt32 status) {
             handled = false;
@@ -389,28 +415,19 @@ bool extractCommand(const QString &file)
                                  .arg(name, describeStatus(OSErr(status)))
                                  .arg(status));
         };
-        // The failures are told above; the program's own reports would only
-        // repeat them.
-        DebugAssertSetHook([](const DebugAssertReport &) {});
         TNEFAppOpenAutomate(tnefFile, kCliPrefSet, &events);
-        DebugAssertSetHook(nullptr);
     }
     TNEFFileDestroy(tnefFile);
     return handled;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int run(int argc, char **argv)
 {
-    // Past a file-size limit a write should fail and be reported, not end
-    // the process halfway through an attachment.
-    std::signal(SIGXFSZ, SIG_IGN);
     // No application object: nothing here needs an event loop, and a short
-    // run should not pay for one.
+    // run should not pay for one. Arguments keep the bytes they were given.
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+        args << FSPathFromNative(QByteArray(argv[i]));
     if (args.isEmpty())
         return usageError(QStringLiteral("no COMMAND given"));
     const QString command = args.takeFirst();
@@ -429,6 +446,7 @@ int main(int argc, char **argv)
     const bool choosingBody = command == QLatin1String("body");
     bool json = false;
     CliBodyChoice bodyChoice = CliBodyChoice::Preferred;
+    bool verbose = false;
     QString destination;
     SInt32 folderMode = 1;
     QStringList files;
@@ -441,9 +459,9 @@ int main(int argc, char **argv)
                 return usageError(QStringLiteral("option '%1' needs a value").arg(arg));
             const QString value = args[++i];
             if (arg == QLatin1String("-C")) {
-                if (!QFileInfo(value).isDir())
+                if (!FSIsFolder(value))
                     return usageError(QStringLiteral("'%1' is not an existing folder").arg(value));
-                destination = QFileInfo(value).absoluteFilePath();
+                destination = FSPathAbsolute(value);
             } else if (value == QLatin1String("multi")) {
                 folderMode = 1;
             } else if (value == QLatin1String("always")) {
@@ -462,6 +480,8 @@ int main(int argc, char **argv)
                                                         : CliBodyChoice::Text;
         } else if (!optionsEnded && arg == QLatin1String("--")) {
             optionsEnded = true;
+        } else if (!optionsEnded && (arg == QLatin1String("-v") || arg == QLatin1String("--verbose"))) {
+            verbose = true;
         } else if (!optionsEnded && (arg == QLatin1String("-h") || arg == QLatin1String("--help"))) {
             std::fputs(kUsage, stdout);
             return kExitOk;
@@ -472,6 +492,12 @@ int main(int argc, char **argv)
         }
     }
 
+    // Every failure is told on its own line; the program's error log and its
+    // reports of ignored errors are for those who ask.
+    if (!verbose) {
+        ParvaneSetErrorLogSink([](const std::string &) {});
+        DebugAssertSetHook([](const DebugAssertReport &) {});
+    }
     if (command == QLatin1String("list"))
         return runOnFiles(files, [json](const QString &f) { return listCommand(f, json); }, !json);
     if (command == QLatin1String("trace"))
@@ -489,7 +515,7 @@ int main(int argc, char **argv)
     if (extracting) {
         // Standard input has no folder of its own: it goes to DIR or here.
         if (destination.isEmpty() && files.contains(QLatin1String("-")))
-            destination = QDir::currentPath();
+            destination = FSPathAbsolute(QStringLiteral("."));
         gTNEFPrefAEAuto = 1;
         gTNEFPrefAEDest = destination.isEmpty() ? 1 : 3;
         gTNEFPrefAEDestOther = destination.isEmpty() ? QString() : TNEFPrefsDestOtherFromPath(destination);
@@ -498,4 +524,22 @@ int main(int argc, char **argv)
         return runOnFiles(files, extractCommand);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(command));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    StandardStreamsOpenMissing();
+    // Past a file-size limit a write should fail and be reported, not end
+    // the process halfway through an attachment.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const int status = run(argc, argv);
+    // Output that did not arrive (a full disk, a closed standard output) is
+    // a failure like any other.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fputs("parvane-cli: write error\n", stderr);
+        return kExitFailed;
+    }
+    return status;
 }

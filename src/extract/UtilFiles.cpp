@@ -174,7 +174,9 @@ bool UtilFileCreateDir(const QString &inDir, OSErr *outErr)
     if (outErr)
         *outErr = myErr;
     if (myErr != noErr) {
-        TNEF_REPORT_STATUS(myErr);
+        // A name taken in the meantime is the caller's to handle.
+        if (myErr != dupFNErr)
+            TNEF_REPORT_STATUS(myErr);
         return false;
     }
     return true;

@@ -28,6 +28,16 @@ void DebugAssert(const char *text, const char *message, bool hasValue, long long
 // report on standard error.
 void DebugAssertSetHook(std::function<void(const DebugAssertReport &)> hook);
 
+// Reports a failed check whose logged text is not the code's own expression:
+// TNEF_REPORT_TEXT("folder != NULL") logs "Parvane: folder != NULL". The
+// texts are what people search logs for, so they stay fixed while the code
+// behind them is free to change.
+#define TNEF_REPORT_TEXT(text) DebugAssert("Parvane: " text, nullptr, false, 0, __FILE__, __LINE__)
+#define TNEF_REPORT_TEXT_MSG(text, msg) DebugAssert("Parvane: " text, msg, false, 0, __FILE__, __LINE__)
+// A non-zero status logged as "Parvane: text == 0 " with its value.
+#define TNEF_REPORT_STATUS_TEXT(text, status) \
+    DebugAssert("Parvane: " text " == 0 ", nullptr, true, (long long)(status), __FILE__, __LINE__)
+
 // Reports the failed condition `cond` as "Parvane: cond".
 #define TNEF_REPORT(cond) DebugAssert("Parvane: " #cond, nullptr, false, 0, __FILE__, __LINE__)
 #define TNEF_REPORT_MSG(cond, msg) DebugAssert("Parvane: " #cond, msg, false, 0, __FILE__, __LINE__)

@@ -1,8 +1,10 @@
 #include "FileManager.h"
 
-#include <QFile>
+#include "NativePath.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -103,7 +105,37 @@ OSErr adopt(int fd, SInt16 *forkRefNum)
 
 QByteArray nativePath(const QString &path)
 {
-    return QFile::encodeName(path);
+    return FSPathToNative(path);
+}
+
+// What is read may be reached through links: only what is written must not.
+OSErr openForReading(const QByteArray &native, SInt16 *forkRefNum)
+{
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0)
+        return FSStatusFromErrno(errno);
+    // Checked before opening: opening a device can block or act on it.
+    if (S_ISDIR(st.st_mode))
+        return notAFileErr;
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
+        return afpObjectTypeErr;
+    int fd;
+    do {
+        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return FSStatusFromErrno(errno);
+    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode))) {
+        ::close(fd);
+        return S_ISDIR(st.st_mode) ? notAFileErr : afpObjectTypeErr;
+    }
+    if (S_ISFIFO(st.st_mode)) {
+        const OSErr err = FSOpenForkFromStream(fd, forkRefNum);
+        ::close(fd);
+        return err;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return adopt(fd, forkRefNum);
 }
 
 bool validComponent(const QString &name)
@@ -146,10 +178,10 @@ OSErr FSOpenFork(const QString &path, SInt8 permission, SInt16 *forkRefNum)
 {
     if (!forkRefNum || path.isEmpty())
         return paramErr;
-    int flags = O_CLOEXEC | O_NOFOLLOW;
     if (permission == fsRdPerm)
-        flags |= O_RDONLY;
-    else if (permission == fsWrPerm)
+        return openForReading(nativePath(path), forkRefNum);
+    int flags = O_CLOEXEC | O_NOFOLLOW;
+    if (permission == fsWrPerm)
         flags |= O_WRONLY;
     else
         return paramErr;
@@ -164,8 +196,6 @@ OSErr FSOpenFork(const QString &path, SInt8 permission, SInt16 *forkRefNum)
         ::close(fd);
         return permErr;
     }
-    if (permission == fsRdPerm)
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return adopt(fd, forkRefNum);
 }
 
@@ -174,6 +204,37 @@ OSErr FSOpenForkFromDescriptor(int fd, SInt16 *forkRefNum)
     if (fd < 0 || !forkRefNum)
         return paramErr;
     return adopt(fd, forkRefNum);
+}
+
+OSErr FSOpenForkFromStream(int fd, SInt16 *forkRefNum)
+{
+    if (fd < 0 || !forkRefNum)
+        return paramErr;
+    const char *tmp = std::getenv("TMPDIR");
+    const QByteArray dir = tmp && *tmp ? QByteArray(tmp) : QByteArray("/tmp");
+    int copy = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (copy < 0) {
+        QByteArray templ = dir + "/parvane-stream.XXXXXX";
+        copy = ::mkostemp(templ.data(), O_CLOEXEC);
+        if (copy < 0)
+            return FSStatusFromErrno(errno);
+        ::unlink(templ.constData());
+    }
+    char buffer[65536];
+    SInt64 copied = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got == 0)
+            return adopt(copy, forkRefNum);
+        const OSErr err = got < 0 ? FSStatusFromErrno(errno) : writeAll(copy, buffer, size_t(got), copied);
+        if (err != noErr) {
+            ::close(copy);
+            return err;
+        }
+        copied += got;
+    }
 }
 
 OSErr FSCloseFork(SInt16 forkRefNum)

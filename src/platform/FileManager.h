@@ -11,11 +11,18 @@ enum : SInt8 { fsRdPerm = 1, fsWrPerm = 2 };
 enum : UInt16 { fsAtMark = 0, fsFromStart = 1 };
 
 // Opens the data fork of an existing file. fsRdPerm opens it for reading,
-// fsWrPerm for writing; neither follows a symbolic link in the last component.
+// following symbolic links; a pipe (a FIFO, a process substitution) is read
+// as FSOpenForkFromStream reads it; a folder answers notAFileErr, a device
+// afpObjectTypeErr. fsWrPerm opens it for writing and never follows a
+// symbolic link in the last component.
 OSErr FSOpenFork(const QString &path, SInt8 permission, SInt16 *forkRefNum);
 // Adopts an open descriptor as a fork (standard input copied to a file, say).
 // The fork owns the descriptor from then on.
 OSErr FSOpenForkFromDescriptor(int fd, SInt16 *forkRefNum);
+// Reads the stream `fd` (a pipe, standard input) to its end into an anonymous
+// temporary file, never into memory, and opens that as the fork: the parsers
+// move back and forth in what they read. `fd` stays the caller's.
+OSErr FSOpenForkFromStream(int fd, SInt16 *forkRefNum);
 OSErr FSCloseFork(SInt16 forkRefNum);
 // Opens, for reading, a fork that sees only `length` bytes of the file of
 // `parentRefNum` from `offset` on: its positions count from there and its

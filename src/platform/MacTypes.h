@@ -39,7 +39,9 @@ enum : OSErr {
     wrPermErr = -61,
     memFullErr = -108,
     dirNFErr = -120,
+    notAFileErr = -1302,        // a folder where a file was wanted
     afpAccessDenied = -5000,
+    afpObjectTypeErr = -5025,   // a device or other object that is not a file
 };
 
 // Answers of command and event handlers.

@@ -1,13 +1,13 @@
 #include "TNEFPrefs.h"
 
 #include "platform/ErrorLog.h"
+#include "platform/NativePath.h"
 #include "tnef/TNEFParse.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSettings>
-#include <QUrl>
 #include <QVariant>
 #include <cerrno>
 #include <cstdio>
@@ -117,14 +117,14 @@ QString TNEFPrefsDestOtherFromPath(const QString &folderPath)
     QString path = folderPath;
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');
-    return QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
+    return QString::fromLatin1(FSPathToNative(path).toPercentEncoding("/"));
 }
 
 QString TNEFPrefsPathFromDestOther(const QString &destOther)
 {
     if (destOther.isNull())
         return QString();
-    const QString path = QUrl::fromPercentEncoding(destOther.toUtf8());
+    const QString path = FSPathFromNative(QByteArray::fromPercentEncoding(destOther.toUtf8()));
     if (!path.startsWith(QLatin1Char('/')) || path.contains(QChar(u'\0')))
         return QString();
     return path;

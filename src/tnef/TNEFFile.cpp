@@ -3,8 +3,8 @@
 #include "TNEFParse.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
+#include "platform/NativePath.h"
 
-#include <QFileInfo>
 #include <new>
 
 TNEFFile *gTNEFFileList = nullptr;
@@ -50,7 +50,7 @@ TNEFFile *TNEFFileOpen(const QString &path, OSErr *status)
     if (!tnefFile) {
         err = memFullErr;
     } else {
-        tnefFile->fileRef = QFileInfo(path).absoluteFilePath();
+        tnefFile->fileRef = FSPathAbsolute(path);
         tnefFile->fileName = FSPathLastComponent(path);
         err = FSOpenFork(tnefFile->fileRef, fsRdPerm, &tnefFile->forkRefNum);
         if (err != noErr) {

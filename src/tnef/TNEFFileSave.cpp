@@ -4,8 +4,8 @@
 
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
+#include "platform/NativePath.h"
 
-#include <QFile>
 #include <QMimeDatabase>
 #include <QRandomGenerator>
 #include <algorithm>
@@ -44,7 +44,7 @@ void setFileType(const QString &path, const QString &fileName)
     const QByteArray value = mimeType.toUtf8();
     // lsetxattr: should the path have become a link, the link is refused
     // rather than some other file labelled.
-    if (::lsetxattr(QFile::encodeName(path).constData(), "user.mime_type", value.constData(),
+    if (::lsetxattr(FSPathToNative(path).constData(), "user.mime_type", value.constData(),
                     static_cast<size_t>(value.size()), 0)
         != 0) {
         TNEF_LOG_ERROR("    FSpSetFInfo() returned %d.\n", FSStatusFromErrno(errno));
@@ -144,7 +144,10 @@ SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destinatio
     OSErr err = replace ? createTemporaryFile(folder, &writtenPath, &newFork)
                         : FSCreateFileUnicode(folder, fileName, &writtenPath, &newFork);
     if (err != noErr) {
-        TNEF_LOG_ERROR("    FSCreateFileUnicode() returned %ld.\n", static_cast<long>(err));
+        // A name taken in the meantime is no failure: the caller that asked
+        // for this name moves on to the next one.
+        if (err != dupFNErr || replace)
+            TNEF_LOG_ERROR("    FSCreateFileUnicode() returned %ld.\n", static_cast<long>(err));
         return err;
     }
 

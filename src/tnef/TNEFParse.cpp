@@ -606,6 +606,9 @@ struct StreamState {
     TNEFFileItem **fileTail = nullptr;  // link after the last attachment
     UInt32 fileID = 1;
     PendingAttachment pending;
+    // Inside a group begun by attAttachRenddata that has not had its
+    // attAttachment yet.
+    bool groupOpen = false;
     UInt32 codePage = 0;  // declared by attOemCodepage; 0 until then
     std::optional<std::string> text;
 };
@@ -749,8 +752,43 @@ const char *RenderTypeName(SInt16 type)
     }
 }
 
+// Appends the pending attachment to the list and starts a new one.
+SInt32 AddPendingFile(StreamState &s, SInt64 namePosition, UInt32 nameLength, SInt64 dataPosition,
+                      UInt32 dataLength, UInt32 nameCodePage, const char *addedTrace)
+{
+    if (s.fileTail) {
+        TNEFFileItem *item = TNEFParseAddFileToList(s.fileTail, s.fork, namePosition, nameLength,
+                                                    dataPosition, dataLength, s.fileID,
+                                                    s.pending.isTNEF ? -1 : 0, nameCodePage);
+        if (!item)
+            return Fail("TNEF Trace Error -- can't add file to list.\n", -6);
+        s.fileTail = &item->next;
+        TRACE("%s", addedTrace);
+    }
+    s.fileID += 1;
+    s.pending = PendingAttachment{};
+    s.groupOpen = false;
+    return noErr;
+}
+
+// Older senders give an attachment as rendering data, title and data with no
+// property block; such a group ends where the next one begins, or with the
+// stream, and is kept as it stands.
+SInt32 EndGroup(StreamState &s)
+{
+    const bool hasPart = s.pending.titlePosition != 0 || s.pending.dataPosition != 0;
+    if (!s.groupOpen || !hasPart)
+        return noErr;
+    return AddPendingFile(s, s.pending.titlePosition, s.pending.titleLength, s.pending.dataPosition,
+                          s.pending.dataLength, s.codePage,
+                          "    attachment without properties added to list.\n");
+}
+
 SInt32 HandleRenddata(StreamState &s, UInt32 n)
 {
+    if (SInt32 err = EndGroup(s))
+        return err;
+    s.groupOpen = true;
     if (n == 14) {
         UInt16 type = 0, width = 0, height = 0;
         UInt32 position = 0, flags = 0;
@@ -871,18 +909,8 @@ SInt32 HandleAttachment(StreamState &s, UInt32 n)
                                  "    attachment data read Ok.\n", false))
         return err;
 
-    if (s.fileTail) {
-        TNEFFileItem *item = TNEFParseAddFileToList(s.fileTail, s.fork, namePosition, nameLength,
-                                                    dataPosition, dataLength, s.fileID,
-                                                    s.pending.isTNEF ? -1 : 0, nameCodePage);
-        if (!item)
-            return Fail("TNEF Trace Error -- can't add file to list.\n", -6);
-        s.fileTail = &item->next;
-        TRACE("    file added to list.\n");
-    }
-    s.fileID += 1;
-    s.pending = PendingAttachment{};
-    return noErr;
+    return AddPendingFile(s, namePosition, nameLength, dataPosition, dataLength, nameCodePage,
+                          "    file added to list.\n");
 }
 
 SInt32 HandleOther(StreamState &s, UInt32 attribute, UInt32 n)
@@ -916,16 +944,45 @@ SInt32 HandleOther(StreamState &s, UInt32 attribute, UInt32 n)
     }
 }
 
+// What mail programs and decoders leave after a stream: line ends, blanks
+// and zero bytes.
+bool IsPaddingByte(UInt8 b)
+{
+    return b == '\r' || b == '\n' || b == ' ' || b == '\t' || b == '\0';
+}
+
+// True when every byte from the mark to the end of the file is padding, with
+// *count telling how many there are. Otherwise the mark is put back.
+bool RestIsPadding(SInt16 fork, SInt64 fileSize, UInt64 *count)
+{
+    SInt64 start = 0;
+    if (FSGetForkPosition(fork, &start) != noErr)
+        return false;
+    UInt8 scratch[kPieceSize];
+    for (SInt64 at = start; at < fileSize;) {
+        const UInt32 piece = UInt32(std::min<SInt64>(fileSize - at, kPieceSize));
+        UInt32 actual = 0;
+        if (FSReadFork(fork, fsAtMark, 0, piece, scratch, &actual) != noErr
+            || !std::all_of(scratch, scratch + piece, IsPaddingByte)) {
+            FSSetForkPosition(fork, fsFromStart, start);
+            return false;
+        }
+        at += piece;
+    }
+    *count = UInt64(fileSize - start);
+    return true;
+}
+
 SInt32 HandleAttribute(StreamState &s, UInt32 attribute, UInt32 n)
 {
     switch (attribute) {
-    case 0x00030006:
-    case 0x00030007:
-    case 0x00038005:
-    case 0x00038006:
-    case 0x00038012:
-    case 0x00038013:
-    case 0x00038020:
+    case attDateStart:
+    case attDateEnd:
+    case attDateSent:
+    case attDateRecd:
+    case attAttachCreateDate:
+    case attAttachModifyDate:
+    case attDateModified:
         return HandleDate(s);
     case attPriority:
         return HandlePriority(s, n);
@@ -972,7 +1029,25 @@ void RecordMessagePlace(TNEFMessagePlaces *places, const StreamState &s, UInt32 
     }
 }
 
+SInt32 EndStream(StreamState &s)
+{
+    if (SInt32 err = EndGroup(s))
+        return err;
+    TRACE("\n=================\n");
+    TRACE("TNEF Trace -- end\n");
+    return noErr;
+}
+
 } // namespace
+
+bool TNEFParseHasSignature(SInt16 forkRefNum)
+{
+    UInt32 signature = 0;
+    const bool read = FSSetForkPosition(forkRefNum, fsFromStart, 0) == noErr
+        && TNEFParseGetInt32(forkRefNum, &signature) == noErr;
+    FSSetForkPosition(forkRefNum, fsFromStart, 0);
+    return read && signature == kTNEFSignature;
+}
 
 SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttributeItem **attributeList,
                          TNEFMessagePlaces *places)
@@ -1011,6 +1086,14 @@ SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttribu
         UInt8 objectType = 0;
         if (TNEFParseGetInt8(forkRefNum, &objectType) != noErr)
             return Fail("TNEF Trace Error -- can't read next object.\n", -1);
+        // Padding after an attribute's checksum ends the stream. No object
+        // type is a padding byte, so a well-formed stream never looks further.
+        UInt64 padding = 0;
+        if (objectID > 1 && IsPaddingByte(objectType) && RestIsPadding(forkRefNum, fileSize, &padding)) {
+            // The byte read as an object type and the rest.
+            TRACE("trailing padding length = 0x%08x.\n", unsigned(padding + 1));
+            return EndStream(s);
+        }
         TRACE("object #%ld\n", (long)objectID);
         TRACE("    object type = 0x%02x.\n", unsigned(objectType));
         if (objectType != 1 && objectType != 2) {
@@ -1055,10 +1138,7 @@ SInt32 TNEFParseFileList(SInt16 forkRefNum, TNEFFileItem **fileList, TNEFAttribu
                   (unsigned long long)TNEFParseGetPosition(forkRefNum));
             return -3;
         }
-        if (after == fileSize) {
-            TRACE("\n=================\n");
-            TRACE("TNEF Trace -- end\n");
-            return noErr;
-        }
+        if (after == fileSize)
+            return EndStream(s);
     }
 }

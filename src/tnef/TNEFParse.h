@@ -1,5 +1,6 @@
 #pragma once
 // The TNEF stream reader, the two parsers and the list operations they use.
+#include "TNEFAttributes.h"
 #include "TNEFFile.h"
 
 #include <cstdio>
@@ -20,25 +21,9 @@ enum : SInt32 {
     kTNEFParseErrAddMAPI = -11,
 };
 
-// Attribute words and MAPI values the parser and its readers know by name.
-enum : UInt32 {
-    kTNEFSignature = 0x223E9F78,
-    attFrom = 0x00008000,
-    attSubject = 0x00018004,
-    attDateSent = 0x00038005,
-    attDateRecd = 0x00038006,
-    attBody = 0x0002800C,
-    attRecipTable = 0x00069004,
-    attAttachTitle = 0x00018010,
-    attAttachData = 0x0006800F,
-    attAttachRenddata = 0x00069002,
-    attMAPIProps = 0x00069003,
-    attAttachment = 0x00069005,
-    attOemCodepage = 0x00069007,
-    attPriority = 0x0004800D,
-    attMessageClass = 0x00078008,
-    attOriginalMessageClass = 0x00070006,
-};
+// The signature and the MAPI values the parser and its readers know by name;
+// the attribute words live in TNEFAttributes.h.
+enum : UInt32 { kTNEFSignature = 0x223E9F78 };
 enum : UInt16 {
     PT_SHORT = 0x0002,
     PT_LONG = 0x0003,
@@ -87,6 +72,10 @@ void TNEFParseMAPIDestroy(TNEFMAPIItem **mapiList);
 // known at all then fails the block, since its size is not known.
 SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFMAPIItem **mapiList, SInt64 blockEnd = -1,
                      UInt32 codePage = 0, bool (*keep)(UInt16 id) = nullptr, bool allTypes = false);
+// True when the fork begins with the TNEF signature: a file that fails to
+// parse without it is no TNEF file at all rather than a damaged one. The
+// mark is left at the fork's start.
+bool TNEFParseHasSignature(SInt16 forkRefNum);
 // Parses a whole TNEF stream from the start of the fork into the two lists
 // (either may be null), and records where the message's own attributes are
 // into `places` when it is given.

@@ -1,5 +1,7 @@
 #include "TNEFText.h"
 
+#include "TNEFAttributes.h"
+
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 
@@ -25,43 +27,9 @@ QString TNEFFileItemDisplayName(const TNEFFileItem *item)
 
 namespace {
 
-// Keyed by the whole word, so that a known type with an unexpected data
-// format stays nameless rather than being mistaken for the known attribute.
-constexpr std::array<std::pair<UInt32, const char *>, 33> kAttributeNames{{
-    {0x00000000, "Null"},
-    {0x00060000, "Owner"},
-    {0x00060001, "Sent For"},
-    {0x00060002, "Delegate"},
-    {0x00030006, "Date Start"},
-    {0x00070006, "Original Message Class"},
-    {0x00030007, "Date End"},
-    {0x00050008, "Aid Owner"},
-    {0x00040009, "Request Res"},
-    {0x00008000, "From"},
-    {0x00018004, "Subject"},
-    {0x00038005, "Date Sent"},
-    {0x00038006, "Date Received"},
-    {0x00068007, "Message Status"},
-    {0x00078008, "Message Class"},
-    {0x00018009, "Message ID"},
-    {0x0001800A, "Parent ID"},
-    {0x0001800B, "Conversation ID"},
-    {0x0002800C, "Body"},
-    {0x0004800D, "Priority"},
-    {0x0006800F, "Attachment Data"},
-    {0x00018010, "Attachment Title"},
-    {0x00068011, "Attachment Meta File"},
-    {0x00038012, "Attachment Create Date"},
-    {0x00038013, "Attachment Modify Date"},
-    {0x00038020, "Date Modified"},
-    {0x00069001, "Attachment Transport Filename"},
-    {0x00069002, "Attachment Renddata"},
-    {0x00069003, "MAPI Properties"},
-    {0x00069004, "Recipient Table"},
-    {0x00069005, "Attachment"},
-    {0x00089006, "TNEF Version"},
-    {0x00069007, "OEM Codepage"},
-}};
+#define TNEF_ATTRIBUTE_NAME(name, word, text) {name, text},
+constexpr std::pair<UInt32, const char *> kAttributeNames[] = {TNEF_ATTRIBUTES(TNEF_ATTRIBUTE_NAME)};
+#undef TNEF_ATTRIBUTE_NAME
 
 // However long the value, one short read serves the preview.
 constexpr UInt32 kPreviewReadLimit = 300;

@@ -1,5 +1,7 @@
 #include "Controls.h"
 
+#include "platform/NativePath.h"
+
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDragEnterEvent>
@@ -109,6 +111,11 @@ void SetDesktopOpenHook(DesktopOpenHook hook)
 bool DesktopOpenURL(const QUrl &url)
 {
     return gDesktopOpenHook ? gDesktopOpenHook(url) : QDesktopServices::openUrl(url);
+}
+
+QUrl DesktopFileURL(const QString &path)
+{
+    return QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(FSPathToNative(path), "/"));
 }
 
 void AcceptFileDrops(WindowRef window, std::function<void(const QStringList &files)> openDropped)

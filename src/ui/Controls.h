@@ -39,6 +39,8 @@ void CloseWithEscapeAndButton(WindowRef window, QDialogButtonBox *buttons);
 using DesktopOpenHook = std::function<bool(const QUrl &url)>;
 void SetDesktopOpenHook(DesktopOpenHook hook);
 bool DesktopOpenURL(const QUrl &url);
+// The file URL of `path`, every byte of its name kept (see NativePath.h).
+QUrl DesktopFileURL(const QString &path);
 
 // Makes `window` take files dropped on it from other programs: each drop's
 // local files go to `openDropped` as absolute paths, in one call. Drags that

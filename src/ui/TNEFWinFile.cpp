@@ -11,6 +11,7 @@
 #include "TNEFWinFileSave.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
+#include "platform/NativePath.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFText.h"
 
@@ -181,7 +182,7 @@ void TNEFWinFile::setUpStatusBar()
     connect(m_savedText, &QLabel::linkActivated, this, [](const QString &link) { DesktopOpenURL(QUrl(link)); });
     m_openFolderButton = new QPushButton(QIcon::fromTheme(QStringLiteral("folder-open")), tr("Open Folder"), this);
     connect(m_openFolderButton, &QPushButton::clicked, this,
-            [this] { DesktopOpenURL(QUrl::fromLocalFile(m_savedFolder)); });
+            [this] { DesktopOpenURL(DesktopFileURL(m_savedFolder)); });
     statusBar()->addWidget(m_savedText, 1);
     statusBar()->addWidget(m_openFolderButton);
     m_savedText->hide();
@@ -418,8 +419,8 @@ void TNEFWinFileShowSaved(TNEFWinFile *winFile, const QString &folder, int writt
 {
     winFile->m_savedFolder = folder;
     const QString link = QStringLiteral("<a href=\"%1\">%2</a>")
-                             .arg(QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded).toHtmlEscaped(),
-                                  folder.toHtmlEscaped());
+                             .arg(DesktopFileURL(folder).toString(QUrl::FullyEncoded).toHtmlEscaped(),
+                                  FSPathForDisplay(folder).toHtmlEscaped());
     QString text = written == 1 ? TNEFWinFile::tr("Saved 1 attachment in %1").arg(link)
                                 : TNEFWinFile::tr("Saved %1 attachments in %2").arg(QString::number(written), link);
     if (failed > 0)

@@ -1,5 +1,6 @@
 #include "TNEFWinFileListFile.h"
 
+#include "Controls.h"
 #include "TNEFWinFile.h"
 #include "TNEFWinFileList.h"
 #include "TNEFWinFileOpen.h"
@@ -137,7 +138,7 @@ QMimeData *TNEFWinFileListFileDBMimeData(const DataBrowser *browser, const std::
         return nullptr;
     QList<QUrl> urls;
     for (const QString &path : copies)
-        urls << QUrl::fromLocalFile(path);
+        urls << DesktopFileURL(path);
     auto *data = new QMimeData;
     data->setUrls(urls);
     return data;

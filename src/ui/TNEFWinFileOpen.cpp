@@ -122,7 +122,7 @@ OSStatus TNEFWinFileOpenAttachments(TNEFWinFile *winFile, const std::vector<UInt
             "TNEFWinFile", "The attachment could not be copied for opening."));
     }
     for (const QString &copy : copies) {
-        if (!DesktopOpenURL(QUrl::fromLocalFile(copy))) {
+        if (!DesktopOpenURL(DesktopFileURL(copy))) {
             status = fnfErr;
             winFile->statusBar()->showMessage(
                 QCoreApplication::translate("TNEFWinFile", "No application opens “%1”.")

@@ -69,18 +69,18 @@ SInt32 extractAll(TNEFFile *tnefFile, UInt32 prefSet, const QString &folder, con
 }
 
 // Extracts, then tells in the window's status bar where the files went.
-void extractAndTell(TNEFFile *tnefFile, UInt32 prefSet, const QString &folder)
+TNEFWinFileSaved extractAndTell(TNEFFile *tnefFile, UInt32 prefSet, const QString &folder)
 {
-    QString writtenTo = folder;
-    int written = 0;
-    int failed = 0;
+    TNEFWinFileSaved saved;
     TNEFAutomateEvents events;
-    events.writing = [&](const QString &path) { writtenTo = FSPathParent(path); };
-    events.written = [&](const QString &) { ++written; };
-    events.failed = [&](UInt32, const QString &, SInt32) { ++failed; };
+    events.folderCreated = [&](const QString &path) { saved.folder = path; };
+    events.writing = [&](const QString &path) { saved.folder = FSPathParent(path); };
+    events.written = [&](const QString &) { ++saved.written; };
+    events.failed = [&](UInt32, const QString &, SInt32) { ++saved.failed; };
     extractAll(tnefFile, prefSet, folder, &events);
-    if (tnefFile->winFile && !writtenTo.isEmpty())
-        TNEFWinFileShowSaved(tnefFile->winFile, writtenTo, written, failed);
+    if (tnefFile->winFile && !saved.folder.isEmpty())
+        TNEFWinFileShowSaved(tnefFile->winFile, saved.folder, saved.written, saved.failed);
+    return saved;
 }
 
 } // namespace
@@ -182,9 +182,9 @@ OSStatus TNEFWinFileSaveAll(TNEFWinFile *window)
     return noErr;
 }
 
-void TNEFWinFileAutomate(TNEFFile *tnefFile, UInt32 prefSet)
+TNEFWinFileSaved TNEFWinFileAutomate(TNEFFile *tnefFile, UInt32 prefSet)
 {
-    extractAndTell(tnefFile, prefSet, QString());
+    return extractAndTell(tnefFile, prefSet, QString());
 }
 
 QStringList TNEFWinFileSaveItems(TNEFFile *tnefFile, const std::vector<UInt32> &fileIDs, const QString &folder)

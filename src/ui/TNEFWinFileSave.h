@@ -51,9 +51,17 @@ void TNEFWinFileSaveEventProc(TNEFWinFile *window, const TNEFWinFileSaveReply &r
 // the folder. eventNotHandledErr when the document has no attachments.
 OSStatus TNEFWinFileSaveAll(TNEFWinFile *window);
 
+// What an extraction did: the folder it wrote into (empty when it wrote
+// nothing), and how many attachments it wrote and could not write.
+struct TNEFWinFileSaved {
+    QString folder;
+    int written = 0;
+    int failed = 0;
+};
+
 // The automatic extraction of a shown document with preference set
 // `prefSet`; its window's status bar then names the folder written into.
-void TNEFWinFileAutomate(TNEFFile *tnefFile, UInt32 prefSet);
+TNEFWinFileSaved TNEFWinFileAutomate(TNEFFile *tnefFile, UInt32 prefSet);
 
 // Writes the attachments into `folder` under their safe names, each new
 // name unique there; nothing that exists is touched. Their paths, in the

@@ -28,20 +28,38 @@ public:
     QString runDir() const { return path(QStringLiteral("run")); }
     QString socket() const { return runDir() + QStringLiteral("/" PARVANE_APP_ID "-%1").arg(::getuid()); }
 
-    // Starts the program in the folder of this run, with `files` as given.
-    void start(QProcess &process, const QStringList &files) const
+    // Starts the program in the folder of this run, with `files` as given;
+    // its standard output is read only when `out` asks for it.
+    void start(QProcess &process, const QStringList &files, bool out = false) const
     {
         process.setProcessEnvironment(m_env);
         process.setWorkingDirectory(m_dir.path());
-        process.setStandardOutputFile(QProcess::nullDevice());
+        if (!out)
+            process.setStandardOutputFile(QProcess::nullDevice());
         process.start(QStringLiteral(PARVANE_APP_PATH), files);
     }
     // Runs the program to its end: its exit code, or -1 when it crashed or
-    // did not end.
-    int run(const QStringList &files) const
+    // did not end; its standard output in *out when given.
+    int run(const QStringList &files, QByteArray *out = nullptr) const
     {
         QProcess process;
-        start(process, files);
+        start(process, files, out);
+        if (!process.waitForFinished(kWaitMs) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        if (out)
+            *out = process.readAllStandardOutput();
+        return process.exitCode();
+    }
+
+    // Runs a shell script in the folder of this run, the program's path in $APP.
+    int runShell(const QString &script) const
+    {
+        QProcess process;
+        QProcessEnvironment env = m_env;
+        env.insert(QStringLiteral("APP"), QStringLiteral(PARVANE_APP_PATH));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), script});
         if (!process.waitForFinished(kWaitMs) || process.exitStatus() != QProcess::NormalExit)
             return -1;
         return process.exitCode();
@@ -60,6 +78,9 @@ private slots:
     void filesNamedAtLaunch_data();
     void filesNamedAtLaunch();
     void laterLaunchesHandOverAndTermQuits();
+    void linksAndNamesNotUtf8();
+    void traceOnlyWhenAsked_data();
+    void traceOnlyWhenAsked();
 };
 
 void TestAppProcess::filesNamedAtLaunch_data()
@@ -119,6 +140,42 @@ void TestAppProcess::laterLaunchesHandOverAndTermQuits()
     expected.removeAll("AppleEventDestOther");
     QCOMPARE(storedKeys(run.configHome()), expected);
     QVERIFY(!QFile::exists(run.socket()));
+}
+
+void TestAppProcess::linksAndNamesNotUtf8()
+{
+    Run run;
+    QVERIFY(writeTnef(run.path("a.tnef")));
+    writePrefs(run.configHome(), {{"AppleEventAuto", 1}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1}});
+    QCOMPARE(run.runShell("ln -s a.tnef link.tnef && cp a.tnef \"$(printf 'w\\377')\" && "
+                          "\"$APP\" link.tnef \"$(printf 'w\\377')\" && ls \"$(printf 'w\\377 Folder')\"/two.txt"), 0);
+    QCOMPARE(entries(run.path("link.tnef Folder")), (QStringList{"one.txt", "two.txt"}));
+}
+
+void TestAppProcess::traceOnlyWhenAsked_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("debugFile");
+    QTest::addColumn<bool>("traced");
+    QTest::newRow("not asked") << QStringList() << 0 << false;
+    QTest::newRow("--trace") << QStringList{"--trace"} << 0 << true;
+    QTest::newRow("CreateDebugFile") << QStringList() << 1 << true;
+}
+
+void TestAppProcess::traceOnlyWhenAsked()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, debugFile);
+    QFETCH(bool, traced);
+    Run run;
+    QVERIFY(writeTnef(run.path("a.tnef")));
+    writePrefs(run.configHome(), {{"AppleEventAuto", 1}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1},
+                                  {"CreateDebugFile", debugFile}});
+    QByteArray out;
+    QCOMPARE(run.run(options + QStringList{"a.tnef"}, &out), 0);
+    QCOMPARE(out.startsWith("TNEF Trace -- begin\n"), traced);
+    QCOMPARE(out.contains("TNEF Trace -- end\n"), traced);
+    QCOMPARE(entries(run.path("a.tnef Folder")), (QStringList{"one.txt", "two.txt"}));
 }
 
 QTEST_GUILESS_MAIN(TestAppProcess)

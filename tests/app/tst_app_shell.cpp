@@ -5,6 +5,7 @@
 #include "app/TNEFApp.h"
 #include "app/TNEFAppOpenDialog.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileManager.h"
 #include "platform/FolderChooser.h"
 #include "platform/UserNotify.h"
 #include "prefs/TNEFPrefs.h"
@@ -19,15 +20,14 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <unistd.h>
 
 using namespace appfix;
 
 namespace {
 
 const QString kAlertMessage = QStringLiteral("An error occurred opening this file.");
-const QString kAlertExplanation = QStringLiteral(
-    "Either the file is not a TNEF file or the file is corrupted. Please consult the Readme "
-    "file for error reporting information.");
+const QString kAlertExplanation = QStringLiteral("\u201Cnotes.txt\u201D is not a TNEF file.");
 
 QStringList shownDocuments()
 {
@@ -52,6 +52,9 @@ private slots:
     void openingFiles();
     void singleWindowsComeForward_data();
     void singleWindowsComeForward();
+    void failedOpenAlerts_data();
+    void failedOpenAlerts();
+    void failedExtractionAlerts();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -60,6 +63,7 @@ private:
     QTemporaryDir m_dir;
     QString m_config;
     int m_exits = 0;
+    int m_exitStatus = -1;
     int m_beeps = 0;
     QStringList m_alerts;  // message and explanation of each
     QStringList m_reports;
@@ -83,12 +87,16 @@ void TestAppShell::initTestCase()
     QCOMPARE(TNEFAppInit(), 0);
     gTNEFParseDebugFile = nullptr;
     QVERIFY(FolderChooserAvailable());
-    TNEFAppSetExitHook([this] { ++m_exits; });
+    TNEFAppSetExitHook([this](int status) {
+        ++m_exits;
+        m_exitStatus = status;
+    });
 }
 
 void TestAppShell::init()
 {
     m_exits = m_beeps = 0;
+    m_exitStatus = -1;
     m_alerts.clear();
     m_reports.clear();
     m_log.clear();
@@ -129,20 +137,22 @@ void TestAppShell::openingFiles_data()
     QTest::addColumn<int>("alerts");
     QTest::addColumn<QStringList>("reports");
     QTest::addColumn<int>("exits");
+    QTest::addColumn<int>("exitStatus");  // -1: none
     const QStringList both{"a.tnef", "b.tnef"};
     const QStringList failed{"Parvane: myStatus == 0 "};
-    // notes.txt is handed over between the two TNEF files.
+    // notes.txt is handed over between the two TNEF files, so the quit that
+    // follows says that not everything was handled.
     QTest::newRow("handed over, automatic") << "handed" << QVariantMap{{"AppleEventAuto", 1}, {"AppleEventFolder", 3},
-        {"AppleEventQuit", 1}} << both << 1 << 0 << failed << 1;
+        {"AppleEventQuit", 1}} << both << 1 << 0 << failed << 1 << 1;
     QTest::newRow("handed over, shown only") << "handed" << QVariantMap{{"AppleEventAuto", 0}, {"AppleEventFolder", 3},
-        {"AppleEventQuit", 1}} << both << 0 << 1 << failed << 1;
+        {"AppleEventQuit", 1}} << both << 0 << 1 << failed << 1 << 1;
     QTest::newRow("dropped: the desktop's set") << "dropped" << QVariantMap{{"AppleEventAuto", 1}, {"AppleEventFolder", 3},
-        {"CarbonEventAuto", 0}} << QStringList{"a.tnef"} << 0 << 0 << QStringList() << 0;
+        {"CarbonEventAuto", 0}} << QStringList{"a.tnef"} << 0 << 0 << QStringList() << 0 << -1;
     const QVariantMap openSet{{"CarbonEventAuto", 1}, {"CarbonEventFolder", 3}, {"CarbonEventQuit", 1}, {"AppleEventQuit", 0}};
     QTest::newRow("Open dialog: its own set") << "chosen" << openSet << QStringList{"b.tnef", "a.tnef"} << 0 << 0
-                                              << QStringList() << 1;
+                                              << QStringList() << 1 << 0;
     QTest::newRow("Open dialog cancelled") << "cancelled" << openSet << QStringList() << 0 << 0
-                                           << QStringList{"Parvane: navReply.validRecord != NULL"} << 0;
+                                           << QStringList{"Parvane: navReply.validRecord != NULL"} << 0 << -1;
 }
 
 void TestAppShell::openingFiles()
@@ -154,6 +164,7 @@ void TestAppShell::openingFiles()
     QFETCH(int, alerts);
     QFETCH(QStringList, reports);
     QFETCH(int, exits);
+    QFETCH(int, exitStatus);
     loadPrefs(prefs);
     if (how == "handed") {
         QVERIFY(AESendEvent(AppEvent{kAEOpenDocuments, {path("a.tnef"), path("notes.txt"), path("b.tnef")}}) != noErr);
@@ -182,6 +193,7 @@ void TestAppShell::openingFiles()
     for (const QString &file : {QStringLiteral("a.tnef"), QStringLiteral("b.tnef")})
         QCOMPARE(entries(path(file + " Folder")), extracting && shown.contains(file) ? QStringList({"one.txt", "two.txt"}) : QStringList());
     QCOMPARE(m_exits, exits);
+    QCOMPARE(m_exitStatus, exitStatus);
     // Quitting saves every key but the two empty folder paths.
     if (exits)
         QCOMPARE(storedKeys(m_config).size(), kPrefKeys.size() - 2);
@@ -221,6 +233,55 @@ void TestAppShell::singleWindowsComeForward()
     for (QWidget *w : QApplication::topLevelWidgets())
         shown += w->isVisible() && w->objectName() == first->objectName();
     QCOMPARE(shown, 1);
+}
+
+void TestAppShell::failedOpenAlerts_data()
+{
+    QTest::addColumn<QString>("file");  // in the test folder, or absolute
+    QTest::addColumn<QString>("explanation");
+    const QString readme(" Please consult the Readme file for error reporting information.");
+    QTest::newRow("damaged") << "cut.tnef" << "\u201Ccut.tnef\u201D is a damaged TNEF file (parser code -7)." + readme;
+    QTest::newRow("missing") << "missing.tnef" << "\u201Cmissing.tnef\u201D does not exist.";
+    QTest::newRow("a folder") << "config" << "\u201Cconfig\u201D is a folder, not a file.";
+    QTest::newRow("a device") << "/dev/null" << "\u201Cnull\u201D is a device, not a file.";
+    QTest::newRow("unreadable") << "locked.tnef" << "\u201Clocked.tnef\u201D cannot be read: you are not allowed to read it.";
+}
+
+void TestAppShell::failedOpenAlerts()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, explanation);
+    QVERIFY(writeText(path("cut.tnef"), tnefbuild::Tnef().message(attTnefVersion, tnefbuild::le32(0x10000)).raw("\x07").bytes()));
+    QVERIFY(writeTnef(path("locked.tnef")));
+    QFile::setPermissions(path("locked.tnef"), {});
+    if (file == "locked.tnef" && ::geteuid() == 0)
+        QSKIP("the superuser reads every file");
+    const QString target = file.startsWith('/') ? file : path(file);
+    // An alert that names the file and says why; while extraction runs by
+    // itself, only the beep.
+    QVERIFY(TNEFAppOpenFiles({target}, 2) != noErr);
+    QCOMPARE(m_alerts, (QStringList{kAlertMessage, explanation}));
+    loadPrefs({{"AppleEventAuto", 1}});
+    QVERIFY(TNEFAppOpenFiles({target}, 2) != noErr);
+    QCOMPARE(m_alerts.size(), 2);
+    QCOMPARE(m_beeps, 1);
+    QVERIFY(!gTNEFFileList);
+}
+
+void TestAppShell::failedExtractionAlerts()
+{
+    // Every write fails: the alert says where and how many, and the quit
+    // that follows ends with status 1.
+    loadPrefs({{"AppleEventAuto", 1}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1}});
+    FSSetFileLayerHooks({{}, [](SInt16, UInt32) { return OSErr(dskFulErr); }});
+    TNEFAppOpenFiles({path("a.tnef")}, 2);
+    FSClearFileLayerHooks();
+    QCOMPARE(shownDocuments(), QStringList{"a.tnef"});
+    QCOMPARE(m_alerts, (QStringList{"An error occurred extracting the attachments.",
+        "2 attachments of \u201Ca.tnef\u201D could not be written to the folder \u201C" + path("a.tnef Folder") + "\u201D."}));
+    QCOMPARE(m_beeps, 0);
+    QCOMPARE(m_exitStatus, 1);
+    QCOMPARE(entries(path("a.tnef Folder")), QStringList());
 }
 
 QTEST_MAIN(TestAppShell)

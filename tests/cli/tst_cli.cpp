@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace tnefbuild;
@@ -80,6 +81,29 @@ QByteArray twoAttachments(int bigSize)
         .bytes();
 }
 
+// Runs a bash script in `dir`, with the program's path in $CLI.
+Run shell(const QString &dir, const QString &script, QByteArray *rawOut = nullptr)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CLI"), QStringLiteral(PARVANE_CLI_PATH));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir);
+    process.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
+    process.waitForFinished(120000);
+    const QByteArray out = process.readAllStandardOutput();
+    if (rawOut)
+        *rawOut = out;
+    return {process.exitCode(), QString::fromUtf8(out), QString::fromUtf8(process.readAllStandardError())};
+}
+
+// A file whose attachment name comes from its title and has no MIME type.
+QByteArray titled(const QByteArray &title)
+{
+    return Tnef().attach(attAttachTitle, title).attach(attAttachData, "payload")
+        .attach(attAttachment, MapiBlock().bytes()).bytes();
+}
+
 } // namespace
 
 class TestCli : public QObject {
@@ -94,6 +118,8 @@ private slots:
     void standardInput();
     void hostileNames_data();
     void hostileNames();
+    void inputsAndMessages_data();
+    void inputsAndMessages();
 };
 
 void TestCli::statuses_data()
@@ -104,7 +130,7 @@ void TestCli::statuses_data()
     QTest::addColumn<QString>("stderrHas");
     QTest::newRow("list") << QStringList{"list", "@two"} << 0 << "131072\tbig.bin\n5\tsmall.txt\n" << "";
     QTest::newRow("not tnef") << QStringList{"list", "@text"} << 1 << ""
-                              << "not.tnef: not a TNEF file, or the file is truncated or damaged (parser code -1)";
+                              << "not.tnef: not a TNEF file (parser code -1)";
     QTest::newRow("one of two fails") << QStringList{"list", "@two", "@text"} << 1 << "==> " << "parser code -1";
     QTest::newRow("missing file") << QStringList{"list", "@missing"} << 1 << "" << "no such file (status -43)";
     QTest::newRow("no command") << QStringList{} << 2 << "" << "no COMMAND";
@@ -154,7 +180,7 @@ void TestCli::corpusExtractTwice()
     for (const CorpusFile &file : corpusFiles())
         files << corpusDir() + QLatin1Char('/') + file.file;
     const Run first = cli(QStringList{"extract", "-C", out.path(), "--folder", "always"} + files);
-    QCOMPARE(first.exitCode, 1);  // the two damaged files
+    QCOMPARE(first.exitCode, 1);  // the damaged one
     for (const CorpusAttachment &a : corpusAttachments()) {
         const QString name = a.name.isEmpty() ? QStringLiteral("Untitled Attachment") : a.name;
         const QString path = out.filePath(a.file + " Folder/" + name);
@@ -276,6 +302,68 @@ void TestCli::hostileNames()
     QCOMPARE(files.size(), 2);
     QCOMPARE(files.value("keep.txt"), QCryptographicHash::hash("mine", QCryptographicHash::Sha256).toHex());
     QCOMPARE(files.value("inner/" + expected), QCryptographicHash::hash("payload", QCryptographicHash::Sha256).toHex());
+}
+
+void TestCli::inputsAndMessages_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("stdoutHas");
+    QTest::addColumn<QString>("stderrMatches");  // the whole of it
+    const QByteArray listed("10\tbig.bin\n5\tsmall.txt\n");
+    const auto exact = [](const char *text) { return QRegularExpression::escape(QString::fromUtf8(text)); };
+    QTest::newRow("symbolic link") << "ln -s two.tnef link.tnef && \"$CLI\" list link.tnef" << 0 << listed << "";
+    QTest::newRow("/dev/stdin, redirected") << "\"$CLI\" list /dev/stdin < two.tnef" << 0 << listed << "";
+    QTest::newRow("/dev/stdin, piped") << "cat two.tnef | \"$CLI\" list /dev/stdin" << 0 << listed << "";
+    QTest::newRow("process substitution") << "\"$CLI\" list <(cat two.tnef)" << 0 << listed << "";
+    QTest::newRow("FIFO") << "mkfifo f && { cat two.tnef > f & } && \"$CLI\" list f" << 0 << listed << "";
+    const QString notUtf8("d=$(printf 'd\\376') && mkdir \"$d\" && cp two.tnef \"$d/$(printf 'w\\377')\" && ");
+    QTest::newRow("names not UTF-8, listed") << notUtf8 + "\"$CLI\" list \"$d\"/* two.tnef" << 0
+                                             << QByteArray("==> d\xfe/w\xff <==\n10\tbig.bin\n") << "";
+    QTest::newRow("names not UTF-8, extracted") << notUtf8 + "\"$CLI\" extract \"$d\"/*" << 0
+                                                << QByteArray("/d\xfe/w\xff Folder/small.txt\n") << "";
+    QTest::newRow("a folder") << "\"$CLI\" list folder" << 1 << QByteArray()
+                              << exact("parvane-cli: folder: a folder, not a file (status -1302)\n");
+    QTest::newRow("a device") << "\"$CLI\" list /dev/null" << 1 << QByteArray()
+                              << exact("parvane-cli: /dev/null: a device, not a file (status -5025)\n");
+    QTest::newRow("closed input") << "\"$CLI\" list - <&-" << 1 << QByteArray() << exact("parvane-cli: -: standard input is closed\n");
+    QTest::newRow("damaged") << "head -c 40 two.tnef > cut.tnef && \"$CLI\" list cut.tnef" << 1 << QByteArray()
+                             << exact("parvane-cli: cut.tnef: truncated or damaged TNEF file (parser code -1)\n");
+    QTest::newRow("full output") << "\"$CLI\" list two.tnef > /dev/full" << 1 << QByteArray() << exact("parvane-cli: write error\n");
+    QTest::newRow("closed output") << "\"$CLI\" list two.tnef >&-" << 1 << QByteArray() << exact("parvane-cli: write error\n");
+    // The writer logs a name without a MIME type; only -v lets that through.
+    QTest::newRow("quiet") << "\"$CLI\" extract -C folder odd.tnef" << 0 << QByteArray("folder/x.qqqq\n") << "";
+    QTest::newRow("verbose") << "\"$CLI\" extract -v -C folder odd.tnef" << 0 << QByteArray("folder/x.qqqq\n")
+                             << "Parvane Error -- at TNEFFileSave.cpp, line \\d+.\n    ICMapFilename\\(\\) returned -666.\n";
+    // The log must not land in a file opened in place of the closed error output.
+    // A crafted name must not drive a terminal (script(1) gives the program
+    // one); piped, the trace is exact.
+    const QByteArray title("a\x1b]0;pwned\x07\r\xc2\x9b" "b");
+    QTest::newRow("trace, piped") << "\"$CLI\" trace ctl.tnef" << 0 << "        value = " + title + '\0' + '\n' << "";
+    QTest::newRow("trace, on a terminal") << "script -qec '\"$CLI\" trace ctl.tnef' /dev/null" << 0
+                                          << QByteArray("        value = a\\x1b]0;pwned\\x07\\x0d\\xc2\\x9bb\\x00\r\n") << "";
+    QTest::newRow("closed error output") << "\"$CLI\" extract -v -C folder odd.tnef <&- 2>&- >/dev/null; "
+                                            "printf payload | cmp - folder/x.qqqq && echo same"
+                                         << 0 << QByteArray("same") << "";
+}
+
+void TestCli::inputsAndMessages()
+{
+    QFETCH(QString, script);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, stdoutHas);
+    QFETCH(QString, stderrMatches);
+    QTemporaryDir dir;
+    writeFile(dir, "two.tnef", twoAttachments(10));
+    writeFile(dir, "odd.tnef", titled(QByteArray("x.qqqq", 7)));
+    writeFile(dir, "ctl.tnef", Tnef().mapiProps(MapiBlock().string8(0x0037, z0("a\x1b]0;pwned\x07\r\xc2\x9b" "b"))).bytes());
+    QDir(dir.path()).mkdir("folder");
+    QByteArray out;
+    const Run run = shell(dir.path(), script, &out);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(out.contains(stdoutHas), out.constData());
+    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(stderrMatches)).match(run.err).hasMatch(),
+             qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -111,7 +111,7 @@ Tnef &Tnef::date(quint32 attribute, int year, int month, int day, int hour, int 
     QByteArray d;
     for (int part : {year, month, day, hour, minute, second, dayOfWeek})
         d += le16(quint16(part));
-    return object(attribute == 0x00038012 || attribute == 0x00038013 ? 2 : 1, attribute, d);
+    return object(attribute == attAttachCreateDate || attribute == attAttachModifyDate ? 2 : 1, attribute, d);
 }
 
 Tnef &Tnef::renddata(quint16 type, quint32 position, quint16 width, quint16 height, quint32 flags)

@@ -9,8 +9,6 @@
 using namespace tnefbuild;
 
 namespace {
-constexpr quint32 attTnefVersion = 0x00089006;
-constexpr quint32 attAttachModifyDate = 0x00038013;
 constexpr quint16 PR_ATTACH_METHOD = 0x3705;
 constexpr quint16 PR_ATTACH_SIZE = 0x0E20;
 constexpr quint16 PR_ATTACH_MIME_TAG = 0x370E;

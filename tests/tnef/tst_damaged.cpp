@@ -23,7 +23,7 @@ void TestDamaged::cutAtEveryLength_data()
     QTest::addColumn<int>("fullResult");
     // The builder's own attached-message file, so the sweep runs without the corpus too.
     QTest::newRow("fixture") << Tnef()
-            .message(0x00089006, le32(0x00010000))
+            .message(attTnefVersion, le32(0x00010000))
             .attach(attAttachTitle, QByteArray("a.txt", 6))
             .attach(attAttachData, embeddedPlaceholder())
             .attach(attAttachment, MapiBlock().string8(PR_DISPLAY_NAME, QByteArray("Re: x", 6))

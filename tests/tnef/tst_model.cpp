@@ -1,6 +1,7 @@
 // The fork calls under every read and write, the attachment items and their
 // names, and the little-endian stream reader.
 #include "TnefBuilder.h"
+#include "platform/NativePath.h"
 #include "platform/TextCodec.h"
 
 #include <QtTest>
@@ -14,6 +15,8 @@ private slots:
     void attachmentNameIsReadInPlace_data();
     void attachmentNameIsReadInPlace();
     void readerIsLittleEndian();
+    void nativeNamesKeepTheirBytes_data();
+    void nativeNamesKeepTheirBytes();
 };
 
 void TestModel::forkCalls()
@@ -100,6 +103,28 @@ void TestModel::readerIsLittleEndian()
     QVERIFY(TNEFParseGetInt32(file.ref(), &v32) != 0);
     QVERIFY(TNEFParseGetInt16(file.ref(), &v16) != 0);
     QCOMPARE(QList<quint64>({v16, v32}), QList<quint64>({0x1234, 0x223E9F78}));
+}
+
+void TestModel::nativeNamesKeepTheirBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("UTF-8") << QByteArray("r\xC3\xA9sum\xC3\xA9 \xF0\x9F\x93\x8E") << QStringLiteral("r\u00E9sum\u00E9 \U0001F4CE");
+    QTest::newRow("Latin-1") << QByteArray("r\xE9sum\xE9") << QStringLiteral("r\uFFFDsum\uFFFD");
+    QTest::newRow("overlong and cut sequences") << QByteArray("\xC0\xAF" "a\xE2\x82") << QStringLiteral("\uFFFD\uFFFDa\uFFFD\uFFFD");
+    QTest::newRow("encoded surrogate") << QByteArray("\xED\xB3\xBF") << QStringLiteral("\uFFFD\uFFFD\uFFFD");
+    // U+10080 is the pair D800 DC80: its low half is no kept byte.
+    QTest::newRow("pair with a low half in the kept range") << QByteArray("\xF0\x90\x82\x80\x80")
+                                                            << QStringLiteral("\U00010080\uFFFD");
+}
+
+void TestModel::nativeNamesKeepTheirBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    const QString name = FSPathFromNative(bytes);
+    QCOMPARE(FSPathToNative(name), bytes);
+    QCOMPARE(FSPathForDisplay(name), shown);
 }
 
 QTEST_GUILESS_MAIN(TestModel)

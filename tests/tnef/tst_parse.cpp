@@ -11,8 +11,6 @@ using namespace tnefbuild;
 Q_DECLARE_METATYPE(tnefbuild::Tnef)
 
 namespace {
-constexpr quint32 kVersion = 0x00089006;  // attTnefVersion, a dword attribute
-constexpr quint32 kDateSent = 0x00038005;
 
 // An attachment block that names nothing and holds no contents.
 MapiBlock plainBlock() { return MapiBlock().longValue(0x3705, 1); }
@@ -54,13 +52,14 @@ private slots:
     void attachments_data();
     void attachments();
     void pendingAttachmentIsClearedEachTime();
+    void groupsWithoutProperties();
     void readsTheFileOnce_data();
     void readsTheFileOnce();
 };
 
 void TestParse::oneObjectWholeTrace()
 {
-    ParseRun run(Tnef().message(kVersion, QByteArray("\0\0\1\0", 4)).bytes());
+    ParseRun run(Tnef().message(attTnefVersion, QByteArray("\0\0\1\0", 4)).bytes());
     QCOMPARE(run.status, 0);
     QCOMPARE(run.trace, QByteArray(
         "TNEF Trace -- begin\n===================\nsignature = 0x223e9f78.\n"
@@ -78,12 +77,12 @@ void TestParse::results_data()
     QTest::addColumn<QByteArray>("lastLine");
     QTest::addColumn<int>("attributes");
 
-    const Tnef two = Tnef().message(kVersion, le32(0x10000)).message(attMessageClass, z0("IPM.Note"));
+    const Tnef two = Tnef().message(attTnefVersion, le32(0x10000)).message(attMessageClass, z0("IPM.Note"));
     const auto cut = [](quint8 level, quint32 attribute, quint32 length, const QByteArray &data) {
         return Tnef().raw(QByteArray(1, char(level)) + le32(attribute) + le32(length) + data).bytes();
     };
     const QByteArray e("TNEF Trace Error -- ");
-    QTest::newRow("wrong signature") << Tnef(0, 0x12345678).message(kVersion, le32(0x10000)).bytes() << -1
+    QTest::newRow("wrong signature") << Tnef(0, 0x12345678).message(attTnefVersion, le32(0x10000)).bytes() << -1
                                      << e + "wrong signature. Value = 12345678.\n" << 0;
     QTest::newRow("no key") << QByteArray("\x78\x9F\x3E\x22\x01") << -1
                             << e + e + "can't read attachment reference.\n" << 0;
@@ -92,8 +91,20 @@ void TestParse::results_data()
     QTest::newRow("data cut short") << cut(1, 0x00060001, 100, "abc") << -1 << e + "can't read attribute data.\n" << 0;
     QTest::newRow("attachment data cut short") << cut(2, attAttachData, 9000, QByteArray(8500, 'd')) << -1
                                                << e + "can't read attachment data data.\n" << 0;
-    QTest::newRow("no checksum") << cut(1, kVersion, 4, le32(1)) << -1 << e + "can't read attribute checksum.\n" << 1;
-    QTest::newRow("wrong checksum is accepted") << Tnef().object(1, kVersion, le32(0x10000), 0xBEEF).bytes() << 0
+    QTest::newRow("no checksum") << cut(1, attTnefVersion, 4, le32(1)) << -1 << e + "can't read attribute checksum.\n" << 1;
+    // Line ends, blanks and zeros after the last checksum end the stream;
+    // anything else there still does not.
+    const QByteArray end("\n=================\nTNEF Trace -- end\n");
+    const QByteArray badType = e + QString::asprintf("invalid object type. File position = 0x%016llx.\n",
+                                                     two.size() + 1).toUtf8();
+    QTest::newRow("padding") << Tnef(two).raw(QByteArray("\r\n \t\0", 5)).bytes() << 0
+                             << "0x02aa.\ntrailing padding length = 0x00000005.\n" + end << 2;
+    QTest::newRow("padding past a read piece") << Tnef(two).raw(QByteArray(9000, '\0')).bytes() << 0
+                                               << "trailing padding length = 0x00002328.\n" + end << 2;
+    QTest::newRow("text after padding") << Tnef(two).raw(QByteArray(9000, '\n') + "x").bytes() << -7 << badType << 2;
+    QTest::newRow("padding before any object") << Tnef().raw("\n").bytes() << -7
+        << e + "invalid object type. File position = 0x0000000000000007.\n" << 0;
+    QTest::newRow("wrong checksum is accepted") << Tnef().object(1, attTnefVersion, le32(0x10000), 0xBEEF).bytes() << 0
                                                 << QByteArray("TNEF Trace -- end\n") << 1;
 }
 
@@ -119,9 +130,9 @@ void TestParse::attributeTexts_data()
     QByteArray date;
     for (int part : {2004, 3, 5, 9, 7, 2, 5, 0})
         date += le16(quint16(part));
-    QTest::newRow("date") << Tnef().date(kDateSent, 2004, 3, 5, 9, 7, 2, 5) << "3/5/2004 09:07:02"
+    QTest::newRow("date") << Tnef().date(attDateSent, 2004, 3, 5, 9, 7, 2, 5) << "3/5/2004 09:07:02"
                           << QByteArray("    date is 3/5/2004 09:07:02.\n") << QString();
-    QTest::newRow("date whose length says 0") << Tnef().raw("\x01" + le32(kDateSent) + le32(0) + date)
+    QTest::newRow("date whose length says 0") << Tnef().raw("\x01" + le32(attDateSent) + le32(0) + date)
                                               << "3/5/2004 09:07:02" << QByteArray() << QString();
     QTest::newRow("priority 1") << Tnef().message(attPriority, le16(1)) << "High"
                                 << QByteArray("    attribute data = 0x10...\n") << QString();
@@ -216,7 +227,7 @@ void TestParse::attachments_data()
             MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("R\u00E9union")).object(PR_ATTACH_DATA_OBJ, "x")),
         QStringLiteral("R\u00E9union"), "x", -1);
     row("failed block keeps title and data", Tnef(report).attachment(MapiBlock().namedKind(2, le32(0))
-            .longValue(0x8001, 1)).message(kVersion, le32(0x10000)), "report.doc", cs, 0, {
+            .longValue(0x8001, 1)).message(attTnefVersion, le32(0x10000)), "report.doc", cs, 0, {
         "    mapi property def = 0x8001.\n        mapi named property type = 0x00000002.\n"
         "TNEF Trace Error -- unknown MAPI named property type.\nTNEF Trace Warning -- MAPI properties not read!\n"
         "    attachment data read Ok.\n    file added to list.\n", "object #4\n"});
@@ -224,7 +235,7 @@ void TestParse::attachments_data()
     // ends off its end; the stream must still go on after the attribute.
     row("multi-valued properties", Tnef().mapiProps(MapiBlock().multi(PT_BINARY, 0x0E30, {QByteArray(16, 'g')}))
             .title(z0("a.txt")).data("0123456789").attachment(MapiBlock().string8(PR_ATTACH_LONG_FILENAME, z0("long a.txt"))
-            .multi(PT_LONG, 0x0E21, {le32(1), le32(2), le32(3)}).longValue(0x0E20, 10)).message(kVersion, le32(0x10000)),
+            .multi(PT_LONG, 0x0E21, {le32(1), le32(2), le32(3)}).longValue(0x0E20, 10)).message(attTnefVersion, le32(0x10000)),
         "long a.txt", "0123456789", 0, {"        value is multi value.\n", "object #5\n"});
     row("message block cut by its bound", Tnef().mapiProps(MapiBlock().longValue(0x0E08, 5).claimCount(3))
             .title(title).data(cs).attachment(plainBlock()), "report.doc", cs, 0,
@@ -248,6 +259,16 @@ void TestParse::attachments_data()
     const QString docName = QStringLiteral("d\u00F6cument.pdf");
     row("no code page: Windows-1252", Tnef().title(doc).data("x").attachment(plainBlock()), docName, "x");
     row("unknown code page: Windows-1252", Tnef().codepage(0xDEAD).title(doc).data("x").attachment(plainBlock()), docName, "x");
+    // Rendering data, title and data with no property block: kept as they
+    // stand when the stream ends, padding included.
+    const Tnef bare = Tnef().renddata(1, 0xFFFFFFFF, 0, 0, 0).title(title).data(cs);
+    row("no property block", bare, "report.doc", cs, 0,
+        {"    attachment data data read Ok.\n    attribute added to list.\n",
+         "    attachment without properties added to list.\n\n=================\n"});
+    row("no property block, padding", Tnef(bare).raw("\r\n"), "report.doc", cs, 0,
+        {"trailing padding length = 0x00000002.\n    attachment without properties added to list.\n"});
+    row("no property block, title in the code page", Tnef().codepage(65001).renddata(1, 0, 0, 0, 0)
+            .title(z0("d\xC3\xB6" "cument.pdf")).data("x"), docName, "x");
     row("string8 long name in 1252", Tnef().codepage(1252).data("x").attachment(MapiBlock().string8(PR_ATTACH_LONG_FILENAME, doc)),
         docName, "x", 0, {"        long file name = \"" + docName.toUtf8() + "\"\n"});
     if (TextCodePageSupported(1251))
@@ -293,6 +314,27 @@ void TestParse::pendingAttachmentIsClearedEachTime()
     QCOMPARE(got, (QStringList{QStringLiteral("1 m -1 %1 5").arg(run.files[0]->dataPosition),
                                QStringLiteral("2  0 %1 6").arg(t.dataPos(3)),
                                QStringLiteral("3 c.txt 0 %1 5").arg(t.dataPos(7))}));
+}
+
+void TestParse::groupsWithoutProperties()
+{
+    // A group ends at the next rendering data or with the stream; only one
+    // that got no property block and has a title or data is added then.
+    const Tnef t = Tnef().renddata(1, 0, 0, 0, 0)
+                       .renddata(1, 0, 0, 0, 0).title(z0("a.txt")).data("AAA")
+                       .renddata(1, 0, 0, 0, 0).title(z0("b.txt")).data("BBB").attachment(plainBlock())
+                       .renddata(1, 0, 0, 0, 0).data("CC");
+    ParseRun run(t.bytes());
+    QCOMPARE(run.status, 0);
+    QStringList got;
+    for (const TNEFFileItem *f : run.files)
+        got << QStringLiteral("%1 %2 %3").arg(f->fileID).arg(QString::fromStdString(f->name))
+                   .arg(QString::fromLatin1(t.bytes().mid(f->dataPosition, f->dataLength)));
+    QCOMPARE(got, (QStringList{"1 a.txt AAA", "2 b.txt BBB", "3  CC"}));
+    verifyTrace(run.trace, {"object #5\n", "    attribute position = 0x", "    attachment without properties added to list.\n"
+                            "    date is Type: File (1)", "    file added to list.\n", "object #9\n",
+                            "    attachment without properties added to list.\n\n=================\n"});
+    QCOMPARE(run.trace.count("without properties"), 2);
 }
 
 void TestParse::readsTheFileOnce_data()
