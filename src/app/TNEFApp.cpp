@@ -3,7 +3,6 @@
 #include "TNEFAlert.h"
 #include "TNEFAppOpenDialog.h"
 #include "TNEFFileParse.h"
-#include "extract/TNEFAppOpen.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "platform/FolderChooser.h"
@@ -13,6 +12,7 @@
 #include "ui/Commands.h"
 #include "ui/MenuBar.h"
 #include "ui/TNEFWinAbout.h"
+#include "ui/TNEFWinFileSave.h"
 #include "ui/TNEFWinPrefs.h"
 
 #include <QAction>
@@ -46,17 +46,12 @@ QString chooseFolder()
 // about alerts: a lost file is not news for a beep. False then.
 bool extractAttachments(TNEFFile *tnefFile, UInt32 prefSet)
 {
-    UInt32 failed = 0;
-    QString folder;
-    TNEFAutomateEvents events;
-    events.folderCreated = [&](const QString &path) { folder = path; };
-    events.writing = [&](const QString &path) { folder = FSPathParent(path); };
-    events.failed = [&](UInt32, const QString &, SInt32) { ++failed; };
-    TNEFAppOpenAutomate(tnefFile, prefSet, &events);
+    // The window's status bar names the folder; only a failure needs more.
+    const TNEFWinFileSaved saved = TNEFWinFileAutomate(tnefFile, prefSet);
+    const int failed = saved.failed;
     if (failed == 0)
         return true;
-    if (folder.isEmpty())
-        folder = FSPathParent(tnefFile->fileRef);
+    const QString folder = saved.folder.isEmpty() ? FSPathParent(tnefFile->fileRef) : saved.folder;
     const QString what = failed == 1 ? QStringLiteral("1 attachment") : QStringLiteral("%1 attachments").arg(failed);
     TNEFAlertAppModal(QStringLiteral("An error occurred extracting the attachments."),
                       QStringLiteral("%1 of \u201C%2\u201D could not be written to the folder \u201C%3\u201D.")

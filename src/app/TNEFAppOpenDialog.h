@@ -1,5 +1,6 @@
 #pragma once
-// The Open dialog: non-modal, several files, no filter, one dialog at a time.
+// The Open dialog: non-modal, several files, TNEF files shown first (all files
+// on request), one dialog at a time.
 // The chosen files open one after the other with the Open dialog's
 // preference set.
 #include "platform/MacTypes.h"

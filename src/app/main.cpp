@@ -2,11 +2,13 @@
 #include "AppEvents.h"
 #include "TNEFAlert.h"
 #include "TNEFApp.h"
+#include "TNEFFileParse.h"
 #include "platform/NativePath.h"
 #include "platform/StandardStreams.h"
 #include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
+#include "ui/TNEFWinFile.h"
 #include "ui/TNEFWinMain.h"
 
 #include <QApplication>
@@ -108,17 +110,17 @@ int main(int argc, char **argv)
     // only when asked for, not into every desktop session's log.
     gTNEFParseTraceOn = trace || gTNEFPrefDebug;
 
+    // Files dropped on a window are posted, not opened at once: opening may
+    // raise an alert, and the program that dragged them must not wait for
+    // it to be dismissed.
+    const auto openDropped = [](const QStringList &dropped) { AEPostEvent(AppEvent{kAEOpenDocuments, dropped}); };
+    TNEFWinFileSetOpeners({openDropped, [](TNEFFile *tnefFile) { return TNEFFileParse(tnefFile, true); }});
     QMetaObject::invokeMethod(
         &app,
-        [files] {
+        [files, openDropped] {
             AESendEvent(AppEvent{files.isEmpty() ? kAEOpenApplication : kAEOpenDocuments, files});
-            // Files dropped on the main window are posted, not opened at
-            // once: opening may raise an alert, and the program that dragged
-            // them must not wait for it to be dismissed.
             if (!documentShown())
-                TNEFWinMainCreate([](const QStringList &dropped) {
-                    AEPostEvent(AppEvent{kAEOpenDocuments, dropped});
-                });
+                TNEFWinMainCreate(openDropped);
         },
         Qt::QueuedConnection);
     app.exec();

@@ -14,16 +14,6 @@ QString IsoDate(const QDateTime &date)
     return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
 }
 
-QString Recipients(const TNEFMessage &message, int type)
-{
-    QStringList names;
-    for (const TNEFRecipient &r : message.recipients) {
-        if (r.type == type)
-            names << TNEFRecipientText(r.name, r.address);
-    }
-    return names.join(QLatin1String(", "));
-}
-
 QJsonArray RecipientsJson(const TNEFMessage &message, int type)
 {
     QJsonArray list;
@@ -60,8 +50,8 @@ QStringList CliMessageHeaderLines(const TNEFMessage &message)
     };
     add("Subject", message.subject);
     add("From", TNEFRecipientText(message.senderName, message.senderAddress));
-    add("To", Recipients(message, TNEFRecipient::To));
-    add("Cc", Recipients(message, TNEFRecipient::Cc));
+    add("To", TNEFMessageRecipientsText(message, TNEFRecipient::To));
+    add("Cc", TNEFMessageRecipientsText(message, TNEFRecipient::Cc));
     const QDateTime date = message.sent.isValid() ? message.sent : message.received;
     if (date.isValid())
         add("Date", date.toLocalTime().toString(Qt::RFC2822Date));

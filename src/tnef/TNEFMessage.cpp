@@ -558,6 +558,16 @@ QString TNEFRecipientText(const QString &name, const QString &address)
     return QStringLiteral("%1 <%2>").arg(name, address);
 }
 
+QString TNEFMessageRecipientsText(const TNEFMessage &message, int type)
+{
+    QStringList names;
+    for (const TNEFRecipient &r : message.recipients) {
+        if (r.type == type)
+            names << TNEFRecipientText(r.name, r.address);
+    }
+    return names.join(QLatin1String(", "));
+}
+
 TNEFFile *TNEFFileOpenAttached(const TNEFFile *tnefFile, UInt32 fileID, OSErr *status)
 {
     const TNEFFileItem *item = tnefFile ? TNEFFileFindItem(tnefFile, fileID) : nullptr;

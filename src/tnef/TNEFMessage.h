@@ -97,6 +97,9 @@ QByteArray TNEFHtmlDeclaredCharset(const QByteArray &html);
 QString TNEFHtmlToText(const QString &html);
 // "Name <address>", or whichever of the two is known.
 QString TNEFRecipientText(const QString &name, const QString &address);
+// The recipients of one type (TNEFRecipient::To, Cc, Bcc), as TNEFRecipientText
+// gives each, separated by ", ".
+QString TNEFMessageRecipientsText(const TNEFMessage &message, int type);
 
 // Opens attachment `fileID` of `tnefFile`, an attached message (isTNEF -1),
 // as a document of its own: its fork sees only the attached stream. The new

@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QHash>
 #include <QUrl>
 #include <QVariant>
@@ -37,7 +36,7 @@ OSStatus standardHandling(UInt32 commandID, QWidget *window)
     case kHICommandAppHelp:
         if (gHelpPage.isEmpty())
             return eventNotHandledErr;
-        QDesktopServices::openUrl(QUrl::fromLocalFile(gHelpPage));
+        DesktopOpenURL(QUrl::fromLocalFile(gHelpPage));
         return noErr;
     default:
         return eventNotHandledErr;

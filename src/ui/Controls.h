@@ -4,8 +4,12 @@
 #include "platform/MacTypes.h"
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 
+class QDialogButtonBox;
 class QIcon;
+class QUrl;
 class QWidget;
 
 using WindowRef = QWidget *;
@@ -24,3 +28,21 @@ void SelectWindow(WindowRef window);
 
 // The application's icon "TNEFIconApp", in every size the program carries.
 QIcon GetApplicationIcon();
+
+// A utility window closes with Escape and with the Close button of `buttons`,
+// as dialogs do.
+void CloseWithEscapeAndButton(WindowRef window, QDialogButtonBox *buttons);
+
+// Hands the URL to the desktop, which opens it with the user's application
+// for it: true when the desktop took it. Tests replace the desktop; null
+// restores it.
+using DesktopOpenHook = std::function<bool(const QUrl &url)>;
+void SetDesktopOpenHook(DesktopOpenHook hook);
+bool DesktopOpenURL(const QUrl &url);
+// The file URL of `path`, every byte of its name kept (see NativePath.h).
+QUrl DesktopFileURL(const QString &path);
+
+// Makes `window` take files dropped on it from other programs: each drop's
+// local files go to `openDropped` as absolute paths, in one call. Drags that
+// start in this application (attachments dragged out of a list) are refused.
+void AcceptFileDrops(WindowRef window, std::function<void(const QStringList &files)> openDropped);

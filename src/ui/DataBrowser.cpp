@@ -1,15 +1,32 @@
 #include "DataBrowser.h"
 
+#include <QSet>
+#include <QSortFilterProxyModel>
 #include <QTreeView>
+#include <algorithm>
 
 DataBrowser::DataBrowser(QTreeView *view, const std::vector<DataBrowserItemID> &items,
                          DataBrowserItemDataProc itemData,
-                         DataBrowserItemNotificationProc itemNotification)
-    : QAbstractListModel(view), m_view(view), m_items(items), m_itemData(itemData),
-      m_itemNotification(itemNotification)
+                         DataBrowserItemNotificationProc itemNotification,
+                         std::vector<DataBrowserColumn> columns, DataBrowserItemMimeDataProc itemMimeData)
+    : QAbstractTableModel(view), m_view(view), m_sorted(new QSortFilterProxyModel(this)), m_items(items),
+      m_columns(std::move(columns)), m_itemData(itemData), m_itemNotification(itemNotification),
+      m_itemMimeData(itemMimeData)
 {
-    view->setModel(this);
+    if (m_columns.empty())
+        m_columns.push_back({kDataBrowserNameProperty, view->property("columnTitle").toString()});
+    m_sorted->setSourceModel(this);
+    m_sorted->setSortRole(kSortRole);
+    m_sorted->setSortCaseSensitivity(Qt::CaseInsensitive);
+    m_sorted->setSortLocaleAware(true);
+    view->setModel(m_sorted);
     connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, &DataBrowser::announce);
+}
+
+DataBrowser *DataBrowser::of(const QAbstractItemView *view)
+{
+    const auto *sorted = qobject_cast<const QSortFilterProxyModel *>(view->model());
+    return sorted ? qobject_cast<DataBrowser *>(sorted->sourceModel()) : nullptr;
 }
 
 DataBrowserItemID DataBrowser::itemAt(int row) const
@@ -17,15 +34,26 @@ DataBrowserItemID DataBrowser::itemAt(int row) const
     return row >= 0 && row < int(m_items.size()) ? m_items[size_t(row)] : 0;
 }
 
+DataBrowserItemID DataBrowser::itemAt(const QModelIndex &index) const
+{
+    return itemAt(index.model() == m_sorted ? m_sorted->mapToSource(index).row() : index.row());
+}
+
 bool DataBrowser::hasSelection() const
 {
     return m_view->selectionModel()->hasSelection();
+}
+
+std::vector<DataBrowserItemID> DataBrowser::selectedItems() const
+{
+    return itemsOf(m_view->selectionModel()->selectedIndexes());
 }
 
 void DataBrowser::detach()
 {
     m_itemData = nullptr;
     m_itemNotification = nullptr;
+    m_itemMimeData = nullptr;
 }
 
 int DataBrowser::rowCount(const QModelIndex &parent) const
@@ -33,12 +61,36 @@ int DataBrowser::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_items.size());
 }
 
+int DataBrowser::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
 QVariant DataBrowser::data(const QModelIndex &index, int role) const
 {
-    DataBrowserItemData cell;
-    if (role != Qt::DisplayRole || !ask(index.row(), kDataBrowserNameProperty, &cell) || !cell.hasText)
+    if (!index.isValid() || index.column() >= int(m_columns.size()))
         return {};
-    return cell.text;
+    const DataBrowserColumn &column = m_columns[size_t(index.column())];
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(column.alignment);
+    if (role != Qt::DisplayRole && role != Qt::DecorationRole && role != Qt::ToolTipRole && role != kSortRole)
+        return {};
+    DataBrowserItemData cell;
+    if (!ask(index.row(), column.property, &cell))
+        return {};
+    switch (role) {
+    case Qt::DecorationRole:
+        return cell.icon.isNull() ? QVariant() : QVariant(cell.icon);
+    case Qt::ToolTipRole:
+        return cell.toolTip.isEmpty() ? QVariant() : QVariant(cell.toolTip);
+    case kSortRole:
+        if (cell.sortValue.isValid())
+            return cell.sortValue;
+        break;
+    default:
+        break;
+    }
+    return cell.hasText ? QVariant(cell.text) : QVariant();
 }
 
 // Every list refuses stores, so cells are never offered for editing.
@@ -47,6 +99,8 @@ Qt::ItemFlags DataBrowser::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (m_itemMimeData)
+        flags |= Qt::ItemIsDragEnabled;
     DataBrowserItemData active;
     if (ask(index.row(), kDataBrowserItemIsActiveProperty, &active)
         && (!active.hasBooleanValue || active.booleanValue)) {
@@ -57,9 +111,29 @@ Qt::ItemFlags DataBrowser::flags(const QModelIndex &index) const
 
 QVariant DataBrowser::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return m_view->property("columnTitle");
+    if (section >= 0 && section < int(m_columns.size()) && orientation == Qt::Horizontal) {
+        if (role == Qt::DisplayRole)
+            return m_columns[size_t(section)].title;
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(m_columns[size_t(section)].alignment);
+    }
     return {};
+}
+
+QStringList DataBrowser::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData *DataBrowser::mimeData(const QModelIndexList &indexes) const
+{
+    const std::vector<DataBrowserItemID> items = itemsOf(indexes);
+    return m_itemMimeData && !items.empty() ? m_itemMimeData(this, items) : nullptr;
+}
+
+Qt::DropActions DataBrowser::supportedDragActions() const
+{
+    return Qt::CopyAction;
 }
 
 // False once detached: a closing window no longer answers.
@@ -68,13 +142,37 @@ bool DataBrowser::ask(int row, DataBrowserPropertyID property, DataBrowserItemDa
     return m_itemData && m_itemData(this, itemAt(row), property, cell, false) == noErr;
 }
 
+std::vector<int> DataBrowser::rowsOf(const QModelIndexList &indexes) const
+{
+    std::vector<int> rows;
+    QSet<int> seen;
+    for (const QModelIndex &index : indexes) {
+        const int row = index.model() == m_sorted ? m_sorted->mapToSource(index).row() : index.row();
+        if (!seen.contains(row)) {
+            seen.insert(row);
+            rows.push_back(row);
+        }
+    }
+    return rows;
+}
+
+std::vector<DataBrowserItemID> DataBrowser::itemsOf(const QModelIndexList &indexes) const
+{
+    std::vector<int> rows = rowsOf(indexes);
+    std::sort(rows.begin(), rows.end());
+    std::vector<DataBrowserItemID> items;
+    for (int row : rows)
+        items.push_back(itemAt(row));
+    return items;
+}
+
 void DataBrowser::announce(const QItemSelection &selected, const QItemSelection &deselected)
 {
     const auto notify = [this](const QItemSelection &rows, DataBrowserItemNotification message) {
-        for (const QModelIndex &index : rows.indexes()) {
+        for (int row : rowsOf(rows.indexes())) {
             // Read each time: a notification may close the window.
             if (m_itemNotification)
-                m_itemNotification(this, itemAt(index.row()), message);
+                m_itemNotification(this, itemAt(row), message);
         }
     };
     notify(deselected, kDataBrowserItemDeselected);

@@ -35,6 +35,7 @@ TNEFWinAbout::TNEFWinAbout()
 {
     m_form.setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    CloseWithEscapeAndButton(this, m_form.buttonBox);
 }
 
 void TNEFWinAbout::closeEvent(QCloseEvent *event)

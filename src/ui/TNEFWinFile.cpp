@@ -4,13 +4,58 @@
 #include "DataBrowser.h"
 #include "MenuBar.h"
 #include "TNEFWinFileListAttribute.h"
+#include "TNEFWinFileList.h"
 #include "TNEFWinFileListFile.h"
+#include "TNEFWinFileMessage.h"
+#include "TNEFWinFileOpen.h"
 #include "TNEFWinFileSave.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileManager.h"
+#include "platform/NativePath.h"
 #include "tnef/TNEFFile.h"
+#include "tnef/TNEFText.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSignalBlocker>
+#include <QStatusBar>
+#include <QUrl>
+
+namespace {
+
+TNEFWinFileOpeners gOpeners;
+
+// Where the document lies, for a title: its folder, or for an attached
+// message the TNEF file that holds it; the home folder reads "~".
+QString placeOf(const TNEFFile *tnefFile)
+{
+    const bool attached = FSPathLastComponent(tnefFile->fileRef) != tnefFile->fileName;
+    QString place = attached ? tnefFile->fileRef : FSPathParent(tnefFile->fileRef);
+    const QString home = QDir::homePath();
+    if (place == home || place.startsWith(home + QLatin1Char('/')))
+        place = QLatin1Char('~') + place.mid(home.size());
+    return place;
+}
+
+// The menu of the window's own bar with the given ID, or null.
+QMenu *windowMenu(QMainWindow *window, SInt16 menuID)
+{
+    const QString suffix = QLatin1Char('_') + QString::number(menuID);
+    const auto menus = window->menuBar()->findChildren<QMenu *>();
+    for (QMenu *menu : menus) {
+        if (menu->objectName().endsWith(suffix))
+            return menu;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 void TNEFFileDestroyer::operator()(TNEFFile *tnefFile) const
 {
@@ -21,22 +66,36 @@ void TNEFFileDestroyer::operator()(TNEFFile *tnefFile) const
 TNEFWinFile::TNEFWinFile(TNEFFile *tnefFile) : m_document(tnefFile)
 {
     m_form.setupUi(this);
+    setWindowFilePath(tnefFile->fileRef);
+    QFont heading = m_form.messageSubject->font();
+    heading.setPointSizeF(heading.pointSizeF() * 1.3);
+    heading.setBold(true);
+    m_form.messageSubject->setFont(heading);
+    // The message and the lists share the window evenly.
+    m_form.splitter->setStretchFactor(0, 1);
+    m_form.splitter->setStretchFactor(1, 1);
+    TNEFWinFileMessageShow(this);
+
     switchTab(1);
     connect(m_form.tabControl_128, &QTabWidget::currentChanged, this, [this] { TNEFWinFileTabHandler(this); });
     TNEFWinFileListFileDBInit(m_form.fileList_131);
     TNEFWinFileListAttributeDBInit(m_form.attributeList_138);
+    setUpActions();
     TNEFWinFileSetFileName(this, QString());
     TNEFWinFileSetFileSize(this, QString());
     TNEFWinFileSetAttributeType(this, QString());
     TNEFWinFileSetAttributeSize(this, QString());
     TNEFWinFileSetAttributeData(this, QString());
     TNEFWinFileSetFileSaveButtonState(this, false);
+    setUpAttachmentList();
+    setUpStatusBar();
 
-    InstallWindowCommandHandler(this, [this](UInt32 commandID) {
-        return TNEFWinFileSaveCommandEventHandler(this, commandID);
-    });
+    InstallWindowCommandHandler(this, [this](UInt32 commandID) { return TNEFWinFileCommandHandler(this, commandID); });
     ConnectControlCommands(this);
-    MenuBarAttach(this);
+    AcceptFileDrops(this, [](const QStringList &files) {
+        if (gOpeners.openFiles)
+            gOpeners.openFiles(files);
+    });
     // Desktops here can always resize windows, so no system version decides it.
     setMinimumSize(kTNEFWinFileMinimumWidth, kTNEFWinFileMinimumHeight);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -47,6 +106,124 @@ TNEFWinFile::~TNEFWinFile()
     // Tearing the form down changes tabs and selections; nothing may answer.
     m_form.tabControl_128->disconnect(this);
     detachLists();
+    if (m_document) {
+        m_document.reset();
+        TNEFWinFileUpdateTitles();
+    }
+}
+
+void TNEFWinFile::setUpAttachmentList()
+{
+    QTreeView *list = m_form.fileList_131;
+    const bool empty = !m_document->fileList;
+    // A message without attachments says so where the list would be.
+    m_form.fileListArea->setVisible(!empty);
+    m_form.noAttachments->setVisible(empty);
+    m_saveAllAction->setEnabled(!empty);
+    m_form.saveAllButton->setEnabled(!empty);
+
+    // Document order until the user sorts; a third click on a column goes
+    // back to it.
+    QHeaderView *header = list->header();
+    header->setSortIndicatorClearable(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    header->setStretchLastSection(false);
+    list->addActions({m_openAction, m_copyNameAction});
+    connect(list, &QAbstractItemView::doubleClicked, this,
+            [this] { ProcessHICommand(kTNEFCommandOpenAttachment, this); });
+    connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint &at) {
+        QMenu *menu = createContextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(list->viewport()->mapToGlobal(at));
+    });
+}
+
+void TNEFWinFile::setUpActions()
+{
+    const auto action = [this](const QString &text, const char *icon, UInt32 command) {
+        auto *item = new QAction(QIcon::fromTheme(QLatin1String(icon)), text, this);
+        connect(item, &QAction::triggered, this, [this, command] { ProcessHICommand(command, this); });
+        return item;
+    };
+    m_openAction = action(tr("&Open Attachment"), "document-open", kTNEFCommandOpenAttachment);
+    m_saveAction = action(tr("&Save Attachment…"), "document-save-as", kTNEFCommandSave);
+    m_saveAllAction = action(tr("Save &All Attachments…"), "document-save-all", kTNEFCommandSaveAll);
+    m_copyNameAction = action(tr("&Copy Attachment Name"), "edit-copy", kTNEFCommandCopyName);
+    // Return and Copy belong to the list: elsewhere they act on the message text.
+    m_openAction->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    m_openAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_copyNameAction->setShortcuts(QKeySequence::Copy);
+    m_copyNameAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_saveAction->setShortcuts(QKeySequence::Save);
+    m_saveAllAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    addActions({m_saveAction, m_saveAllAction});
+
+    MenuBarAttach(this);
+    if (QMenu *file = windowMenu(this, 129)) {
+        QAction *close = file->actions().value(1);
+        file->insertActions(close, attachmentActions().mid(0, 3));
+        file->insertSeparator(close);
+    }
+    if (QMenu *edit = windowMenu(this, 130)) {
+        QAction *first = edit->actions().value(0);
+        edit->insertAction(first, m_copyNameAction);
+        edit->insertSeparator(first);
+    }
+}
+
+void TNEFWinFile::setUpStatusBar()
+{
+    m_savedText = new QLabel(this);
+    m_savedText->setTextFormat(Qt::RichText);
+    m_savedText->setContentsMargins(4, 0, 4, 0);
+    connect(m_savedText, &QLabel::linkActivated, this, [](const QString &link) { DesktopOpenURL(QUrl(link)); });
+    m_openFolderButton = new QPushButton(QIcon::fromTheme(QStringLiteral("folder-open")), tr("Open Folder"), this);
+    connect(m_openFolderButton, &QPushButton::clicked, this,
+            [this] { DesktopOpenURL(DesktopFileURL(m_savedFolder)); });
+    statusBar()->addWidget(m_savedText, 1);
+    statusBar()->addWidget(m_openFolderButton);
+    m_savedText->hide();
+    m_openFolderButton->hide();
+
+    quint64 total = 0;
+    int count = 0;
+    for (const TNEFFileItem *item = m_document->fileList; item; item = item->next, ++count)
+        total += item->dataLength;
+    if (count > 0) {
+        const QString summary = count == 1 ? tr("1 attachment, %1").arg(TNEFWinFileSizeText(total))
+                                           : tr("%1 attachments, %2").arg(count).arg(TNEFWinFileSizeText(total));
+        statusBar()->addPermanentWidget(new QLabel(summary, this));
+    }
+}
+
+void TNEFWinFile::setSelectionActionsEnabled(bool enabled)
+{
+    for (QAction *item : {m_openAction, m_saveAction, m_copyNameAction}) {
+        if (item)
+            item->setEnabled(enabled);
+    }
+}
+
+QList<QAction *> TNEFWinFile::attachmentActions() const
+{
+    return {m_openAction, m_saveAction, m_saveAllAction, m_copyNameAction};
+}
+
+QMenu *TNEFWinFile::createContextMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->addActions({m_openAction, m_saveAction, m_saveAllAction});
+    menu->addSeparator();
+    menu->addAction(m_copyNameAction);
+    return menu;
+}
+
+QString TNEFWinFile::savedText() const
+{
+    return m_savedText->text();
 }
 
 OSStatus TNEFWinFile::switchTab(SInt32 newTab)
@@ -66,7 +243,7 @@ OSStatus TNEFWinFile::switchTab(SInt32 newTab)
 void TNEFWinFile::detachLists()
 {
     for (QTreeView *list : {m_form.fileList_131, m_form.attributeList_138}) {
-        if (auto *browser = qobject_cast<DataBrowser *>(list->model()))
+        if (DataBrowser *browser = DataBrowser::of(list))
             browser->detach();
     }
 }
@@ -75,6 +252,7 @@ void TNEFWinFile::closeDocument()
 {
     detachLists();
     m_document.reset();
+    TNEFWinFileUpdateTitles();
 }
 
 void TNEFWinFile::closeEvent(QCloseEvent *event)
@@ -91,8 +269,24 @@ TNEFWinFile *TNEFWinFileCreate(TNEFFile *tnefFile)
 
 OSStatus TNEFWinFileSetTitle(TNEFWinFile *winFile, const QString &title)
 {
+    winFile->setBaseTitle(title);
     winFile->setWindowTitle(title);
+    TNEFWinFileUpdateTitles();
     return noErr;
+}
+
+void TNEFWinFileUpdateTitles()
+{
+    for (const TNEFFile *tnefFile = gTNEFFileList; tnefFile; tnefFile = tnefFile->next) {
+        TNEFWinFile *winFile = tnefFile->winFile;
+        if (!winFile || winFile->baseTitle().isEmpty())
+            continue;
+        bool shared = false;
+        for (const TNEFFile *other = gTNEFFileList; other && !shared; other = other->next)
+            shared = other != tnefFile && other->winFile && other->winFile->baseTitle() == winFile->baseTitle();
+        winFile->setWindowTitle(shared ? QStringLiteral("%1 (%2)").arg(winFile->baseTitle(), placeOf(tnefFile))
+                                       : winFile->baseTitle());
+    }
 }
 
 void TNEFWinFileShow(TNEFWinFile *winFile)
@@ -172,5 +366,66 @@ OSStatus TNEFWinFileSetAttributeData(TNEFWinFile *winFile, const QString &text)
 OSStatus TNEFWinFileSetFileSaveButtonState(TNEFWinFile *winFile, bool active)
 {
     winFile->form().saveButton_137->setEnabled(active);
+    winFile->setSelectionActionsEnabled(active);
     return noErr;
+}
+
+void TNEFWinFileSetOpeners(TNEFWinFileOpeners openers)
+{
+    gOpeners = std::move(openers);
+}
+
+SInt32 TNEFWinFileShowDocument(TNEFFile *tnefFile)
+{
+    return gOpeners.showDocument ? gOpeners.showDocument(tnefFile) : -1;
+}
+
+OSStatus TNEFWinFileCommandHandler(TNEFWinFile *winFile, UInt32 commandID)
+{
+    if (!winFile->document())
+        return eventNotHandledErr;
+    const std::vector<DataBrowserItemID> selected = DataBrowser::of(winFile->form().fileList_131)->selectedItems();
+    switch (commandID) {
+    case kTNEFCommandSave:
+        return TNEFWinFileSaveCommandEventHandler(winFile, commandID);
+    case kTNEFCommandSaveAll:
+        return TNEFWinFileSaveAll(winFile);
+    case kTNEFCommandOpenAttachment:
+        if (selected.empty())
+            return eventNotHandledErr;
+        TNEFWinFileOpenAttachments(winFile, selected);
+        return noErr;
+    case kTNEFCommandCopyName:
+        return TNEFWinFileCopyNames(winFile);
+    default:
+        return eventNotHandledErr;
+    }
+}
+
+OSStatus TNEFWinFileCopyNames(TNEFWinFile *winFile)
+{
+    QStringList names;
+    for (DataBrowserItemID fileID : DataBrowser::of(winFile->form().fileList_131)->selectedItems()) {
+        if (const TNEFFileItem *item = TNEFFileFindItem(winFile->document(), fileID))
+            names << TNEFFileItemTitle(item);
+    }
+    if (names.isEmpty())
+        return eventNotHandledErr;
+    QGuiApplication::clipboard()->setText(names.join(QLatin1Char('\n')));
+    return noErr;
+}
+
+void TNEFWinFileShowSaved(TNEFWinFile *winFile, const QString &folder, int written, int failed)
+{
+    winFile->m_savedFolder = folder;
+    const QString link = QStringLiteral("<a href=\"%1\">%2</a>")
+                             .arg(DesktopFileURL(folder).toString(QUrl::FullyEncoded).toHtmlEscaped(),
+                                  FSPathForDisplay(folder).toHtmlEscaped());
+    QString text = written == 1 ? TNEFWinFile::tr("Saved 1 attachment in %1").arg(link)
+                                : TNEFWinFile::tr("Saved %1 attachments in %2").arg(QString::number(written), link);
+    if (failed > 0)
+        text += QStringLiteral(" — ") + TNEFWinFile::tr("%1 could not be saved").arg(failed);
+    winFile->m_savedText->setText(text);
+    winFile->m_savedText->show();
+    winFile->m_openFolderButton->show();
 }

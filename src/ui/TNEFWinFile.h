@@ -1,16 +1,25 @@
 #pragma once
-// The document window of one opened TNEF file. It holds its form and owns
+// The document window of one opened TNEF file: the message above, the
+// attachments and attributes in two tabs below. It holds its form and owns
 // its document; the functions below are what the opener and the two lists
-// call: creation, tabs, title, close, and the setters of the five detail
-// fields and the Save button.
+// call: creation, tabs, title, close, the setters of the five detail fields
+// and the Save button, and the attachment commands.
+#include "Controls.h"
 #include "platform/MacTypes.h"
 #include "ui_TNEFWinFile.h"
 
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <memory>
 
+class QAction;
 struct TNEFFile;
+
+enum : UInt32 {
+    kTNEFCommandOpenAttachment = FourCharCode("opat"),
+    kTNEFCommandCopyName = FourCharCode("cpnm"),
+};
 
 // Clears the document's link to its window, then destroys it.
 struct TNEFFileDestroyer {
@@ -35,15 +44,40 @@ public:
     // Stops the lists' calls into the document, then destroys it.
     void closeDocument();
 
+    // The title the opener gave, before any folder is added to it.
+    QString baseTitle() const { return m_baseTitle; }
+    void setBaseTitle(const QString &title) { m_baseTitle = title; }
+    // Makes the commands that act on selected attachments usable or not.
+    void setSelectionActionsEnabled(bool enabled);
+    // The attachment commands, as the menus show them.
+    QList<QAction *> attachmentActions() const;
+    // The attachment list's context menu, filled; the caller shows it.
+    QMenu *createContextMenu();
+    // The text of the status bar's line about saved files.
+    QString savedText() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void detachLists();
+    void setUpAttachmentList();
+    void setUpActions();
+    void setUpStatusBar();
 
     Ui::WinFile m_form;
     std::unique_ptr<TNEFFile, TNEFFileDestroyer> m_document;
     SInt32 m_currentTab = 0;
+    QString m_baseTitle;
+    QAction *m_openAction = nullptr;
+    QAction *m_saveAction = nullptr;
+    QAction *m_saveAllAction = nullptr;
+    QAction *m_copyNameAction = nullptr;
+    QLabel *m_savedText = nullptr;
+    QPushButton *m_openFolderButton = nullptr;
+    QString m_savedFolder;
+
+    friend void TNEFWinFileShowSaved(TNEFWinFile *, const QString &, int, int);
 };
 
 constexpr int kTNEFWinFileMinimumWidth = 520;
@@ -52,7 +86,11 @@ constexpr int kTNEFWinFileMinimumHeight = 370;
 // A new window for the document, with tab 1 showing, both lists filled,
 // empty details and Save inactive; not shown yet. Null without a document.
 TNEFWinFile *TNEFWinFileCreate(TNEFFile *tnefFile);
+// Titles the window; windows that would share a title get their folder
+// added (the TNEF file's path for an attached message).
 OSStatus TNEFWinFileSetTitle(TNEFWinFile *winFile, const QString &title);
+// Titles every document window again, as above.
+void TNEFWinFileUpdateTitles();
 // Shows the window in front and active.
 void TNEFWinFileShow(TNEFWinFile *winFile);
 void TNEFWinFileHide(TNEFWinFile *winFile);
@@ -71,3 +109,25 @@ OSStatus TNEFWinFileSetFileSaveButtonState(TNEFWinFile *winFile, bool active);
 OSStatus TNEFWinFileSetAttributeType(TNEFWinFile *winFile, const QString &text);
 OSStatus TNEFWinFileSetAttributeSize(TNEFWinFile *winFile, const QString &text);
 OSStatus TNEFWinFileSetAttributeData(TNEFWinFile *winFile, const QString &text);
+
+// What the application does with the documents a window brings in: files
+// dropped on it, and attached messages opened from its list.
+struct TNEFWinFileOpeners {
+    std::function<void(const QStringList &files)> openFiles;
+    // Parses and shows the document: 0, or non-zero with the document left
+    // to the caller to destroy.
+    std::function<SInt32(TNEFFile *tnefFile)> showDocument;
+};
+void TNEFWinFileSetOpeners(TNEFWinFileOpeners openers);
+// Shows the document through the application's opener: its result, or -1
+// without one.
+SInt32 TNEFWinFileShowDocument(TNEFFile *tnefFile);
+
+// The window's commands: "save", "sval", "opat" and "cpnm";
+// eventNotHandledErr for any other, or with nothing to act on.
+OSStatus TNEFWinFileCommandHandler(TNEFWinFile *winFile, UInt32 commandID);
+// Puts the names of the selected attachments on the clipboard, one a line.
+OSStatus TNEFWinFileCopyNames(TNEFWinFile *winFile);
+// Tells in the status bar that `written` files were saved in `folder` and
+// `failed` could not be, with a link and a button that open the folder.
+void TNEFWinFileShowSaved(TNEFWinFile *winFile, const QString &folder, int written, int failed);

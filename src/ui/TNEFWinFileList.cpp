@@ -3,6 +3,7 @@
 #include "TNEFWinFile.h"
 #include "UtilProc.h"
 #include "platform/ErrorLog.h"
+#include "tnef/TNEFFile.h"
 
 #include <QTreeView>
 
@@ -39,6 +40,8 @@ OSStatus answerProperty(DataBrowserItemDataRef itemData, DataBrowserPropertyID p
     case kDataBrowserItemParentContainerProperty:
         return noErr;
     case kDataBrowserNameProperty:
+    case kDataBrowserKindProperty:
+    case kDataBrowserSizeProperty:
         *handled = false;
         return noErr;
     default:
@@ -50,14 +53,15 @@ OSStatus answerProperty(DataBrowserItemDataRef itemData, DataBrowserPropertyID p
 
 OSStatus TNEFWinFileListInit(QTreeView *view, DataBrowserItemDataProc itemData,
                              DataBrowserItemNotificationProc itemNotification,
-                             std::vector<DataBrowserItemID> (*rows)(const TNEFFile *tnefFile))
+                             std::vector<DataBrowserItemID> (*rows)(const TNEFFile *tnefFile),
+                             std::vector<DataBrowserColumn> columns, DataBrowserItemMimeDataProc itemMimeData)
 {
     if (!view)
         return -1;
     const TNEFWinFile *winFile = documentWindow(view);
     if (!winFile)
         return -1;
-    new DataBrowser(view, rows(winFile->document()), itemData, itemNotification);
+    new DataBrowser(view, rows(winFile->document()), itemData, itemNotification, std::move(columns), itemMimeData);
     return noErr;
 }
 

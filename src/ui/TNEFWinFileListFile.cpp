@@ -1,8 +1,18 @@
 #include "TNEFWinFileListFile.h"
 
+#include "Controls.h"
 #include "TNEFWinFile.h"
 #include "TNEFWinFileList.h"
+#include "TNEFWinFileOpen.h"
 #include "tnef/TNEFText.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QMimeData>
+#include <QMimeDatabase>
+#include <QStyle>
+#include <QTreeView>
+#include <QUrl>
 
 namespace {
 
@@ -14,12 +24,41 @@ std::vector<DataBrowserItemID> rowsOf(const TNEFFile *tnefFile)
     return rows;
 }
 
+// The name and size fields for the selected attachments: those of the one,
+// or the count and total size of several.
+OSStatus showSelection(TNEFWinFile *winFile, const std::vector<DataBrowserItemID> &selected, UInt32 fileID)
+{
+    const TNEFFile *tnefFile = winFile->document();
+    if (selected.size() > 1) {
+        quint64 total = 0;
+        for (DataBrowserItemID id : selected) {
+            if (const TNEFFileItem *item = TNEFFileFindItem(tnefFile, id))
+                total += item->dataLength;
+        }
+        const OSStatus err = TNEFWinFileSetFileName(
+            winFile, QCoreApplication::translate("TNEFWinFile", "%1 attachments").arg(selected.size()));
+        return err != noErr ? err : TNEFWinFileSetFileSize(winFile, TNEFWinFileFullSizeText(total));
+    }
+    const TNEFFileItem *item = TNEFFileFindItem(tnefFile, fileID);
+    if (!item)
+        return paramErr;
+    const OSStatus err = TNEFWinFileSetFileName(winFile, TNEFFileItemTitle(item));
+    return err != noErr ? err : TNEFWinFileSetFileSize(winFile, TNEFWinFileFullSizeText(item->dataLength));
+}
+
 } // namespace
 
 OSStatus TNEFWinFileListFileDBInit(QTreeView *view)
 {
+    const std::vector<DataBrowserColumn> columns = {
+        {kDataBrowserNameProperty, QCoreApplication::translate("TNEFWinFile", "Name")},
+        {kDataBrowserKindProperty, QCoreApplication::translate("TNEFWinFile", "Type")},
+        {kDataBrowserSizeProperty, QCoreApplication::translate("TNEFWinFile", "Size"),
+         Qt::AlignRight | Qt::AlignVCenter},
+    };
     return TNEFWinFileListInit(view, TNEFWinFileListFileDBGetSetItemData,
-                               TNEFWinFileListFileDBItemNotification, rowsOf);
+                               TNEFWinFileListFileDBItemNotification, rowsOf, columns,
+                               TNEFWinFileListFileDBMimeData);
 }
 
 OSStatus TNEFWinFileListFileDBGetSetItemData(const DataBrowser *browser, DataBrowserItemID itemID,
@@ -31,8 +70,29 @@ OSStatus TNEFWinFileListFileDBGetSetItemData(const DataBrowser *browser, DataBro
         TNEFWinFileListNameRequest(browser, property, itemData, setValue, false, &result);
     if (!tnefFile)
         return result;
-    if (const TNEFFileItem *item = TNEFFileFindItem(tnefFile, itemID))
+    const TNEFFileItem *item = TNEFFileFindItem(tnefFile, itemID);
+    if (!item)
+        return noErr;
+    switch (property) {
+    case kDataBrowserNameProperty:
         SetDataBrowserItemDataText(itemData, TNEFFileItemDisplayName(item));
+        itemData->icon = TNEFWinFileTypeIcon(TNEFWinFileAttachmentType(item));
+        itemData->toolTip = TNEFFileItemTitle(item);
+        break;
+    case kDataBrowserKindProperty: {
+        const QMimeType type = TNEFWinFileAttachmentType(item);
+        SetDataBrowserItemDataText(itemData, type.comment());
+        itemData->toolTip = type.name();
+        break;
+    }
+    case kDataBrowserSizeProperty:
+        SetDataBrowserItemDataText(itemData, TNEFWinFileSizeText(item->dataLength));
+        itemData->toolTip = TNEFWinFileExactSizeText(item->dataLength);
+        itemData->sortValue = qulonglong(item->dataLength);
+        break;
+    default:
+        break;
+    }
     return noErr;
 }
 
@@ -43,20 +103,22 @@ void TNEFWinFileListFileDBItemNotification(const DataBrowser *browser, DataBrows
     if (!winFile)
         return;
     TNEFFile *tnefFile = winFile->document();
+    const std::vector<DataBrowserItemID> selected = browser->selectedItems();
     if (message == kDataBrowserItemSelected) {
         TNEFWinFileListComeForward(browser);
-        const TNEFFileItem *item = TNEFFileFindItem(tnefFile, itemID);
-        if (!item)
-            return;
-        if (TNEFWinFileSetFileName(winFile, TNEFFileItemTitle(item)) != noErr)
-            return;
-        if (TNEFWinFileSetFileSize(winFile, TNEFTextCreateSizeText(item->dataLength)) != noErr)
+        if (showSelection(winFile, selected, itemID) != noErr)
             return;
         tnefFile->selectedFileID = itemID;
         TNEFWinFileSetFileSaveButtonState(winFile, true);
     } else if (message == kDataBrowserItemDeselected) {
-        if (browser->hasSelection())
+        if (!selected.empty()) {
+            // What stays selected is shown; the recorded attachment is one of it.
+            const bool kept = std::find(selected.begin(), selected.end(), tnefFile->selectedFileID) != selected.end();
+            const UInt32 fileID = kept ? tnefFile->selectedFileID : selected.back();
+            if (showSelection(winFile, selected, fileID) == noErr)
+                tnefFile->selectedFileID = fileID;
             return;
+        }
         if (TNEFWinFileSetFileName(winFile, QString()) != noErr)
             return;
         if (TNEFWinFileSetFileSize(winFile, QString()) != noErr)
@@ -64,4 +126,57 @@ void TNEFWinFileListFileDBItemNotification(const DataBrowser *browser, DataBrows
         tnefFile->selectedFileID = 0;
         TNEFWinFileSetFileSaveButtonState(winFile, false);
     }
+}
+
+QMimeData *TNEFWinFileListFileDBMimeData(const DataBrowser *browser, const std::vector<DataBrowserItemID> &items)
+{
+    TNEFWinFile *winFile = TNEFWinFileListWindow(browser);
+    if (!winFile)
+        return nullptr;
+    const QStringList copies = TNEFWinFileWriteCopies(winFile->document(), items);
+    if (copies.isEmpty())
+        return nullptr;
+    QList<QUrl> urls;
+    for (const QString &path : copies)
+        urls << DesktopFileURL(path);
+    auto *data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+}
+
+QMimeType TNEFWinFileAttachmentType(const TNEFFileItem *item)
+{
+    static const QMimeDatabase database;
+    if (item->isTNEF == -1)
+        return database.mimeTypeForName(QStringLiteral("application/vnd.ms-tnef"));
+    return database.mimeTypeForFile(TNEFFileItemTitle(item), QMimeDatabase::MatchExtension);
+}
+
+QIcon TNEFWinFileTypeIcon(const QMimeType &type)
+{
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull())
+        icon = QIcon::fromTheme(type.genericIconName());
+    if (icon.isNull())
+        icon = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+    return icon;
+}
+
+QString TNEFWinFileSizeText(quint64 size)
+{
+    if (size < 1024)
+        return TNEFWinFileExactSizeText(size);
+    return QLocale().formattedDataSize(qint64(size), 1);
+}
+
+QString TNEFWinFileExactSizeText(quint64 size)
+{
+    return size == 1 ? QCoreApplication::translate("TNEFWinFile", "1 byte")
+                     : QCoreApplication::translate("TNEFWinFile", "%L1 bytes").arg(size);
+}
+
+QString TNEFWinFileFullSizeText(quint64 size)
+{
+    return size < 1024 ? TNEFWinFileExactSizeText(size)
+                       : QStringLiteral("%1 (%2)").arg(TNEFWinFileSizeText(size), TNEFWinFileExactSizeText(size));
 }

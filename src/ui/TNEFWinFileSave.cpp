@@ -1,8 +1,15 @@
 #include "TNEFWinFileSave.h"
 
+#include "platform/FSFolder.h"
+
+#include "DataBrowser.h"
 #include "TNEFWinFile.h"
+#include "TNEFWinFileList.h"
+#include "extract/TNEFAppOpen.h"
+#include "extract/UtilFiles.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
+#include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 
 #include <QFileDialog>
@@ -11,12 +18,83 @@
 namespace {
 
 TNEFWinFileSaveDialogHook gDialogHook;
+TNEFWinFileFolderDialogHook gFolderDialogHook;
+
+// Where the dialogs start: beside the TNEF file.
+QString startFolder(const TNEFWinFile *window)
+{
+    return FSPathParent(window->document()->fileRef);
+}
+
+// Asks for a folder in a dialog attached to the window, then calls `chosen`
+// with it, unless the dialog was cancelled or the window closed meanwhile.
+void chooseFolder(TNEFWinFile *window, const QString &title, std::function<void(const QString &)> chosen)
+{
+    if (gFolderDialogHook) {
+        const QString folder = gFolderDialogHook(window);
+        if (!folder.isNull())
+            chosen(folder);
+        return;
+    }
+    auto *dialog = new QFileDialog(window, title, startFolder(window));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setWindowModality(Qt::WindowModal);
+    const QPointer<TNEFWinFile> owner(window);
+    QObject::connect(dialog, &QFileDialog::finished, dialog, [owner, dialog, chosen](int result) {
+        const QStringList folders = dialog->selectedFiles();
+        if (owner && owner->document() && result == QDialog::Accepted && !folders.isEmpty())
+            chosen(folders.first());
+    });
+    dialog->open();
+}
+
+// The one way into the automatic extraction. It reads its destination from
+// preference set `prefSet`; a chosen folder instead is lent to the
+// Open-dialog set for the length of the call, with no new folder, and the
+// set is given back after.
+SInt32 extractAll(TNEFFile *tnefFile, UInt32 prefSet, const QString &folder, const TNEFAutomateEvents *events)
+{
+    if (folder.isNull())
+        return TNEFAppOpenAutomate(tnefFile, prefSet, events);
+    struct Lent {
+        SInt32 dest = gTNEFPrefCEDest;
+        QString destOther = gTNEFPrefCEDestOther;
+        SInt32 newFolder = gTNEFPrefCEFolder;
+        ~Lent() { gTNEFPrefCEDest = dest, gTNEFPrefCEDestOther = destOther, gTNEFPrefCEFolder = newFolder; }
+    } lent;
+    gTNEFPrefCEDest = 3;
+    gTNEFPrefCEDestOther = TNEFPrefsDestOtherFromPath(folder);
+    gTNEFPrefCEFolder = 2;
+    return TNEFAppOpenAutomate(tnefFile, 1, events);
+}
+
+// Extracts, then tells in the window's status bar where the files went.
+TNEFWinFileSaved extractAndTell(TNEFFile *tnefFile, UInt32 prefSet, const QString &folder)
+{
+    TNEFWinFileSaved saved;
+    TNEFAutomateEvents events;
+    events.folderCreated = [&](const QString &path) { saved.folder = path; };
+    events.writing = [&](const QString &path) { saved.folder = FSPathParent(path); };
+    events.written = [&](const QString &) { ++saved.written; };
+    events.failed = [&](UInt32, const QString &, SInt32) { ++saved.failed; };
+    extractAll(tnefFile, prefSet, folder, &events);
+    if (tnefFile->winFile && !saved.folder.isEmpty())
+        TNEFWinFileShowSaved(tnefFile->winFile, saved.folder, saved.written, saved.failed);
+    return saved;
+}
 
 } // namespace
 
 void TNEFWinFileSaveSetDialogHook(TNEFWinFileSaveDialogHook hook)
 {
     gDialogHook = std::move(hook);
+}
+
+void TNEFWinFileSaveSetFolderDialogHook(TNEFWinFileFolderDialogHook hook)
+{
+    gFolderDialogHook = std::move(hook);
 }
 
 OSStatus TNEFWinFileSaveCommandEventHandler(TNEFWinFile *window, UInt32 commandID)
@@ -28,6 +106,15 @@ OSStatus TNEFWinFileSaveCommandEventHandler(TNEFWinFile *window, UInt32 commandI
     }
     if (commandID != kTNEFCommandSave)
         return eventNotHandledErr;
+    const std::vector<UInt32> selected = DataBrowser::of(window->form().fileList_131)->selectedItems();
+    if (selected.size() > 1) {
+        const QPointer<TNEFWinFile> owner(window);
+        chooseFolder(window, QObject::tr("Save the selected attachments in"), [owner, selected](const QString &folder) {
+            const QStringList saved = TNEFWinFileSaveItems(owner->document(), selected, folder);
+            TNEFWinFileShowSaved(owner, folder, saved.size(), int(selected.size()) - saved.size());
+        });
+        return noErr;
+    }
     const TNEFFileItem *item = TNEFFileFindItem(tnefFile, tnefFile->selectedFileID);
     if (!item)
         return eventNotHandledErr;
@@ -52,6 +139,7 @@ OSStatus TNEFWinFileSaveShow(const QString &fileName, TNEFWinFile *window)
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setWindowModality(Qt::WindowModal);
+    dialog->setDirectory(startFolder(window));
     dialog->selectFile(fileName);
     const QPointer<TNEFWinFile> owner(window);
     QObject::connect(dialog, &QFileDialog::finished, dialog, [owner, dialog](int result) {
@@ -83,4 +171,52 @@ void TNEFWinFileSaveEventProc(TNEFWinFile *window, const TNEFWinFileSaveReply &r
         return;
     const QString destination = FSPathAppendingComponent(reply.folder, reply.fileName);
     TNEFFileSave(tnefFile, tnefFile->selectedFileID, destination, reply.replacing);
+}
+
+OSStatus TNEFWinFileSaveAll(TNEFWinFile *window)
+{
+    if (!window->document() || !window->document()->fileList)
+        return eventNotHandledErr;
+    const QPointer<TNEFWinFile> owner(window);
+    chooseFolder(window, QObject::tr("Save all attachments in"), [owner](const QString &folder) {
+        extractAndTell(owner->document(), 0, folder);
+    });
+    return noErr;
+}
+
+TNEFWinFileSaved TNEFWinFileAutomate(TNEFFile *tnefFile, UInt32 prefSet)
+{
+    return extractAndTell(tnefFile, prefSet, QString());
+}
+
+QStringList TNEFWinFileSaveItems(TNEFFile *tnefFile, const std::vector<UInt32> &fileIDs, const QString &folder)
+{
+    QStringList saved;
+    FSFolder destination;
+    if (destination.open(folder) != noErr) {
+        TNEF_LOG_ERROR("    CFURLGetFSRef() returned false.\n");
+        return saved;
+    }
+    for (UInt32 fileID : fileIDs) {
+        const TNEFFileItem *item = TNEFFileFindItem(tnefFile, fileID);
+        if (!item)
+            continue;
+        // A name taken between the search and the write moves the search on,
+        // as extraction does.
+        const QString safeName = UtilFileCreateSafeName(TNEFFileItemTitle(item));
+        UInt32 counter = 0;
+        const auto nextName = [&]() -> QString {
+            return counter + 1 < kUtilFileCounterEnd ? UtilFileFindUniqueFile(destination, safeName, ++counter, &counter)
+                                                     : QString();
+        };
+        const QString name = UtilFileFindUniqueFile(destination, safeName, 0, &counter);
+        QString written;
+        const SInt32 status = name.isNull() ? SInt32(dupFNErr)
+                                            : TNEFFileSaveItem(tnefFile, item, destination, name, false, nextName, &written);
+        if (status == noErr)
+            saved << destination.pathOf(written);
+        else
+            TNEF_LOG_ERROR("    TNEFFileSave() returned %ld.\n", long(status));
+    }
+    return saved;
 }

@@ -115,6 +115,7 @@ TNEFWinPrefs::TNEFWinPrefs()
     InstallWindowCommandHandler(this, [this](UInt32 commandID) { return TNEFWinPrefsEventHandler(this, commandID); });
     ConnectControlCommands(this);
     MenuBarAddKeys(this);
+    CloseWithEscapeAndButton(this, m_form.buttonBox);
 }
 
 void TNEFWinPrefs::closeEvent(QCloseEvent *event)

@@ -1,5 +1,6 @@
 // Writes the sample TNEF file that `make run` shows: a message in code page
-// 1252 with three attachments, one of them an attached message.
+// 1252, with a sender, a recipient and an HTML body, and three attachments,
+// one of them an attached message.
 #include "TnefBuilder.h"
 
 #include <QFile>
@@ -11,6 +12,19 @@ namespace {
 constexpr quint16 PR_ATTACH_METHOD = 0x3705;
 constexpr quint16 PR_ATTACH_SIZE = 0x0E20;
 constexpr quint16 PR_ATTACH_MIME_TAG = 0x370E;
+constexpr quint16 PR_DISPLAY_TO = 0x0E04;
+constexpr quint16 PR_BODY_HTML = 0x1013;
+constexpr quint16 PR_SENDER_NAME = 0x0C1A;
+constexpr quint16 PR_SENDER_EMAIL_ADDRESS = 0x0C1F;
+
+const char kBody[] =
+    "<html><head><meta charset=\"windows-1252\"></head><body>"
+    "<p>Hello Sam,</p>"
+    "<p>here are the <b>quarterly report</b> (still a draft) and the minutes of Monday\x92s planning "
+    "meeting. Please send me your comments by <i>Friday</i>.</p>"
+    "<p>The figures follow last quarter\x92s layout; the summary is on "
+    "<a href=\"https://example.org/reports/q1\">the team page</a>.</p>"
+    "<p>Kind regards,<br>Dana</p></body></html>";
 
 QByteArray z(const char *text) { return QByteArray(text, qsizetype(qstrlen(text)) + 1); }
 
@@ -50,6 +64,10 @@ int main(int argc, char **argv)
             .message(attPriority, le16(2))
             .mapiProps(MapiBlock()
                            .string8(0x0037, z("Quarterly report and minutes"))
+                           .string8(PR_SENDER_NAME, z("Dana Whitfield"))
+                           .string8(PR_SENDER_EMAIL_ADDRESS, z("dana@example.org"))
+                           .string8(PR_DISPLAY_TO, z("Sam Ortega"))
+                           .binary(PR_BODY_HTML, QByteArray(kBody))
                            .named(QStringLiteral("Keywords"))
                            .counted(PT_UNICODE, 0x8005, {utf16z(QStringLiteral("report"))}))
             // A plain text file.

@@ -1,7 +1,11 @@
 // The Preferences window on the offscreen platform: it shows and edits the
-// set its selector names, and only that set.
+// set its selector names, and only that set; it and the About window close
+// as dialogs do.
 #include "prefs/TNEFPrefs.h"
+#include "ui/TNEFWinAbout.h"
 #include "ui/TNEFWinPrefs.h"
+
+#include <QPushButton>
 
 #include <QtTest>
 
@@ -30,6 +34,8 @@ class TestPrefsWindow : public QObject {
 private slots:
     void editsTheShownSet_data();
     void editsTheShownSet();
+    void closesLikeADialog_data();
+    void closesLikeADialog();
 };
 
 void TestPrefsWindow::editsTheShownSet_data()
@@ -111,6 +117,30 @@ void TestPrefsWindow::editsTheShownSet()
     QCOMPARE(gTNEFWinPrefsRef->form().selector_129->currentIndex(), 0);
     QCOMPARE(gTNEFWinPrefCurrentEvent, 1);
     gTNEFWinPrefsRef->close();
+}
+
+void TestPrefsWindow::closesLikeADialog_data()
+{
+    QTest::addColumn<bool>("about");
+    QTest::addColumn<bool>("escape");
+    for (bool about : {false, true}) {
+        for (bool escape : {false, true})
+            QTest::addRow("%s, %s", about ? "About" : "Preferences", escape ? "Escape" : "Close") << about << escape;
+    }
+}
+
+void TestPrefsWindow::closesLikeADialog()
+{
+    QFETCH(bool, about);
+    QFETCH(bool, escape);
+    about ? TNEFWinAboutCreate() : TNEFWinPrefsCreate();
+    QWidget *window = about ? static_cast<QWidget *>(gTNEFWinAboutRef) : gTNEFWinPrefsRef;
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    if (escape)
+        QTest::keyClick(window, Qt::Key_Escape);
+    else
+        window->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Close)->click();
+    QVERIFY(about ? !gTNEFWinAboutRef : !gTNEFWinPrefsRef);
 }
 
 QTEST_MAIN(TestPrefsWindow)

@@ -1,0 +1,113 @@
+#include "TNEFWinFileMessage.h"
+
+#include "Controls.h"
+#include "TNEFWinFile.h"
+#include "platform/ErrorLog.h"
+#include "tnef/TNEFMessage.h"
+
+#include <QLocale>
+#include <QMainWindow>
+#include <QStatusBar>
+
+namespace {
+
+// The picture or text a data URL holds.
+QByteArray dataUrlContents(const QUrl &url)
+{
+    const QByteArray encoded = url.toEncoded();
+    const qsizetype comma = encoded.indexOf(',');
+    if (comma < 0)
+        return QByteArray();
+    const QByteArray payload = QByteArray::fromPercentEncoding(encoded.mid(comma + 1));
+    return encoded.left(comma).endsWith(";base64") ? QByteArray::fromBase64(payload) : payload;
+}
+
+// The date in the user's time zone, named.
+QString dateText(const QDateTime &utc)
+{
+    const QDateTime local = utc.toLocalTime();
+    const QLocale locale;
+    return QStringLiteral("%1 %2 (%3)")
+        .arg(locale.toString(local.date(), QLocale::LongFormat),
+             locale.toString(local.time(), QLocale::ShortFormat), local.timeZoneAbbreviation());
+}
+
+// Shows `text` in a header row, or hides the row, its label too, when it
+// is empty.
+void setHeader(QLabel *field, const QString &text)
+{
+    field->setText(text);
+    field->setVisible(!text.isEmpty());
+    if (auto *label = field->parentWidget()->findChild<QLabel *>(field->objectName() + QLatin1String("Label")))
+        label->setVisible(!text.isEmpty());
+}
+
+} // namespace
+
+TNEFMessageBrowser::TNEFMessageBrowser(QWidget *parent) : QTextBrowser(parent)
+{
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, &TNEFMessageBrowser::openLink);
+    // Where a link leads, before it is followed.
+    connect(this, qOverload<const QUrl &>(&QTextBrowser::highlighted), this, [this](const QUrl &url) {
+        if (auto *window = qobject_cast<QMainWindow *>(this->window()))
+            window->statusBar()->showMessage(url.toString());
+    });
+}
+
+QVariant TNEFMessageBrowser::loadResource(int type, const QUrl &name)
+{
+    if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
+        return dataUrlContents(name);
+    // A value that is there but empty, so that nobody else looks further.
+    return type == QTextDocument::StyleSheetResource ? QVariant(QString()) : QVariant(QByteArray());
+}
+
+bool TNEFMessageBrowser::openLink(const QUrl &url)
+{
+    static const QStringList kOpened{QStringLiteral("http"), QStringLiteral("https"),
+                                     QStringLiteral("ftp"), QStringLiteral("mailto")};
+    return kOpened.contains(url.scheme().toLower()) && DesktopOpenURL(url);
+}
+
+OSStatus TNEFWinFileMessageShow(TNEFWinFile *winFile)
+{
+    Ui::WinFile &f = winFile->form();
+    const TNEFFile *tnefFile = winFile->document();
+    TNEFMessage message;
+    const SInt32 status = TNEFMessageRead(tnefFile->forkRefNum, tnefFile->messagePlaces, &message);
+    if (status != noErr)
+        TNEF_LOG_ERROR("    TNEFMessageRead() returned %ld.\n", long(status));
+
+    TNEFBody body;
+    if (TNEFMessageGetHtml(tnefFile->forkRefNum, message, &body) == noErr)
+        f.messageBody->setHtml(TNEFBodyToString(body));
+    else if (TNEFMessageGetText(tnefFile->forkRefNum, message, &body) == noErr)
+        f.messageBody->setPlainText(TNEFBodyToString(body));
+
+    const QString from = TNEFRecipientText(message.senderName, message.senderAddress);
+    const QString to = TNEFMessageRecipientsText(message, TNEFRecipient::To);
+    const QString cc = TNEFMessageRecipientsText(message, TNEFRecipient::Cc);
+    const QDateTime date = message.sent.isValid() ? message.sent : message.received;
+    const bool hasBody = !f.messageBody->document()->isEmpty();
+    const bool hasMessage = !message.subject.isEmpty() || !from.isEmpty() || !to.isEmpty() || !cc.isEmpty()
+        || date.isValid() || hasBody;
+    f.messageView->setVisible(hasMessage);
+    // Without a body the headers leave the splitter, above it, and take only
+    // the room they need.
+    f.messageBody->setVisible(hasBody);
+    if (!hasBody) {
+        f.centralLayout->insertWidget(0, f.messageView);
+        f.messageView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    }
+
+    f.messageSubject->setText(message.subject.isEmpty()
+                                  ? QCoreApplication::translate("TNEFWinFile", "(no subject)")
+                                  : message.subject);
+    setHeader(f.messageFrom, from);
+    setHeader(f.messageTo, to);
+    setHeader(f.messageCc, cc);
+    setHeader(f.messageDate, date.isValid() ? dateText(date) : QString());
+    return status;
+}

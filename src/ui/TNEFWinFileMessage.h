@@ -1,0 +1,27 @@
+#pragma once
+// The message view of a document window: the subject as its heading, the
+// sender, the recipients and the date, then the body, HTML where the message
+// has it (stored, or carried in its RTF), plain text otherwise.
+#include "platform/MacTypes.h"
+
+#include <QTextBrowser>
+
+class TNEFWinFile;
+
+// Shows a message body. It shows only what the message carries: pictures
+// written into it as data URLs. Nothing is fetched from a server or read
+// from this computer, whatever the message refers to. Links open on a click,
+// with the desktop, when they lead to the web or to a mail address.
+class TNEFMessageBrowser : public QTextBrowser {
+    Q_OBJECT
+public:
+    explicit TNEFMessageBrowser(QWidget *parent = nullptr);
+    QVariant loadResource(int type, const QUrl &name) override;
+    // True when the link was handed to the desktop.
+    static bool openLink(const QUrl &url);
+};
+
+// Fills the window's message view from its document, or hides the view when
+// the document carries no message at all: noErr, or the status of the
+// failing read (the view then shows what was read before it).
+OSStatus TNEFWinFileMessageShow(TNEFWinFile *winFile);
