@@ -13,8 +13,8 @@ namespace appfix {
 
 const QStringList kPrefKeys{
     "CarbonEventAuto",  "CarbonEventDest", "CarbonEventDestOther", "CarbonEventFolder",
-    "CarbonEventQuit",  "AppleEventAuto",  "AppleEventDest",       "AppleEventDestOther",
-    "AppleEventFolder", "AppleEventQuit",  "CreateDebugFile",
+    "CarbonEventQuit",  "CarbonEventBody", "AppleEventAuto",       "AppleEventDest",
+    "AppleEventDestOther", "AppleEventFolder", "AppleEventQuit",   "AppleEventBody", "CreateDebugFile",
 };
 
 inline bool writeText(const QString &path, const QByteArray &text)
