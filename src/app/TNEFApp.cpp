@@ -9,6 +9,7 @@
 #include "platform/NativePath.h"
 #include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
+#include "tnef/TNEFParse.h"
 #include "ui/Commands.h"
 #include "ui/MenuBar.h"
 #include "ui/TNEFWinAbout.h"
@@ -100,6 +101,7 @@ SInt32 TNEFAppInit()
 
     SetHelpPage(TNEFAppHelpPagePath());
     TNEFPrefsInit();
+    gTNEFParseDebugFile = stdout;
     TNEFAppAEInit();
     return 0;
 }
@@ -121,7 +123,12 @@ void TNEFAppSetExitHook(std::function<void(int status)> hook)
 void TNEFAppQuit()
 {
     AEStopListening();
-    TNEFPrefsQuit();
+    // Preferences that could not be saved leave the trace open: its last
+    // lines may be all that tells what happened.
+    if (TNEFPrefsQuit() == noErr && gTNEFParseDebugFile) {
+        std::fclose(gTNEFParseDebugFile);
+        gTNEFParseDebugFile = nullptr;
+    }
     std::fflush(nullptr);
     if (gExitHook) {
         gExitHook(gExitStatus);
@@ -175,8 +182,9 @@ OSStatus TNEFAppEventHandler(UInt32 commandID)
 
 OSErr TNEFAppOpenFiles(const QStringList &files, UInt32 prefSet)
 {
-    const SInt32 autoExtract = prefSet == 1 ? gTNEFPrefCEAuto : gTNEFPrefAEAuto;
-    const SInt32 quit = prefSet == 1 ? gTNEFPrefCEQuit : gTNEFPrefAEQuit;
+    const TNEFPrefSet prefs = TNEFPrefsGetSet(prefSet);
+    const SInt32 autoExtract = prefs.autoExtract;
+    const SInt32 quit = prefs.quit;
     OSErr status = noErr;
     bool allHandled = true;
     for (const QString &file : files) {

@@ -6,7 +6,6 @@
 #include "platform/FileManager.h"
 #include "platform/NativePath.h"
 #include "platform/StandardStreams.h"
-#include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "tnef/TNEFText.h"
@@ -34,11 +33,13 @@ const char kUsage[] =
     "  list FILE...         one line per attachment: SIZE<TAB>NAME\n"
     "  attributes FILE...   one line per attribute: ID<TAB>NAME<TAB>SIZE TEXT<TAB>PREVIEW\n"
     "  trace FILE...        the parse trace of each file\n"
-    "  extract [-C DIR] [--folder multi|always|never] FILE...\n"
+    "  extract [-C DIR] [--folder multi|always|never] [--body] FILE...\n"
     "                       write every attachment into DIR (default: the TNEF\n"
     "                       file's folder), inside a new folder named after the\n"
-    "                       TNEF file when it has several attachments (multi, the\n"
-    "                       default), always, or never; names are made safe and\n"
+    "                       TNEF file when it has several files to write (multi,\n"
+    "                       the default), always, or never; with --body also the\n"
+    "                       message: message.html, message.rtf, or message.txt\n"
+    "                       when it has plain text only; names are made safe and\n"
     "                       unique, nothing existing is replaced; prints each path\n"
     "                       written\n"
     "  message FILE...      the message: Subject, From, To, Cc, Date and Class\n"
@@ -393,29 +394,33 @@ bool bodyCommand(const QString &file, CliBodyChoice choice)
     return handled;
 }
 
-// Extraction runs the application's own automatic extraction with a
-// preference set of its own, so the user's preferences file is neither read
-// nor written.
-constexpr UInt32 kCliPrefSet = 2;
-
-bool extractCommand(const QString &file)
+// Extraction is the application's own, with the options of the command
+// line: the user's preferences are neither read nor written.
+bool extractCommand(const QString &file, TNEFExtractOptions options)
 {
     TNEFFile *tnefFile = openDocument(file);
     if (!tnefFile)
         return false;
     bool handled = parseDocument(file, tnefFile);
+    if (handled && options.destination.isEmpty())
+        options.destination = TNEFExtractSourceFolder(tnefFile);
     if (handled) {
-        TNEFAutomateEvents events;
-        events.written = [](const QString &path) {
+        options.events.written = [](const QString &path) {
             std::printf("%s\n", printablePath(path).constData());
         };
-        events.failed = [&](UInt32, const QString &name, SInt32 status) {
+        options.events.failed = [&](UInt32 fileID, const QString &name, SInt32 status) {
             handled = false;
-            printError(file, QStringLiteral("cannot write \"%1\": %2 (status %3)")
-                                 .arg(name, describeStatus(OSErr(status)))
-                                 .arg(status));
+            // A body that could not be read says why in the body's words.
+            const bool unreadBody = fileID == 0
+                && (status == kTNEFMessageErrTooLarge || (status <= kTNEFRtfErrHeader && status >= kTNEFRtfErrTooLarge));
+            if (unreadBody)
+                printError(file, QStringLiteral("cannot write \"%1\": %2").arg(name, CliMessageBodyError(CliBodyChoice::Preferred, status)));
+            else
+                printError(file, QStringLiteral("cannot write \"%1\": %2 (status %3)")
+                                     .arg(name, describeStatus(OSErr(status)))
+                                     .arg(status));
         };
-        TNEFAppOpenAutomate(tnefFile, kCliPrefSet, &events);
+        TNEFExtractAll(tnefFile, options);
     }
     TNEFFileDestroy(tnefFile);
     return handled;
@@ -447,8 +452,7 @@ int run(int argc, char **argv)
     bool json = false;
     CliBodyChoice bodyChoice = CliBodyChoice::Preferred;
     bool verbose = false;
-    QString destination;
-    SInt32 folderMode = 1;
+    TNEFExtractOptions extractOptions;
     QStringList files;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -461,16 +465,18 @@ int run(int argc, char **argv)
             if (arg == QLatin1String("-C")) {
                 if (!FSIsFolder(value))
                     return usageError(QStringLiteral("'%1' is not an existing folder").arg(value));
-                destination = FSPathAbsolute(value);
+                extractOptions.destination = FSPathAbsolute(value);
             } else if (value == QLatin1String("multi")) {
-                folderMode = 1;
+                extractOptions.folderMode = 1;
             } else if (value == QLatin1String("always")) {
-                folderMode = 3;
+                extractOptions.folderMode = 3;
             } else if (value == QLatin1String("never")) {
-                folderMode = 2;
+                extractOptions.folderMode = 2;
             } else {
                 return usageError(QStringLiteral("--folder takes multi, always or never, not '%1'").arg(value));
             }
+        } else if (!optionsEnded && extracting && arg == QLatin1String("--body")) {
+            extractOptions.body = true;
         } else if (!optionsEnded && jsonCapable && arg == QLatin1String("--json")) {
             json = true;
         } else if (!optionsEnded && choosingBody
@@ -514,14 +520,9 @@ int run(int argc, char **argv)
     }
     if (extracting) {
         // Standard input has no folder of its own: it goes to DIR or here.
-        if (destination.isEmpty() && files.contains(QLatin1String("-")))
-            destination = FSPathAbsolute(QStringLiteral("."));
-        gTNEFPrefAEAuto = 1;
-        gTNEFPrefAEDest = destination.isEmpty() ? 1 : 3;
-        gTNEFPrefAEDestOther = destination.isEmpty() ? QString() : TNEFPrefsDestOtherFromPath(destination);
-        gTNEFPrefAEFolder = folderMode;
-        gTNEFPrefAEQuit = 0;
-        return runOnFiles(files, extractCommand);
+        if (extractOptions.destination.isEmpty() && files.contains(QLatin1String("-")))
+            extractOptions.destination = FSPathAbsolute(QStringLiteral("."));
+        return runOnFiles(files, [&extractOptions](const QString &f) { return extractCommand(f, extractOptions); });
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(command));
 }

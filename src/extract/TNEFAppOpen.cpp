@@ -7,6 +7,7 @@
 #include "platform/FolderChooser.h"
 #include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
+#include "tnef/TNEFMessage.h"
 
 #include <QDir>
 #include <QHash>
@@ -17,21 +18,6 @@ namespace {
 // creation before the attachment is given up; only a file system that answers
 // the existence test and the creation differently gets anywhere near it.
 constexpr int kMaxLostRaces = 1000;
-
-struct PrefSet {
-    SInt32 dest = 0;
-    QString destOther;
-    SInt32 folder = 0;
-};
-
-PrefSet prefSet(UInt32 selector)
-{
-    switch (selector) {
-    case 1: return {gTNEFPrefCEDest, gTNEFPrefCEDestOther, gTNEFPrefCEFolder};
-    case 2: return {gTNEFPrefAEDest, gTNEFPrefAEDestOther, gTNEFPrefAEFolder};
-    default: return {};
-    }
-}
 
 // Destination mode 2: the folder the user chooses, or `destination` unchanged.
 QString askForDestination(const QString &destination)
@@ -101,20 +87,21 @@ void makeNewFolder(const TNEFFile *tnefFile, FSFolder *destination, const TNEFAu
 // taken is never tested again, so like-named attachments cost one test each.
 using NextCounters = QHash<QString, UInt32>;
 
-// Writes `item` as `fileName` in `destination`, never over anything: the
-// file gets its name only once it is complete, exclusively, and a name taken
-// by then moves the search on to the next counter.
-void writeAttachment(TNEFFile *tnefFile, const TNEFFileItem *item, const QString &myFileName,
-                     const FSFolder &destination, NextCounters *nextCounters,
-                     const TNEFAutomateEvents *events)
+// Writes one file, through `save`, as `myFileName` in `destination`, never
+// over anything: the file gets its name only once it is complete,
+// exclusively, and a name taken by then moves the search on to the next
+// counter. `fileID` is the attachment's, 0 for a body.
+using SaveAs = std::function<SInt32(const QString &name, const TNEFFileSaveNextName &nextName, QString *written)>;
+void writeFile(UInt32 fileID, const QString &myFileName, const SaveAs &save, const FSFolder &destination,
+               NextCounters *nextCounters, const TNEFAutomateEvents &events)
 {
     UInt32 counter = nextCounters->value(myFileName, 0);
     bool noNameLeft = false;
     const auto candidate = [&]() -> QString {
         const QString found = UtilFileFindUniqueFile(destination, myFileName, counter, &counter);
         noNameLeft = found.isNull();
-        if (!noNameLeft && events && events->writing)
-            events->writing(destination.pathOf(found));
+        if (!noNameLeft && events.writing)
+            events.writing(destination.pathOf(found));
         return found;
     };
     int races = 0;
@@ -129,14 +116,14 @@ void writeAttachment(TNEFFile *tnefFile, const TNEFFileItem *item, const QString
     SInt32 myStatus = -1;
     QString written;
     if (!myNewFileName.isNull())
-        myStatus = TNEFFileSaveItem(tnefFile, item, destination, myNewFileName, false, nextName, &written);
+        myStatus = save(myNewFileName, nextName, &written);
     // A name this file took is never free again; one that a failed write
     // left untaken may be tested again.
     if (!noNameLeft)
         nextCounters->insert(myFileName, myStatus == noErr ? counter + 1 : counter);
     if (myStatus == noErr) {
-        if (events && events->written)
-            events->written(destination.pathOf(written));
+        if (events.written)
+            events.written(destination.pathOf(written));
         return;
     }
     if (noNameLeft) {
@@ -145,63 +132,137 @@ void writeAttachment(TNEFFile *tnefFile, const TNEFFileItem *item, const QString
     } else {
         TNEF_REPORT_STATUS(myStatus);
     }
-    if (events && events->failed)
-        events->failed(item->fileID, myFileName, myStatus);
+    if (events.failed)
+        events.failed(fileID, myFileName, myStatus);
+}
+
+// One body of the message, ready to be written.
+struct BodyFile {
+    QString name;
+    QByteArray bytes;
+};
+
+// The bodies to write, read from the file: HTML and RTF, or else the plain
+// text. A body that is there but cannot be read is reported and left out.
+QList<BodyFile> readBodies(const TNEFFile *tnefFile, const TNEFAutomateEvents &events)
+{
+    const SInt16 fork = tnefFile->forkRefNum;
+    TNEFMessage message;
+    if (const SInt32 myStatus = TNEFMessageRead(fork, tnefFile->messagePlaces, &message)) {
+        TNEF_REPORT_STATUS(myStatus);
+        if (events.failed)
+            events.failed(0, QStringLiteral("message"), myStatus);
+        return {};
+    }
+    QList<BodyFile> files;
+    bool found = false;
+    const auto take = [&](const char *name, SInt32 myStatus, const TNEFBody &body) {
+        if (myStatus == kTNEFMessageErrNoBody)
+            return;
+        found = true;
+        if (myStatus == noErr) {
+            files.append({QString::fromLatin1(name), body.bytes});
+            return;
+        }
+        TNEF_REPORT_STATUS(myStatus);
+        if (events.failed)
+            events.failed(0, QString::fromLatin1(name), myStatus);
+    };
+    TNEFBody body;
+    take("message.html", TNEFMessageGetHtml(fork, message, &body), body);
+    take("message.rtf", TNEFMessageGetBody(fork, message, TNEFBodyKind::Rtf, &body), body);
+    if (!found)
+        take("message.txt", TNEFMessageGetBody(fork, message, TNEFBodyKind::Text, &body), body);
+    return files;
 }
 
 } // namespace
 
-SInt32 TNEFAppOpenAutomate(TNEFFile *inTnefFile, UInt32 inPrefSet,
-                           const TNEFAutomateEvents *events)
+QString TNEFExtractSourceFolder(const TNEFFile *inTnefFile)
 {
     if (!inTnefFile) {
         TNEF_REPORT(inTnefFile != NULL);
-        return 0;
+        return QString();
     }
-    const PrefSet prefs = prefSet(inPrefSet);
-
     const QString myFileURL = inTnefFile->fileRef.isEmpty()
         ? QString()
         : QDir::cleanPath(QDir::current().absoluteFilePath(inTnefFile->fileRef));
     if (myFileURL.isEmpty()) {
         TNEF_REPORT(myFileURL != NULL);
-        return 0;
+        return QString();
     }
     const QString myParentDirURL = FSPathParent(myFileURL);
     if (myParentDirURL.isEmpty()) {
         TNEF_REPORT(myParentDirURL != NULL);
-        return 0;
+        return QString();
     }
+    return myParentDirURL;
+}
 
-    QString destinationPath = myParentDirURL;
-    if (prefs.dest == 2)
-        destinationPath = askForDestination(destinationPath);
-    else if (prefs.dest == 3)
-        destinationPath = storedDestination(prefs.destOther, destinationPath);
+void TNEFExtractAll(TNEFFile *inTnefFile, const TNEFExtractOptions &options)
+{
+    if (!inTnefFile) {
+        TNEF_REPORT(inTnefFile != NULL);
+        return;
+    }
+    const TNEFAutomateEvents &events = options.events;
 
     // The destination is opened once; from here on every file and folder is
     // made through that descriptor.
     FSFolder destination;
-    const OSErr myErr = destination.open(destinationPath);
+    const OSErr myErr = destination.open(options.destination);
     if (myErr != noErr)
         TNEF_REPORT_STATUS(myErr);
 
-    UInt32 count = 0;
+    // The bodies are read first: they count among the files that ask for a
+    // folder of their own.
+    const QList<BodyFile> bodies = options.body ? readBodies(inTnefFile, events) : QList<BodyFile>();
+    UInt32 count = UInt32(bodies.size());
     for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next)
         ++count;
 
-    if (destination.isOpen() && (prefs.folder == 3 || (prefs.folder == 1 && count >= 2)))
-        makeNewFolder(inTnefFile, &destination, events);
+    const SInt32 folderMode = options.folderMode;
+    if (destination.isOpen() && (folderMode == 3 || (folderMode == 1 && count >= 2)))
+        makeNewFolder(inTnefFile, &destination, &events);
 
     NextCounters nextCounters;
+    const auto write = [&](UInt32 fileID, const QString &myFileName, const SaveAs &save) {
+        if (destination.isOpen())
+            writeFile(fileID, myFileName, save, destination, &nextCounters, events);
+        else if (events.failed)
+            events.failed(fileID, myFileName, myErr);
+    };
     for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next) {
         const QString myFileName = item->name.empty()
             ? QString::fromUtf8(kTNEFUntitledAttachment)
             : UtilFileCreateSafeName(QString::fromStdString(item->name));
-        if (destination.isOpen())
-            writeAttachment(inTnefFile, item, myFileName, destination, &nextCounters, events);
-        else if (events && events->failed)
-            events->failed(item->fileID, myFileName, myErr);
+        write(item->fileID, myFileName, [&](const QString &name, const TNEFFileSaveNextName &nextName, QString *written) {
+            return TNEFFileSaveItem(inTnefFile, item, destination, name, false, nextName, written);
+        });
     }
+    for (const BodyFile &body : bodies) {
+        write(0, body.name, [&](const QString &name, const TNEFFileSaveNextName &nextName, QString *written) {
+            return TNEFFileSaveBytes(body.bytes, destination, name, false, nextName, written);
+        });
+    }
+}
+
+SInt32 TNEFAppOpenAutomate(TNEFFile *inTnefFile, UInt32 inPrefSet,
+                           const TNEFAutomateEvents *events)
+{
+    TNEFExtractOptions options;
+    options.destination = TNEFExtractSourceFolder(inTnefFile);
+    if (options.destination.isNull())
+        return 0;
+    const TNEFPrefSet prefs = TNEFPrefsGetSet(inPrefSet);
+    if (prefs.dest == 2)
+        options.destination = askForDestination(options.destination);
+    else if (prefs.dest == 3)
+        options.destination = storedDestination(prefs.destOther, options.destination);
+    options.folderMode = prefs.folder;
+    options.body = prefs.body == 1;
+    if (events)
+        options.events = *events;
+    TNEFExtractAll(inTnefFile, options);
     return 0;
 }

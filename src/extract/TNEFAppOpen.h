@@ -1,6 +1,7 @@
 #pragma once
-// Automatic extraction: every attachment of a parsed TNEF file written to the
-// destination that a preference set chooses, under safe and free names.
+// Extraction: every attachment of a parsed TNEF file, and on request its
+// message's bodies, written into one folder under safe and free names;
+// automatic extraction chooses that folder by a preference set.
 #include "platform/MacTypes.h"
 
 #include <QString>
@@ -15,7 +16,8 @@ struct TNEFAutomateEvents {
     // somebody have moved the folder meanwhile.
     std::function<void(const QString &path)> written;
     // Attachment `fileID` (shown as `name`) was not written: `status` is the
-    // writer's result, or -1 when no free name was left for it.
+    // writer's result, or -1 when no free name was left for it. A body file
+    // has fileID 0; its status may also be that of reading the body.
     std::function<void(UInt32 fileID, const QString &name, SInt32 status)> failed;
     // A file is about to take the name at `path` (nothing exists there yet).
     std::function<void(const QString &path)> writing;
@@ -23,12 +25,33 @@ struct TNEFAutomateEvents {
     std::function<void(const QString &path)> folderCreated;
 };
 
+// How one extraction runs.
+struct TNEFExtractOptions {
+    QString destination;  // the existing folder written into
+    // 1: inside a new folder named after the TNEF file when two or more files
+    // are written; 3: always; anything else (2): never.
+    SInt32 folderMode = 1;
+    // Also write the message: message.html when it has HTML (stored, or
+    // recovered from its RTF), message.rtf when it has RTF, message.txt when
+    // it has plain text and neither of the others.
+    bool body = false;
+    TNEFAutomateEvents events;
+};
+
+// Writes every attachment of `inTnefFile`, then the bodies asked for, into
+// `options.destination`. The destination is opened once and every file and
+// folder made through it; a file shows under its name only once complete.
+// Nothing that exists is ever deleted or overwritten. Failures are reported
+// through the assertion hook and the events.
+void TNEFExtractAll(TNEFFile *inTnefFile, const TNEFExtractOptions &options);
+
+// The folder that holds the TNEF file, or a null string (reported) when it
+// cannot be named.
+QString TNEFExtractSourceFolder(const TNEFFile *inTnefFile);
+
 // Writes every attachment of `inTnefFile` with preference set `inPrefSet`
 // (1: the Open-dialog set, 2: the set for files handed to the application,
-// anything else: beside the TNEF file, no new folder). The destination is
-// opened once and every file and folder made through it; a file shows under
-// its name only once complete. Nothing that exists is ever deleted or
-// overwritten. Always answers 0; failures are reported through
-// the assertion hook and `events`.
+// anything else: beside the TNEF file, no new folder), through
+// TNEFExtractAll. Always answers 0.
 SInt32 TNEFAppOpenAutomate(TNEFFile *inTnefFile, UInt32 inPrefSet,
                            const TNEFAutomateEvents *events = nullptr);

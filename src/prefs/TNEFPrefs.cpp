@@ -2,7 +2,6 @@
 
 #include "platform/ErrorLog.h"
 #include "platform/NativePath.h"
-#include "tnef/TNEFParse.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,11 +17,13 @@ SInt32 gTNEFPrefCEDest = 1;
 QString gTNEFPrefCEDestOther;
 SInt32 gTNEFPrefCEFolder = 1;
 SInt32 gTNEFPrefCEQuit = 0;
+SInt32 gTNEFPrefCEBody = 0;
 SInt32 gTNEFPrefAEAuto = 0;
 SInt32 gTNEFPrefAEDest = 1;
 QString gTNEFPrefAEDestOther;
 SInt32 gTNEFPrefAEFolder = 1;
 SInt32 gTNEFPrefAEQuit = 0;
+SInt32 gTNEFPrefAEBody = 0;
 bool gTNEFPrefDebug = false;
 
 namespace {
@@ -35,7 +36,7 @@ struct Key {
     QString *string;
 };
 
-// The ten keys of the two sets, in stored order; "CreateDebugFile" follows
+// The twelve keys of the two sets, in stored order; "CreateDebugFile" follows
 // them and is handled on its own.
 const Key kKeys[] = {
     {"CarbonEventAuto", &gTNEFPrefCEAuto, 0, nullptr},
@@ -43,13 +44,35 @@ const Key kKeys[] = {
     {"CarbonEventDestOther", nullptr, 0, &gTNEFPrefCEDestOther},
     {"CarbonEventFolder", &gTNEFPrefCEFolder, 1, nullptr},
     {"CarbonEventQuit", &gTNEFPrefCEQuit, 0, nullptr},
+    {"CarbonEventBody", &gTNEFPrefCEBody, 0, nullptr},
     {"AppleEventAuto", &gTNEFPrefAEAuto, 0, nullptr},
     {"AppleEventDest", &gTNEFPrefAEDest, 1, nullptr},
     {"AppleEventDestOther", nullptr, 0, &gTNEFPrefAEDestOther},
     {"AppleEventFolder", &gTNEFPrefAEFolder, 1, nullptr},
     {"AppleEventQuit", &gTNEFPrefAEQuit, 0, nullptr},
+    {"AppleEventBody", &gTNEFPrefAEBody, 0, nullptr},
 };
 constexpr char kDebugKey[] = "CreateDebugFile";
+
+// The globals of one set; null members for a selector that names none.
+struct SetGlobals {
+    SInt32 *autoExtract, *dest;
+    QString *destOther;
+    SInt32 *folder, *quit, *body;
+};
+
+SetGlobals setGlobals(UInt32 selector)
+{
+    switch (selector) {
+    case 1:
+        return {&gTNEFPrefCEAuto, &gTNEFPrefCEDest, &gTNEFPrefCEDestOther, &gTNEFPrefCEFolder, &gTNEFPrefCEQuit,
+                &gTNEFPrefCEBody};
+    case 2:
+        return {&gTNEFPrefAEAuto, &gTNEFPrefAEDest, &gTNEFPrefAEDestOther, &gTNEFPrefAEFolder, &gTNEFPrefAEQuit,
+                &gTNEFPrefAEBody};
+    default: return {};
+    }
+}
 
 // An INI file has no types: a number comes back as text. A value counts as an
 // integer when it is one already or is text that reads wholly as a 32-bit
@@ -130,6 +153,27 @@ QString TNEFPrefsPathFromDestOther(const QString &destOther)
     return path;
 }
 
+TNEFPrefSet TNEFPrefsGetSet(UInt32 selector)
+{
+    const SetGlobals g = setGlobals(selector);
+    if (!g.autoExtract)
+        return {};
+    return {*g.autoExtract, *g.dest, *g.destOther, *g.folder, *g.quit, *g.body};
+}
+
+void TNEFPrefsSetSet(UInt32 selector, const TNEFPrefSet &set)
+{
+    const SetGlobals g = setGlobals(selector);
+    if (!g.autoExtract)
+        return;
+    *g.autoExtract = set.autoExtract;
+    *g.dest = set.dest;
+    *g.destOther = set.destOther;
+    *g.folder = set.folder;
+    *g.quit = set.quit;
+    *g.body = set.body;
+}
+
 void TNEFPrefsInit()
 {
     const QSettings settings(TNEFPrefsFilePath(), QSettings::IniFormat);
@@ -154,8 +198,6 @@ void TNEFPrefsInit()
     } else {
         gTNEFPrefDebug = false;
     }
-
-    gTNEFParseDebugFile = stdout;
 }
 
 OSStatus TNEFPrefsQuit()
@@ -176,10 +218,6 @@ OSStatus TNEFPrefsQuit()
     if (settings.status() != QSettings::NoError) {
         TNEF_LOG_ERROR("    CFPreferencesAppSynchronize() returned false.\n");
         return ioErr;
-    }
-    if (gTNEFParseDebugFile) {
-        std::fclose(gTNEFParseDebugFile);
-        gTNEFParseDebugFile = nullptr;
     }
     return noErr;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The preference store: eleven globals, loaded at start-up and written back
-// at quit. Set 1 ("CarbonEvent") is for files opened through the Open dialog,
+// The preference store: thirteen globals, loaded at start-up and written
+// back at quit. Set 1 ("CarbonEvent") is for files opened through the Open dialog,
 // set 2 ("AppleEvent") for files handed to the application.
 #include "platform/MacTypes.h"
 
@@ -11,19 +11,37 @@ extern SInt32 gTNEFPrefCEDest;
 extern QString gTNEFPrefCEDestOther;  // null when absent
 extern SInt32 gTNEFPrefCEFolder;
 extern SInt32 gTNEFPrefCEQuit;
+extern SInt32 gTNEFPrefCEBody;
 extern SInt32 gTNEFPrefAEAuto;
 extern SInt32 gTNEFPrefAEDest;
 extern QString gTNEFPrefAEDestOther;  // null when absent
 extern SInt32 gTNEFPrefAEFolder;
 extern SInt32 gTNEFPrefAEQuit;
+extern SInt32 gTNEFPrefAEBody;
 extern bool gTNEFPrefDebug;
 
-// Loads every key (missing or malformed ones as their defaults), announces the
-// debug temp-file name when "CreateDebugFile" is 1, and points the parse
-// trace at standard output.
+// The values of one set, as the Preferences window shows them and the
+// openers and the automatic extraction read them.
+struct TNEFPrefSet {
+    SInt32 autoExtract = 0;  // 1: extract every file opened this way
+    SInt32 dest = 0;         // 1 beside the TNEF file, 2 asked each time, 3 destOther
+    QString destOther;       // null when absent
+    SInt32 folder = 0;       // 1 new folder for two or more files, 3 always, else never
+    SInt32 quit = 0;         // 1: quit once the files of one open are handled
+    SInt32 body = 0;         // 1: also write the message's bodies
+};
+
+// Selector 1: the Open-dialog set ("CarbonEvent" keys), 2: the set for files
+// handed to the application ("AppleEvent" keys). Any other selector reads as
+// all zeros (beside the TNEF file, no new folder) and is not written.
+TNEFPrefSet TNEFPrefsGetSet(UInt32 selector);
+void TNEFPrefsSetSet(UInt32 selector, const TNEFPrefSet &set);
+
+// Loads every key (missing or malformed ones as their defaults) and announces
+// the debug temp-file name when "CreateDebugFile" is 1.
 void TNEFPrefsInit();
-// Writes every key, synchronises the file and, when that worked, closes the
-// trace stream. noErr, or a non-zero status when the file was not written.
+// Writes every key and synchronises the file. noErr, or a non-zero status
+// when the file was not written.
 OSStatus TNEFPrefsQuit();
 
 // $XDG_CONFIG_HOME/Parvane/Parvane.conf, or ~/.config/Parvane/Parvane.conf.

@@ -3,6 +3,7 @@
 // and attribute lists, and the attachment writer.
 #include "platform/MacTypes.h"
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -117,6 +118,9 @@ using TNEFFileSaveNextName = std::function<QString()>;
 SInt32 TNEFFileSaveItem(TNEFFile *tnefFile, const TNEFFileItem *item, const FSFolder &folder,
                         const QString &name, bool replace, const TNEFFileSaveNextName &nextName = {},
                         QString *outName = nullptr);
+// Writes `bytes` as `name` in `folder` by the same rules.
+SInt32 TNEFFileSaveBytes(const QByteArray &bytes, const FSFolder &folder, const QString &name, bool replace,
+                         const TNEFFileSaveNextName &nextName = {}, QString *outName = nullptr);
 // The same for attachment `fileID`, written to `destination` (an absolute
 // path whose folder must exist).
 SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destination, bool replace);

@@ -109,6 +109,41 @@ OSErr nameFile(FSNewFile &file, QString name, bool replace, const TNEFFileSaveNe
     return noErr;
 }
 
+// Makes a new file in `folder`, lets `fill` write it, and gives it `name`
+// once it is complete. The file has no name (or a hidden one) until then, so
+// a file that is not complete never shows under the name, and a failed one
+// leaves nothing behind.
+OSErr saveNewFile(const FSFolder &folder, const QString &name, bool replace, const TNEFFileSaveNextName &nextName,
+                  QString *outName, const std::function<OSErr(SInt16 newFork)> &fill)
+{
+    FSNewFile file;
+    SInt16 newFork = 0;
+    OSErr err = file.create(folder, &newFork);
+    if (err != noErr) {
+        TNEF_LOG_ERROR("    FSCreateFileUnicode() returned %ld.\n", static_cast<long>(err));
+        return err;
+    }
+
+    setFileType(file, name);
+
+    err = fill(newFork);
+    // Gathered writes that fail show only here; they are the writing's failure.
+    if (err == noErr) {
+        err = FSFlushFork(newFork);
+        if (err != noErr)
+            TNEF_LOG_ERROR("    FSWriteFork() returned %d.\n", err);
+    }
+    const OSErr closeErr = FSCloseFork(newFork);
+    if (closeErr != noErr) {
+        TNEF_LOG_ERROR("    FSCloseFork() returned %d.\n", closeErr);
+        if (err == noErr)
+            err = closeErr;
+    }
+    if (err == noErr)
+        err = nameFile(file, name, replace, nextName, outName);
+    return err;
+}
+
 } // namespace
 
 SInt32 TNEFFileSaveSetCorrectFileType(const QString &fileName, QString *mimeType)
@@ -130,37 +165,24 @@ SInt32 TNEFFileSaveItem(TNEFFile *tnefFile, const TNEFFileItem *item, const FSFo
 {
     if (!tnefFile)
         return paramErr;
+    return saveNewFile(folder, name, replace, nextName, outName, [&](SInt16 newFork) {
+        return item ? copyItem(tnefFile, item, newFork) : OSErr(noErr);
+    });
+}
 
-    // The copy goes into a file that has no name yet (or a hidden one), so a
-    // file that is not complete never shows under the attachment's name, and
-    // a failed one leaves nothing behind.
-    FSNewFile file;
-    SInt16 newFork = 0;
-    OSErr err = file.create(folder, &newFork);
-    if (err != noErr) {
-        TNEF_LOG_ERROR("    FSCreateFileUnicode() returned %ld.\n", static_cast<long>(err));
-        return err;
-    }
-
-    setFileType(file, name);
-
-    if (item)
-        err = copyItem(tnefFile, item, newFork);
-    // Gathered writes that fail show only here; they are the writing's failure.
-    if (err == noErr) {
-        err = FSFlushFork(newFork);
+SInt32 TNEFFileSaveBytes(const QByteArray &bytes, const FSFolder &folder, const QString &name, bool replace,
+                         const TNEFFileSaveNextName &nextName, QString *outName)
+{
+    return saveNewFile(folder, name, replace, nextName, outName, [&](SInt16 newFork) {
+        const UInt32 size = UInt32(bytes.size());
+        UInt32 actual = 0;
+        OSErr err = size ? FSWriteFork(newFork, fsAtMark, 0, size, bytes.constData(), &actual) : OSErr(noErr);
+        if (err == noErr && actual != size)
+            err = dskFulErr;
         if (err != noErr)
             TNEF_LOG_ERROR("    FSWriteFork() returned %d.\n", err);
-    }
-    const OSErr closeErr = FSCloseFork(newFork);
-    if (closeErr != noErr) {
-        TNEF_LOG_ERROR("    FSCloseFork() returned %d.\n", closeErr);
-        if (err == noErr)
-            err = closeErr;
-    }
-    if (err == noErr)
-        err = nameFile(file, name, replace, nextName, outName);
-    return err;
+        return err;
+    });
 }
 
 SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destination, bool replace)

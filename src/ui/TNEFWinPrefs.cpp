@@ -14,24 +14,9 @@ namespace {
 
 TNEFWinPrefsFolderDialogHook gFolderDialogHook;
 
-// The five globals of one set.
-struct PrefSet {
-    SInt32 *autoExtract;
-    SInt32 *dest;
-    QString *destOther;
-    SInt32 *folder;
-    SInt32 *quit;
-};
-
-bool prefSet(SInt32 selector, PrefSet *set)
+bool isSet(SInt32 selector)
 {
-    if (selector == 1)
-        *set = {&gTNEFPrefCEAuto, &gTNEFPrefCEDest, &gTNEFPrefCEDestOther, &gTNEFPrefCEFolder, &gTNEFPrefCEQuit};
-    else if (selector == 2)
-        *set = {&gTNEFPrefAEAuto, &gTNEFPrefAEDest, &gTNEFPrefAEDestOther, &gTNEFPrefAEFolder, &gTNEFPrefAEQuit};
-    else
-        return false;
-    return true;
+    return selector == 1 || selector == 2;
 }
 
 // A choice reads the number of its chosen entry from 1, or 0 with none.
@@ -60,7 +45,7 @@ OSStatus applyState(TNEFWinPrefs *window, bool on)
     } dependents[] = {
         {f.dest_130, f.destLabel, true},           {f.destFolder_131, nullptr, false},
         {f.chooseFolder_132, f.destFolderLabel, true}, {f.folder_133, f.folderLabel, true},
-        {f.quit_134, nullptr, true},
+        {f.quit_134, nullptr, true},          {f.body_136, nullptr, true},
     };
     for (const auto &d : dependents) {
         d.control->setEnabled(on && d.enabledWhenOn);
@@ -146,16 +131,18 @@ void TNEFWinPrefsCreate()
 OSStatus TNEFWinPrefsSetControls(TNEFWinPrefs *window)
 {
     Ui::WinPrefs &f = window->form();
-    PrefSet set;
-    if (prefSet(choiceValue(f.selector_129), &set)) {
+    const SInt32 selector = choiceValue(f.selector_129);
+    if (isSet(selector)) {
+        const TNEFPrefSet set = TNEFPrefsGetSet(UInt32(selector));
         // The controls take 16-bit values: 65536 shows as 0.
-        f.auto_135->setChecked(SInt16(*set.autoExtract) != 0);
-        setChoiceValue(f.dest_130, SInt16(*set.dest));
-        f.destFolder_131->setText(folderText(*set.destOther));
+        f.auto_135->setChecked(SInt16(set.autoExtract) != 0);
+        setChoiceValue(f.dest_130, SInt16(set.dest));
+        f.destFolder_131->setText(folderText(set.destOther));
         // A long path shows its beginning, not its end.
         f.destFolder_131->setCursorPosition(0);
-        setChoiceValue(f.folder_133, SInt16(*set.folder));
-        f.quit_134->setChecked(SInt16(*set.quit) != 0);
+        setChoiceValue(f.folder_133, SInt16(set.folder));
+        f.quit_134->setChecked(SInt16(set.quit) != 0);
+        f.body_136->setChecked(SInt16(set.body) != 0);
         if (f.auto_135->isChecked())
             TNEFWinPrefsEnableControls(window);
         else
@@ -193,31 +180,40 @@ OSStatus TNEFWinPrefsEventHandler(TNEFWinPrefs *window, UInt32 commandID)
     case kTNEFWinPrefsCommandDest:
     case kTNEFWinPrefsCommandFolder:
     case kTNEFWinPrefsCommandQuit:
+    case kTNEFWinPrefsCommandBody:
         break;
     default:
         return eventNotHandledErr;
     }
 
-    PrefSet set;
-    if (!prefSet(gTNEFWinPrefCurrentEvent, &set))
+    const UInt32 selector = UInt32(gTNEFWinPrefCurrentEvent);
+    if (!isSet(gTNEFWinPrefCurrentEvent))
         return noErr;
+    TNEFPrefSet set = TNEFPrefsGetSet(selector);
+    OSStatus status = noErr;
     switch (commandID) {
     case kTNEFWinPrefsCommandAuto: {
-        *set.autoExtract = f.auto_135->isChecked() ? 1 : 0;
-        const OSStatus err = *set.autoExtract != 0 ? TNEFWinPrefsEnableControls(window) : TNEFWinPrefsDisableControls(window);
-        return err == noErr ? OSStatus(noErr) : OSStatus(eventInternalErr);
+        set.autoExtract = f.auto_135->isChecked() ? 1 : 0;
+        const OSStatus err = set.autoExtract != 0 ? TNEFWinPrefsEnableControls(window) : TNEFWinPrefsDisableControls(window);
+        status = err == noErr ? OSStatus(noErr) : OSStatus(eventInternalErr);
+        break;
     }
     case kTNEFWinPrefsCommandDest:
     case kTNEFWinPrefsCommandFolder: {
         const SInt32 value = choiceValue(commandID == kTNEFWinPrefsCommandDest ? f.dest_130 : f.folder_133);
         if (value >= 1 && value <= 3)
-            *(commandID == kTNEFWinPrefsCommandDest ? set.dest : set.folder) = value;
-        return noErr;
+            (commandID == kTNEFWinPrefsCommandDest ? set.dest : set.folder) = value;
+        break;
     }
+    case kTNEFWinPrefsCommandQuit:
+        set.quit = f.quit_134->isChecked() ? 1 : 0;
+        break;
     default:
-        *set.quit = f.quit_134->isChecked() ? 1 : 0;
-        return noErr;
+        set.body = f.body_136->isChecked() ? 1 : 0;
+        break;
     }
+    TNEFPrefsSetSet(selector, set);
+    return status;
 }
 
 OSStatus TNEFWinPrefsCloseHandler(TNEFWinPrefs *)
@@ -230,8 +226,11 @@ void TNEFWinPrefsChooseFolderEventProc(TNEFWinPrefs *window, const TNEFWinPrefsF
 {
     if (!reply.validRecord)
         return;
-    PrefSet set;
-    if (prefSet(choiceValue(window->form().selector_129), &set))
-        *set.destOther = TNEFPrefsDestOtherFromPath(reply.folder);
+    const SInt32 selector = choiceValue(window->form().selector_129);
+    if (isSet(selector)) {
+        TNEFPrefSet set = TNEFPrefsGetSet(UInt32(selector));
+        set.destOther = TNEFPrefsDestOtherFromPath(reply.folder);
+        TNEFPrefsSetSet(UInt32(selector), set);
+    }
     TNEFWinPrefsSetControls(window);
 }

@@ -37,6 +37,7 @@ enum : UInt32 {
     kTNEFWinPrefsCommandChooseFolder = FourCharCode("PRds"),
     kTNEFWinPrefsCommandFolder = FourCharCode("PRfr"),
     kTNEFWinPrefsCommandQuit = FourCharCode("PRqc"),
+    kTNEFWinPrefsCommandBody = FourCharCode("PRbc"),
 };
 
 // How the folder dialog ended: cancelled (validRecord false) or a folder.

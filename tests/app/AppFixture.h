@@ -13,8 +13,8 @@ namespace appfix {
 
 const QStringList kPrefKeys{
     "CarbonEventAuto",  "CarbonEventDest", "CarbonEventDestOther", "CarbonEventFolder",
-    "CarbonEventQuit",  "AppleEventAuto",  "AppleEventDest",       "AppleEventDestOther",
-    "AppleEventFolder", "AppleEventQuit",  "CreateDebugFile",
+    "CarbonEventQuit",  "CarbonEventBody", "AppleEventAuto",       "AppleEventDest",
+    "AppleEventDestOther", "AppleEventFolder", "AppleEventQuit",   "AppleEventBody", "CreateDebugFile",
 };
 
 inline bool writeText(const QString &path, const QByteArray &text)
@@ -28,7 +28,8 @@ inline bool writeTnef(const QString &path)
 {
     using namespace tnefbuild;
     const MapiBlock plain = MapiBlock().longValue(0x3705, 1);
-    return writeText(path, Tnef().title(z0("one.txt")).data("first\n").attachment(plain)
+    return writeText(path, Tnef().mapiProps(MapiBlock().unicode(0x1000, "Hi\r\n"))
+                               .title(z0("one.txt")).data("first\n").attachment(plain)
                                .title(z0("two.txt")).data("second\n").attachment(plain).bytes());
 }
 

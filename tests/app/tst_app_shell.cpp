@@ -147,7 +147,7 @@ void TestAppShell::openingFiles_data()
     QTest::newRow("handed over, shown only") << "handed" << QVariantMap{{"AppleEventAuto", 0}, {"AppleEventFolder", 3},
         {"AppleEventQuit", 1}} << both << 0 << 1 << failed << 1 << 1;
     QTest::newRow("dropped: the desktop's set") << "dropped" << QVariantMap{{"AppleEventAuto", 1}, {"AppleEventFolder", 3},
-        {"CarbonEventAuto", 0}} << QStringList{"a.tnef"} << 0 << 0 << QStringList() << 0 << -1;
+        {"AppleEventBody", 1}, {"CarbonEventAuto", 0}, {"CarbonEventBody", 1}} << QStringList{"a.tnef"} << 0 << 0 << QStringList() << 0 << -1;
     const QVariantMap openSet{{"CarbonEventAuto", 1}, {"CarbonEventFolder", 3}, {"CarbonEventQuit", 1}, {"AppleEventQuit", 0}};
     QTest::newRow("Open dialog: its own set") << "chosen" << openSet << QStringList{"b.tnef", "a.tnef"} << 0 << 0
                                               << QStringList() << 1 << 0;
@@ -190,8 +190,10 @@ void TestAppShell::openingFiles()
     QCOMPARE(m_log.contains("    TNEFParseFileList() returned -1.\n"), alerts > 0);
     QCOMPARE(m_reports, reports);
     const bool extracting = prefs.value("AppleEventAuto").toInt() == 1 || prefs.value("CarbonEventAuto").toInt() == 1;
+    // The message is written only where the set that extracts asks for it.
+    const QStringList written = QStringList(prefs.value("AppleEventBody").toInt(), "message.txt") + QStringList{"one.txt", "two.txt"};
     for (const QString &file : {QStringLiteral("a.tnef"), QStringLiteral("b.tnef")})
-        QCOMPARE(entries(path(file + " Folder")), extracting && shown.contains(file) ? QStringList({"one.txt", "two.txt"}) : QStringList());
+        QCOMPARE(entries(path(file + " Folder")), extracting && shown.contains(file) ? written : QStringList());
     QCOMPARE(m_exits, exits);
     QCOMPARE(m_exitStatus, exitStatus);
     // Quitting saves every key but the two empty folder paths.

@@ -149,6 +149,8 @@ void TestCli::statuses_data()
     QTest::newRow("no such body") << QStringList{"body", "--rtf", "@msg"} << 1 << "" << "msg.tnef: the message has no RTF body";
     QTest::newRow("body of one file") << QStringList{"body", "@msg", "@msg"} << 2 << "" << "body takes one FILE";
     QTest::newRow("no json trace") << QStringList{"trace", "--json", "@msg"} << 2 << "" << "unknown option";
+    QTest::newRow("body beside a taken name") << QStringList{"extract", "--body", "@msg"} << 0 << "/message 1.txt\n" << "";
+    QTest::newRow("no body unless asked") << QStringList{"extract", "--folder", "always", "@msg"} << 0 << "" << "";
 }
 
 void TestCli::statuses()
@@ -162,6 +164,7 @@ void TestCli::statuses()
     const QString text = writeFile(dir, "not.tnef", "just some text\n");
     const QString msg = writeFile(dir, "msg.tnef", Tnef().message(attSubject, z0("Hi\x1b"))
                                                        .mapiProps(MapiBlock().unicode(0x1000, "Body line\r\n")).bytes());
+    writeFile(dir, "message.txt", "taken");
     for (QString &arg : args) {
         arg.replace("@two", two).replace("@text", text).replace("@missing", dir.filePath("missing")).replace("@msg", msg);
     }
@@ -169,6 +172,7 @@ void TestCli::statuses()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.out.contains(stdoutHas), qPrintable(run.out));
     QVERIFY2(run.err.contains(stderrHas), qPrintable(run.err));
+    QVERIFY(!QFile::exists(dir.filePath("msg.tnef Folder/message.txt")));
 }
 
 void TestCli::corpusExtractTwice()
@@ -209,7 +213,8 @@ void TestCli::corpusBodies_data()
         QTest::addRow("%s %s", qPrintable(b.file), qPrintable(b.body)) << b.file << b.body << b.sha256 << b.holds;
 }
 
-// Each body byte for byte; and the HTML an RTF body made from HTML carries.
+// Each body byte for byte, on standard output and extracted; and the HTML
+// an RTF body made from HTML carries.
 void TestCli::corpusBodies()
 {
     QFETCH(QString, file);
@@ -222,6 +227,16 @@ void TestCli::corpusBodies()
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitCode(), 0);
     QCOMPARE(QCryptographicHash::hash(process.readAllStandardOutput(), QCryptographicHash::Sha256).toHex(), sha256);
+    // Plain text is extracted only from a message that has no other body.
+    QTemporaryDir out;
+    QCOMPARE(cli({"extract", "--body", "--folder", "never", "-C", out.path(), path}).exitCode, 0);
+    const QList<CorpusBody> rows = tnefbuild::corpusBodies();
+    const bool onlyBody = std::count_if(rows.cbegin(), rows.cend(), [&](const CorpusBody &b) { return b.file == file; }) == 1;
+    const QString extracted = out.filePath("message." + (body == "text" ? QStringLiteral("txt") : body));
+    QCOMPARE(QFile::exists(extracted), body != "text" || onlyBody);
+    if (body != "text")
+        QCOMPARE(::sha256(extracted), sha256);
+    QCOMPARE(QFile::exists(out.filePath("message.html")), body == "html" || holds == "html");
     if (holds != "html")
         return;
     process.start(QStringLiteral(PARVANE_CLI_PATH), {"body", "--html", path});

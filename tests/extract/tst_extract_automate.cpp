@@ -31,7 +31,8 @@ QStringList under(const QString &folder, const QStringList &names)
     return out;
 }
 
-// One run with preference set `set`, and what it reported.
+// One run, through preference set `set` or with options of its own, and what
+// it reported.
 struct Run {
     QStringList written, writing, folders, failed;  // failed: "id name status"
     TNEFAutomateEvents events{[this](const QString &p) { written << p; },
@@ -43,6 +44,11 @@ struct Run {
     Run &operator()(TNEFFile *file, UInt32 set = 1)
     {
         TNEFAppOpenAutomate(file, set, &events);
+        return *this;
+    }
+    Run &into(TNEFFile *file, const QString &folder, SInt32 folderMode = 2)
+    {
+        TNEFExtractAll(file, {folder, folderMode, false, events});
         return *this;
     }
 };
@@ -174,7 +180,6 @@ void TestAutomate::likeNamed()
     QFETCH(QStringList, taken);
     QFETCH(QStringList, titles);
     QFETCH(QStringList, written);
-    gTNEFPrefCEFolder = 2;
     QTemporaryDir dir;
     for (const QString &name : taken)
         QVERIFY(writeFile(dir.filePath(name), "taken"));
@@ -185,7 +190,7 @@ void TestAutomate::likeNamed()
     HandFile tnef(dir.filePath("winmail.dat"), names, contents);
     QVERIFY(tnef.file());
     Reports reports;
-    QCOMPARE(Run()(tnef.file()).written, under(dir.path(), written));
+    QCOMPARE(Run().into(tnef.file(), dir.path()).written, under(dir.path(), written));
     for (qsizetype i = 0; i < written.size(); ++i)
         QCOMPARE(readFile(dir.filePath(written[i])), contents[size_t(i)]);
 }
@@ -321,12 +326,9 @@ void TestAutomate::unwritableDestination()
     QFETCH(QStringList, written);
     if (readOnly && ::geteuid() == 0)
         QSKIP("permissions do not stop root; the refused write covers the same path");
-    gTNEFPrefCEFolder = 2;
-    gTNEFPrefCEDest = 3;
     QTemporaryDir dir;
     const QString dest = dir.filePath("out");
     QVERIFY(QDir().mkpath(dest) && writeFile(dest + "/a.txt", "already here") && writeFile(dest + "/b.txt", "and here"));
-    gTNEFPrefCEDestOther = TNEFPrefsDestOtherFromPath(dest);
     HandFile tnef(dir.filePath("winmail.dat"), {"a.txt", "b.txt"}, contentsFor(2));
     QVERIFY(tnef.file());
     const int forks = FSOpenForkCount();
@@ -338,7 +340,7 @@ void TestAutomate::unwritableDestination()
     QVERIFY(::chmod(QFile::encodeName(dest).constData(), readOnly ? 0555 : 0755) == 0);
     Reports reports;
     Run run;
-    run(tnef.file());
+    run.into(tnef.file(), dest);
     ::chmod(QFile::encodeName(dest).constData(), 0755);
     FSClearFileLayerHooks();
     // The name reported is the attachment's, whatever counter its file got.

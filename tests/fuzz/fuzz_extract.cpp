@@ -6,7 +6,6 @@
 #include "extract/TNEFAppOpen.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
-#include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFParse.h"
 
 #include <QDirIterator>
@@ -36,15 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     tnefFile->fileName = QStringLiteral("winmail.dat");
     tnefFile->fileRef = scratch + QStringLiteral("/winmail.dat");
     if (TNEFParseFileList(tnefFile->forkRefNum, &tnefFile->fileList, nullptr) == 0) {
-        gTNEFPrefAEDest = 3;
-        gTNEFPrefAEDestOther = TNEFPrefsDestOtherFromPath(scratch);
-        gTNEFPrefAEFolder = 1 + int(size % 3);  // multi, never, always
+        TNEFExtractOptions options;
+        options.destination = scratch;
+        options.folderMode = 1 + int(size % 3);  // multi, never, always
 
         // Each attachment ends in exactly one of `written` and `failed`, in
         // list order.
         const TNEFFileItem *item = tnefFile->fileList;
         QSet<QString> written;
-        TNEFAutomateEvents events;
+        TNEFAutomateEvents &events = options.events;
         events.written = [&](const QString &path) {
             FUZZ_CHECK(item);
             FUZZ_CHECK(path.startsWith(scratch + QLatin1Char('/')) && !path.contains(QLatin1String("/../")));
@@ -61,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             FUZZ_CHECK(item);
             item = item->next;
         };
-        TNEFAppOpenAutomate(tnefFile, 2, &events);
+        TNEFExtractAll(tnefFile, options);
         FUZZ_CHECK(!item);
         // Nothing but the files told: no partial file, no hidden one.
         QDirIterator it(scratch, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);

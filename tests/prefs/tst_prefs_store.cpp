@@ -2,7 +2,6 @@
 // XDG_CONFIG_HOME.
 #include "platform/ErrorLog.h"
 #include "prefs/TNEFPrefs.h"
-#include "tnef/TNEFParse.h"
 
 #include <QRegularExpression>
 #include <QSettings>
@@ -15,18 +14,23 @@
 namespace {
 
 const QStringList kKeys{"CarbonEventAuto", "CarbonEventDest", "CarbonEventDestOther", "CarbonEventFolder",
-                        "CarbonEventQuit", "AppleEventAuto", "AppleEventDest", "AppleEventDestOther",
-                        "AppleEventFolder", "AppleEventQuit", "CreateDebugFile"};
-const QStringList kDefaults{"0", "1", "<null>", "1", "0", "0", "1", "<null>", "1", "0", "0"};
+                        "CarbonEventQuit", "CarbonEventBody", "AppleEventAuto", "AppleEventDest",
+                        "AppleEventDestOther", "AppleEventFolder", "AppleEventQuit", "AppleEventBody",
+                        "CreateDebugFile"};
+const QStringList kDefaults{"0", "1", "<null>", "1", "0", "0", "0", "1", "<null>", "1", "0", "0", "0"};
 
 QString show(const QString &s) { return s.isNull() ? QStringLiteral("<null>") : s; }
 
+// Both sets as the store hands them out, then the debug flag.
 QStringList globalsNow()
 {
-    return {QString::number(gTNEFPrefCEAuto),   QString::number(gTNEFPrefCEDest), show(gTNEFPrefCEDestOther),
-            QString::number(gTNEFPrefCEFolder), QString::number(gTNEFPrefCEQuit), QString::number(gTNEFPrefAEAuto),
-            QString::number(gTNEFPrefAEDest),   show(gTNEFPrefAEDestOther),       QString::number(gTNEFPrefAEFolder),
-            QString::number(gTNEFPrefAEQuit),   QString::number(gTNEFPrefDebug ? 1 : 0)};
+    QStringList out;
+    for (UInt32 selector : {1u, 2u}) {
+        const TNEFPrefSet s = TNEFPrefsGetSet(selector);
+        out << QString::number(s.autoExtract) << QString::number(s.dest) << show(s.destOther)
+            << QString::number(s.folder) << QString::number(s.quit) << QString::number(s.body);
+    }
+    return out << QString::number(gTNEFPrefDebug ? 1 : 0);
 }
 
 QStringList storedNow()
@@ -40,11 +44,9 @@ QStringList storedNow()
 
 void scrambleGlobals()
 {
-    gTNEFPrefCEAuto = gTNEFPrefCEDest = gTNEFPrefCEFolder = gTNEFPrefCEQuit = 77;
-    gTNEFPrefAEAuto = gTNEFPrefAEDest = gTNEFPrefAEFolder = gTNEFPrefAEQuit = 77;
-    gTNEFPrefCEDestOther = gTNEFPrefAEDestOther = QStringLiteral("stale");
+    for (UInt32 selector : {1u, 2u})
+        TNEFPrefsSetSet(selector, {77, 77, QStringLiteral("stale"), 77, 77, 77});
     gTNEFPrefDebug = true;
-    gTNEFParseDebugFile = nullptr;
 }
 
 // What `call` writes to standard error.
@@ -62,14 +64,6 @@ QByteArray stderrOf(const std::function<void()> &call)
     ::close(saved);
     file.seek(0);
     return file.readAll();
-}
-
-// Saves with the trace stream pointed at a scratch file, since saving closes it.
-OSStatus quitWithScratchTrace(FILE **scratch)
-{
-    *scratch = std::tmpfile();
-    gTNEFParseDebugFile = *scratch;
-    return TNEFPrefsQuit();
 }
 
 } // namespace
@@ -100,9 +94,11 @@ void TestPrefsStore::loadAndSave_data()
     QTest::newRow("integer out of range") << QByteArray("AppleEventQuit=4294967297\n") << QStringList{};
     QTest::newRow("every choice set")
         << QByteArray("CarbonEventAuto=1\nCarbonEventDest=3\nCarbonEventFolder=3\nCarbonEventQuit=1\n"
-                      "AppleEventAuto=1\nAppleEventDest=2\nAppleEventFolder=2\nAppleEventQuit=1\n")
+                      "AppleEventAuto=1\nAppleEventDest=2\nAppleEventFolder=2\nAppleEventQuit=1\nAppleEventBody=1\n")
         << QStringList{"CarbonEventAuto=1", "CarbonEventDest=3", "CarbonEventFolder=3", "CarbonEventQuit=1",
-                       "AppleEventAuto=1", "AppleEventDest=2", "AppleEventFolder=2", "AppleEventQuit=1"};
+                       "AppleEventAuto=1", "AppleEventDest=2", "AppleEventFolder=2", "AppleEventQuit=1",
+                       "AppleEventBody=1"};
+    QTest::newRow("one set's body") << QByteArray("CarbonEventBody=1\n") << QStringList{"CarbonEventBody=1"};
     QTest::newRow("AppleEventFolder 5 kept") << QByteArray("AppleEventFolder=5\n") << QStringList{"AppleEventFolder=5"};
     QTest::newRow("negative value kept") << QByteArray("CarbonEventFolder=-1\n") << QStringList{"CarbonEventFolder=-1"};
     QTest::newRow("CreateDebugFile 2 is off") << QByteArray("CreateDebugFile=2\n") << QStringList{};
@@ -131,7 +127,6 @@ void TestPrefsStore::loadAndSave()
     scrambleGlobals();
     const QString announced = QString::fromLocal8Bit(stderrOf(TNEFPrefsInit));
     QCOMPARE(globalsNow(), expected);
-    QCOMPARE(gTNEFParseDebugFile, stdout);
     if (gTNEFPrefDebug) {
         // The temp-file name is announced, not made.
         const QRegularExpressionMatch m = QRegularExpression(
@@ -144,9 +139,7 @@ void TestPrefsStore::loadAndSave()
     }
 
     // Saving writes every key back as loaded; absent strings stay absent.
-    FILE *scratch = nullptr;
-    QCOMPARE(quitWithScratchTrace(&scratch), OSStatus(noErr));
-    QCOMPARE(gTNEFParseDebugFile, (FILE *)nullptr);
+    QCOMPARE(TNEFPrefsQuit(), OSStatus(noErr));
     QCOMPARE(storedNow(), expected);
 }
 
@@ -159,8 +152,7 @@ void TestPrefsStore::destOtherRoundTrip()
     QCOMPARE(TNEFPrefsPathFromDestOther(stored), folder + '/');
     TNEFPrefsInit();
     gTNEFPrefCEDestOther = stored;
-    FILE *scratch = nullptr;
-    QCOMPARE(quitWithScratchTrace(&scratch), OSStatus(noErr));
+    QCOMPARE(TNEFPrefsQuit(), OSStatus(noErr));
     scrambleGlobals();
     TNEFPrefsInit();
     QCOMPARE(gTNEFPrefCEDestOther, stored);
@@ -169,23 +161,19 @@ void TestPrefsStore::destOtherRoundTrip()
 void TestPrefsStore::unusableFile()
 {
     // A folder where the file should be: nothing can be read from it nor
-    // written to it. Loading gives the defaults; saving reports the failure
-    // and leaves the trace stream open, and the caller goes on quitting.
+    // written to it. Loading gives the defaults; saving reports the failure,
+    // and the caller goes on quitting.
     QVERIFY(QDir().mkpath(TNEFPrefsFilePath()));
     scrambleGlobals();
     TNEFPrefsInit();
     QCOMPARE(globalsNow(), kDefaults);
     std::string log;
     ParvaneSetErrorLogSink([&](const std::string &text) { log += text; });
-    FILE *scratch = nullptr;
-    const OSStatus status = quitWithScratchTrace(&scratch);
+    const OSStatus status = TNEFPrefsQuit();
     ParvaneSetErrorLogSink(nullptr);
     QVERIFY(status != noErr);
     QVERIFY2(QString::fromStdString(log).endsWith("    CFPreferencesAppSynchronize() returned false.\n"),
              log.c_str());
-    QCOMPARE(gTNEFParseDebugFile, scratch);
-    std::fclose(scratch);
-    gTNEFParseDebugFile = nullptr;
 }
 
 QTEST_GUILESS_MAIN(TestPrefsStore)

@@ -11,15 +11,17 @@
 
 namespace {
 
-// The five globals of one preference set.
+// The six globals of one preference set.
 struct PrefSet {
     SInt32 *autoExtract, *dest;
     QString *destOther;
-    SInt32 *folder, *quit;
-    QVariantList values() const { return {*autoExtract, *dest, *destOther, *folder, *quit}; }
+    SInt32 *folder, *quit, *body;
+    QVariantList values() const { return {*autoExtract, *dest, *destOther, *folder, *quit, *body}; }
 };
-const PrefSet kOpenDialogSet{&gTNEFPrefCEAuto, &gTNEFPrefCEDest, &gTNEFPrefCEDestOther, &gTNEFPrefCEFolder, &gTNEFPrefCEQuit};
-const PrefSet kDesktopSet{&gTNEFPrefAEAuto, &gTNEFPrefAEDest, &gTNEFPrefAEDestOther, &gTNEFPrefAEFolder, &gTNEFPrefAEQuit};
+const PrefSet kOpenDialogSet{&gTNEFPrefCEAuto,   &gTNEFPrefCEDest, &gTNEFPrefCEDestOther,
+                             &gTNEFPrefCEFolder, &gTNEFPrefCEQuit, &gTNEFPrefCEBody};
+const PrefSet kDesktopSet{&gTNEFPrefAEAuto,   &gTNEFPrefAEDest, &gTNEFPrefAEDestOther,
+                          &gTNEFPrefAEFolder, &gTNEFPrefAEQuit, &gTNEFPrefAEBody};
 
 // Clicks a check box or button on its indicator, where a user would.
 void click(QWidget *button)
@@ -52,7 +54,7 @@ void TestPrefsWindow::editsTheShownSet()
     const PrefSet &hidden = selector == 1 ? kDesktopSet : kOpenDialogSet;
     for (auto [set, dest, folder, destOther] : {std::tuple{kOpenDialogSet, 2, 3, QString()},
                                                 std::tuple{kDesktopSet, 3, 2, QStringLiteral("/srv/mail%20out/")}}) {
-        *set.autoExtract = 0, *set.dest = dest, *set.folder = folder, *set.quit = 1, *set.destOther = destOther;
+        *set.autoExtract = 0, *set.dest = dest, *set.folder = folder, *set.quit = 1, *set.body = 0, *set.destOther = destOther;
     }
     const QVariantList hiddenBefore = hidden.values();
 
@@ -70,16 +72,18 @@ void TestPrefsWindow::editsTheShownSet()
                             f.quit_134->isChecked(), f.destFolder_131->text()};
     };
     auto usable = [&] {
-        return QList<bool>{f.dest_130->isEnabled(), f.destFolder_131->isEnabled(), f.chooseFolder_132->isEnabled(),
-                           f.folder_133->isEnabled(), f.quit_134->isEnabled()};
+        return QList<bool>{f.dest_130->isEnabled(),   f.destFolder_131->isEnabled(), f.chooseFolder_132->isEnabled(),
+                           f.folder_133->isEnabled(), f.quit_134->isEnabled(),       f.body_136->isEnabled()};
     };
     const QString folderText = selector == 1 ? QString() : QStringLiteral("/srv/mail out/");
     QCOMPARE(shownValues(), (QVariantList{false, *shown.dest, *shown.folder, true, folderText}));
-    QCOMPARE(usable(), (QList<bool>{false, false, false, false, false}));
+    QCOMPARE(usable(), (QList<bool>{false, false, false, false, false, false}));
 
     click(f.auto_135);
     QCOMPARE(*shown.autoExtract, 1);
-    QCOMPARE(usable(), (QList<bool>{true, false, true, true, true}));
+    QCOMPARE(usable(), (QList<bool>{true, false, true, true, true, true}));
+    click(f.body_136);
+    QCOMPARE(*shown.body, 1);
 
     // A choice that reports no value from 1 to 3 changes nothing.
     for (auto [choice, command, global] : {std::tuple{f.dest_130, kTNEFWinPrefsCommandDest, shown.dest},
@@ -107,7 +111,7 @@ void TestPrefsWindow::editsTheShownSet()
     click(f.auto_135);
     QCOMPARE(*shown.autoExtract, 0);
     QCOMPARE(*shown.quit, 1);
-    QCOMPARE(usable(), (QList<bool>{false, false, false, false, false}));
+    QCOMPARE(usable(), (QList<bool>{false, false, false, false, false, false}));
     QCOMPARE(hidden.values(), hiddenBefore);
 
     // Reopened, the window shows the Open dialog's set whichever was shown last.
