@@ -8,6 +8,7 @@
 #include "platform/StandardStreams.h"
 #include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
+#include "tnef/TNEFMessageItems.h"
 #include "tnef/TNEFParse.h"
 #include "tnef/TNEFText.h"
 
@@ -187,6 +188,7 @@ bool parseDocument(const QString &file, TNEFFile *tnefFile, bool withAttributes 
         printError(file, QStringLiteral("%1 (parser code %2)").arg(what).arg(code));
         return false;
     }
+    TNEFFileAddVirtualItems(tnefFile);
     return true;
 }
 
