@@ -6,6 +6,7 @@
 #include "platform/NativePath.h"
 #include "platform/UserNotify.h"
 #include "tnef/TNEFFile.h"
+#include "tnef/TNEFMessageItems.h"
 #include "tnef/TNEFParse.h"
 #include "ui/TNEFWinFile.h"
 
@@ -66,6 +67,7 @@ SInt32 TNEFFileParse(TNEFFile *tnefFile, bool alert)
         tellFailure(alert, parseFailureExplanation(tnefFile, status));
         return status;
     }
+    TNEFFileAddVirtualItems(tnefFile);
     tnefFile->winFile = TNEFWinFileCreate(tnefFile);
     if (!tnefFile->winFile) {
         TNEF_LOG_ERROR("    TNEFWinFileCreate() returned NULL.\n");

@@ -7,6 +7,7 @@
 #include "platform/NativePath.h"
 #include "platform/StandardStreams.h"
 #include "tnef/TNEFFile.h"
+#include "tnef/TNEFMessageItems.h"
 #include "tnef/TNEFParse.h"
 #include "tnef/TNEFText.h"
 
@@ -188,6 +189,7 @@ bool parseDocument(const QString &file, TNEFFile *tnefFile, bool withAttributes 
         printError(file, QStringLiteral("%1 (parser code %2)").arg(what).arg(code));
         return false;
     }
+    TNEFFileAddVirtualItems(tnefFile);
     return true;
 }
 

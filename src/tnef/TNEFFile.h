@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -39,6 +40,9 @@ struct TNEFFileItem {
     std::string name;  // UTF-8, possibly empty; ends at the name's first zero
     UInt32 fileID = 0;
     SInt32 isTNEF = 0;  // -1 for an attached message
+    // A file made from the message (its calendar or contact file): its bytes
+    // are here, none in the TNEF file. Small, so held whole.
+    std::optional<QByteArray> contents;
     TNEFFileItem *next = nullptr;
 };
 
@@ -51,6 +55,14 @@ struct TNEFAttributeItem {
     TNEFAttributeItem *next = nullptr;
 };
 
+// A named property's name: its property set and long id, or its string name.
+struct TNEFNamedId {
+    std::array<UInt8, 16> guid{};
+    UInt32 lid = 0;
+    bool isString = false;
+    std::string name;  // UTF-8, for a string name; cut to a few hundred bytes
+};
+
 struct TNEFMAPIItem {
     UInt16 type = 0;
     UInt16 id = 0;
@@ -59,6 +71,7 @@ struct TNEFMAPIItem {
     UInt32 count = 0;
     UInt32 index = 0;
     std::optional<std::string> text;  // UTF-8 copy of a name property
+    std::optional<TNEFNamedId> named;  // ids 0x8000 and above, when the parse is asked for names
     TNEFMAPIItem *next = nullptr;
 };
 
@@ -74,6 +87,7 @@ struct TNEFPlace {
 struct TNEFMessagePlaces {
     std::vector<TNEFPlace> properties;  // attMAPIProps blocks of the message, in order
     TNEFPlace subject, from, dateSent, dateReceived, messageClass, body, priority, recipients;
+    TNEFPlace dateStart, dateEnd;
     UInt32 codePage = 0;  // as attOemCodepage declares it; 0 when it does not
 };
 

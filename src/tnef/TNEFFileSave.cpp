@@ -64,6 +64,17 @@ OSErr copyThroughBuffer(const TNEFFile *tnefFile, const TNEFFileItem *item, UInt
 // can; where it refuses, the rest goes through a buffer.
 OSErr copyItem(const TNEFFile *tnefFile, const TNEFFileItem *item, SInt16 newFork)
 {
+    // A file made from the message is written from memory.
+    if (item->contents) {
+        UInt32 actual = 0;
+        const auto size = UInt32(item->contents->size());
+        OSErr err = FSWriteFork(newFork, fsAtMark, 0, size, item->contents->constData(), &actual);
+        if (err == noErr && actual != size)
+            err = dskFulErr;
+        if (err != noErr)
+            TNEF_LOG_ERROR("    FSWriteFork() returned %d.\n", err);
+        return err;
+    }
     UInt64 copied = 0;
     const OSErr err =
         FSCopyFork(tnefFile->forkRefNum, item->dataPosition, newFork, item->dataLength, &copied);

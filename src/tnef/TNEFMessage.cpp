@@ -103,51 +103,26 @@ QString ReadText(SInt16 fork, SInt64 position, UInt32 length, UInt32 codePage)
     return TextDecodeCodePage(bytes.constData(), size_t(bytes.size()), codePage).trimmed();
 }
 
-QString ReadString(SInt16 fork, const Properties &properties, UInt16 id, UInt32 codePage)
+TNEFValuePlace Find(const Properties &properties, UInt16 id)
 {
     const auto it = properties.find(id);
-    if (it == properties.end() || (it->second.type != PT_STRING8 && it->second.type != PT_UNICODE))
-        return QString();
-    return ReadText(fork, it->second.position, it->second.length,
-                    it->second.type == PT_UNICODE ? kCodePageUTF16LE : codePage);
+    return it != properties.end() ? it->second : TNEFValuePlace{};
+}
+
+QString ReadString(SInt16 fork, const Properties &properties, UInt16 id, UInt32 codePage)
+{
+    return TNEFValueText(fork, Find(properties, id), codePage);
 }
 
 std::optional<UInt32> ReadLong(SInt16 fork, const Properties &properties, UInt16 id)
 {
-    const auto it = properties.find(id);
-    QByteArray bytes;
-    if (it == properties.end() || it->second.type != PT_LONG || ReadBytes(fork, it->second.position, 4, &bytes) != noErr)
-        return std::nullopt;
-    const auto *b = reinterpret_cast<const unsigned char *>(bytes.constData());
-    return UInt32(b[0]) | UInt32(b[1]) << 8 | UInt32(b[2]) << 16 | UInt32(b[3]) << 24;
+    const TNEFValuePlace place = Find(properties, id);
+    return place.type == PT_LONG ? TNEFValueLong(fork, place) : std::nullopt;
 }
 
-// A FILETIME: 100-nanosecond units since 1601-01-01 UTC.
 QDateTime ReadTime(SInt16 fork, const Properties &properties, UInt16 id)
 {
-    const auto it = properties.find(id);
-    QByteArray bytes;
-    if (it == properties.end() || it->second.type != PT_SYSTIME || ReadBytes(fork, it->second.position, 8, &bytes) != noErr)
-        return QDateTime();
-    UInt64 ticks = 0;
-    for (int i = 7; i >= 0; --i)
-        ticks = ticks << 8 | static_cast<unsigned char>(bytes[i]);
-    constexpr SInt64 kUnixEpochMSecs = 11644473600000LL;
-    return QDateTime::fromMSecsSinceEpoch(SInt64(ticks / 10000) - kUnixEpochMSecs, Qt::UTC);
-}
-
-// A TNEF date (year, month, day, hour, minute, second, day of week), UTC.
-QDateTime ReadDate(SInt16 fork, const TNEFPlace &place)
-{
-    QByteArray bytes;
-    if (!place || place.length < 12 || ReadBytes(fork, place.position, 12, &bytes) != noErr)
-        return QDateTime();
-    const auto field = [&](int i) {
-        return int(static_cast<unsigned char>(bytes[2 * i]) | static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-    };
-    const QDate date(field(0), field(1), field(2));
-    const QTime time(field(3), field(4), field(5));
-    return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC) : QDateTime();
+    return TNEFValueTime(fork, Find(properties, id));
 }
 
 // "SMTP:someone@example.org" and the like: the address without its type.
@@ -268,6 +243,59 @@ SInt32 ReadBody(SInt16 fork, const TNEFValuePlace &place, UInt32 limit, QByteArr
 
 } // namespace
 
+QByteArray TNEFValueBytes(SInt16 forkRefNum, const TNEFValuePlace &place, UInt32 limit)
+{
+    QByteArray bytes;
+    if (place)
+        ReadBytes(forkRefNum, place.position, std::min(place.length, limit), &bytes);
+    return bytes;
+}
+
+QString TNEFValueText(SInt16 forkRefNum, const TNEFValuePlace &place, UInt32 codePage)
+{
+    if (!place || (place.type != PT_STRING8 && place.type != PT_UNICODE))
+        return QString();
+    return ReadText(forkRefNum, place.position, place.length, place.type == PT_UNICODE ? kCodePageUTF16LE : codePage);
+}
+
+std::optional<UInt32> TNEFValueLong(SInt16 forkRefNum, const TNEFValuePlace &place)
+{
+    QByteArray bytes;
+    if (!place || (place.type != PT_LONG && place.type != PT_BOOLEAN)
+        || ReadBytes(forkRefNum, place.position, 4, &bytes) != noErr || bytes.size() < 4)
+        return std::nullopt;
+    const auto *b = reinterpret_cast<const unsigned char *>(bytes.constData());
+    return UInt32(b[0]) | UInt32(b[1]) << 8 | UInt32(b[2]) << 16 | UInt32(b[3]) << 24;
+}
+
+// A FILETIME: 100-nanosecond units since 1601-01-01 UTC.
+QDateTime TNEFValueTime(SInt16 forkRefNum, const TNEFValuePlace &place)
+{
+    QByteArray bytes;
+    if (!place || place.type != PT_SYSTIME || ReadBytes(forkRefNum, place.position, 8, &bytes) != noErr
+        || bytes.size() < 8)
+        return QDateTime();
+    UInt64 ticks = 0;
+    for (int i = 7; i >= 0; --i)
+        ticks = ticks << 8 | static_cast<unsigned char>(bytes[i]);
+    constexpr SInt64 kUnixEpochMSecs = 11644473600000LL;
+    return QDateTime::fromMSecsSinceEpoch(SInt64(ticks / 10000) - kUnixEpochMSecs, Qt::UTC);
+}
+
+// A TNEF date (year, month, day, hour, minute, second, day of week), UTC.
+QDateTime TNEFMessageReadDate(SInt16 forkRefNum, const TNEFPlace &place)
+{
+    QByteArray bytes;
+    if (!place || place.length < 12 || ReadBytes(forkRefNum, place.position, 12, &bytes) != noErr || bytes.size() < 12)
+        return QDateTime();
+    const auto field = [&](int i) {
+        return int(static_cast<unsigned char>(bytes[2 * i]) | static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    };
+    const QDate date(field(0), field(1), field(2));
+    const QTime time(field(3), field(4), field(5));
+    return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC) : QDateTime();
+}
+
 SInt32 TNEFMessageRead(SInt16 forkRefNum, const TNEFMessagePlaces &places, TNEFMessage *message)
 {
     *message = TNEFMessage{};
@@ -318,10 +346,10 @@ SInt32 TNEFMessageRead(SInt16 forkRefNum, const TNEFMessagePlaces &places, TNEFM
 
     message->sent = ReadTime(forkRefNum, properties, PR_CLIENT_SUBMIT_TIME);
     if (!message->sent.isValid())
-        message->sent = ReadDate(forkRefNum, places.dateSent);
+        message->sent = TNEFMessageReadDate(forkRefNum, places.dateSent);
     message->received = ReadTime(forkRefNum, properties, PR_MESSAGE_DELIVERY_TIME);
     if (!message->received.isValid())
-        message->received = ReadDate(forkRefNum, places.dateReceived);
+        message->received = TNEFMessageReadDate(forkRefNum, places.dateReceived);
 
     if (const auto importance = ReadLong(forkRefNum, properties, PR_IMPORTANCE); importance && *importance <= 2) {
         message->importance = int(*importance);
@@ -332,10 +360,7 @@ SInt32 TNEFMessageRead(SInt16 forkRefNum, const TNEFMessagePlaces &places, TNEFM
     }
     message->internetCodePage = ReadLong(forkRefNum, properties, PR_INTERNET_CPID).value_or(0);
 
-    const auto place = [&](UInt16 id) {
-        const auto it = properties.find(id);
-        return it != properties.end() ? it->second : TNEFValuePlace{};
-    };
+    const auto place = [&](UInt16 id) { return Find(properties, id); };
     message->textBody = place(PR_BODY);
     if (message->textBody.type != PT_STRING8 && message->textBody.type != PT_UNICODE)
         message->textBody = TNEFValuePlace{};

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <optional>
 
 enum class TNEFBodyKind {
     Text,         // PR_BODY, or attBody
@@ -69,6 +70,17 @@ enum : SInt32 {
     kTNEFMessageErrNoBody = -40,    // the message has no body of the kind asked for
     kTNEFMessageErrTooLarge = -41,  // the body is larger than kTNEFBodyMaxSize
 };
+
+// One property value read from the document's fork (the mark moves): at
+// most `limit` bytes of it; a string (8-bit ones decoded with codePage),
+// empty for other types; a PT_LONG or PT_BOOLEAN; a PT_SYSTIME as UTC.
+QByteArray TNEFValueBytes(SInt16 forkRefNum, const TNEFValuePlace &place, UInt32 limit);
+QString TNEFValueText(SInt16 forkRefNum, const TNEFValuePlace &place, UInt32 codePage);
+std::optional<UInt32> TNEFValueLong(SInt16 forkRefNum, const TNEFValuePlace &place);
+QDateTime TNEFValueTime(SInt16 forkRefNum, const TNEFValuePlace &place);
+// A TNEF date attribute (attDateSent, attDateStart, ...) as UTC; invalid
+// when absent or damaged.
+QDateTime TNEFMessageReadDate(SInt16 forkRefNum, const TNEFPlace &place);
 
 // Reads the headers of the message whose attributes `places` records, from
 // the document's fork, and where its bodies are. The fork's mark moves. 0, or

@@ -119,6 +119,7 @@ struct BlockReader {
     SInt64 end;  // negative: no bound
     bool (*keep)(UInt16 id);
     bool allTypes;
+    bool names = false;
 
     bool wanted(UInt16 id) const { return !keep || keep(id); }
 
@@ -323,9 +324,17 @@ SInt32 MAPIFail(const char *line, SInt32 code)
     return code;
 }
 
-SInt32 ParseNamedPropertyName(const BlockReader &in)
+// A string name is kept to this many bytes (UTF-16).
+constexpr UInt32 kNamedStringLimit = 512;
+
+SInt32 ParseNamedPropertyName(const BlockReader &in, TNEFNamedId *named)
 {
-    if (in.bytes(16) != noErr)
+    size_t guidBytes = 0;
+    const auto takeGuid = [&](const UInt8 *piece, UInt32 n) {
+        for (UInt32 i = 0; i < n && guidBytes < named->guid.size(); ++i)
+            named->guid[guidBytes++] = piece[i];
+    };
+    if (in.bytes(16, takeGuid) != noErr)
         return MAPIFail("TNEF Trace Error -- can't read mapi named property guid.\n", -1);
     UInt32 kind = 0;
     if (in.int32(&kind) != noErr)
@@ -336,6 +345,7 @@ SInt32 ParseNamedPropertyName(const BlockReader &in)
         if (in.int32(&numeric) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi named property id.\n", -1);
         TRACE("        mapi named property ID = 0x%08lx.\n", (unsigned long)numeric);
+        named->lid = numeric;
         return noErr;
     }
     if (kind == 1) {
@@ -344,11 +354,21 @@ SInt32 ParseNamedPropertyName(const BlockReader &in)
             return MAPIFail("TNEF Trace Error -- can't read mapi named property value length.\n", -1);
         TRACE("        mapi named property name length = 0x%08lx.\n", (unsigned long)length);
         TRACE("        value = ");
-        if (in.bytes(length, TraceBytes) != noErr)
+        std::vector<char> name;
+        const auto look = [&](const UInt8 *piece, UInt32 n) {
+            TraceBytes(piece, n);
+            if (in.names && name.size() < kNamedStringLimit)
+                name.insert(name.end(), piece, piece + std::min<size_t>(n, kNamedStringLimit - name.size()));
+        };
+        if (in.bytes(length, look) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi named property value data.\n", -1);
         TRACE("\n");
         if (in.bytes(FillFor(length)) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi named property value data fill.\n", -1);
+        named->isString = true;
+        named->name = TextDecodeCodePageToUtf8(name.data(), name.size(), kCodePageUTF16LE);
+        while (!named->name.empty() && named->name.back() == '\0')
+            named->name.pop_back();
         return noErr;
     }
     return MAPIFail("TNEF Trace Error -- unknown MAPI named property type.\n", -1);
@@ -360,6 +380,10 @@ SInt32 ParseNamedPropertyName(const BlockReader &in)
 struct BlockValues {
     TNEFList<TNEFMAPIItem> *list;
     TNEFMAPIItem *single[3] = {};
+    // With names: the name of the property being read, and the ids that
+    // already have their item.
+    std::optional<TNEFNamedId> named = std::nullopt;
+    std::vector<bool> seen = {};
 
     static int slotOf(UInt16 id)
     {
@@ -382,13 +406,19 @@ struct BlockValues {
             TNEFMAPIItem *kept = single[slot];
             if (!isEmpty(kept->text, kept->length) || isEmpty(text, length))
                 return noErr;
-            *kept = TNEFMAPIItem{type, id, position, length, count, index, std::move(text), kept->next};
+            *kept = TNEFMAPIItem{type, id, position, length, count, index, std::move(text), named, kept->next};
             return noErr;
+        }
+        if (!seen.empty()) {
+            if (seen[id])
+                return noErr;
+            seen[id] = true;
         }
         TNEFMAPIItem *item = TNEFParseAddMAPIToList(list, type, id, position, length, count, index,
                                                     std::move(text));
         if (!item)
             return MAPIFail("TNEF Trace Error -- can't add mapi property to list.\n", -11);
+        item->named = named;
         if (slot >= 0)
             single[slot] = item;
         return noErr;
@@ -545,10 +575,12 @@ SInt32 ParseOtherValues(const BlockReader &in, BlockValues &out, UInt16 type, UI
 } // namespace
 
 SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFList<TNEFMAPIItem> *mapiList, SInt64 blockEnd,
-                     UInt32 codePage, bool (*keep)(UInt16 id), bool allTypes)
+                     UInt32 codePage, bool (*keep)(UInt16 id), bool allTypes, bool names)
 {
-    const BlockReader in{forkRefNum, blockEnd, keep, allTypes};
+    const BlockReader in{forkRefNum, blockEnd, keep, allTypes, names};
     BlockValues out{mapiList};
+    if (names)
+        out.seen.assign(0x10000, false);
     UInt32 count = 0;
     if (in.int32(&count) != noErr)
         return MAPIFail("TNEF Trace Error -- can't read mapi properties count.\n", -1);
@@ -562,9 +594,13 @@ SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFList<TNEFMAPIItem> *mapiList, SInt64
         if (in.int16(&id) != noErr)
             return MAPIFail("TNEF Trace Error -- can't read mapi property def.\n", -1);
         TRACE("    mapi property def = 0x%04x.\n", unsigned(id));
+        out.named.reset();
         if (id >= 0x8000 && id <= 0xFFFE) {
-            if (SInt32 err = ParseNamedPropertyName(in))
+            TNEFNamedId named;
+            if (SInt32 err = ParseNamedPropertyName(in, &named))
                 return err;
+            if (names)
+                out.named = std::move(named);
         }
         if (type & 0x1000)
             TRACE("        value is multi value.\n");
@@ -1033,6 +1069,8 @@ void RecordMessagePlace(TNEFMessagePlaces *places, const StreamState &s, UInt32 
     case attMessageClass: places->messageClass = place; break;
     case attBody: places->body = place; break;
     case attPriority: places->priority = place; break;
+    case attDateStart: places->dateStart = place; break;
+    case attDateEnd: places->dateEnd = place; break;
     case attRecipTable: places->recipients = place; break;
     default: break;
     }

@@ -73,8 +73,12 @@ void TNEFParseMAPIDestroy(TNEFList<TNEFMAPIItem> *mapiList);
 // `allTypes`, the value types the stream parse passes by (64-bit integers,
 // class ids, multiple values, ...) are read too, one item per value; a type
 // that is not known at all then fails the block, since its size is not known.
+// With `names`, each named property's item carries its name (TNEFMAPIItem::named),
+// and only the first value of each id becomes an item, so that the list
+// never holds more than one item per id.
 SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFList<TNEFMAPIItem> *mapiList, SInt64 blockEnd = -1,
-                     UInt32 codePage = 0, bool (*keep)(UInt16 id) = nullptr, bool allTypes = false);
+                     UInt32 codePage = 0, bool (*keep)(UInt16 id) = nullptr, bool allTypes = false,
+                     bool names = false);
 // True when the fork begins with the TNEF signature: a file that fails to
 // parse without it is no TNEF file at all rather than a damaged one. The
 // mark is left at the fork's start.

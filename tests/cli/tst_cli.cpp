@@ -148,6 +148,9 @@ void TestCli::statuses_data()
     QTest::newRow("body as stored") << QStringList{"body", "--text", "@msg"} << 0 << "Body line\r\n" << "";
     QTest::newRow("no such body") << QStringList{"body", "--rtf", "@msg"} << 1 << "" << "msg.tnef: the message has no RTF body";
     QTest::newRow("body of one file") << QStringList{"body", "@msg", "@msg"} << 2 << "" << "body takes one FILE";
+    QTest::newRow("meeting listed first") << QStringList{"list", "@meet"} << 0 << "\tTalk.ics\n5\tsmall.txt\n" << "";
+    QTest::newRow("meeting extracted") << QStringList{"extract", "-C", "@dir", "@meet"} << 0
+                                       << "meet.tnef Folder/Talk.ics\n" << "";
     QTest::newRow("no json trace") << QStringList{"trace", "--json", "@msg"} << 2 << "" << "unknown option";
     QTest::newRow("body beside a taken name") << QStringList{"extract", "--body", "@msg"} << 0 << "/message 1.txt\n" << "";
     QTest::newRow("no body unless asked") << QStringList{"extract", "--folder", "always", "@msg"} << 0 << "" << "";
@@ -165,7 +168,14 @@ void TestCli::statuses()
     const QString msg = writeFile(dir, "msg.tnef", Tnef().message(attSubject, z0("Hi\x1b"))
                                                        .mapiProps(MapiBlock().unicode(0x1000, "Body line\r\n")).bytes());
     writeFile(dir, "message.txt", "taken");
+    const MapiBlock times = MapiBlock().named(0x820D).systime(0x8001, 133541000000000000ULL)
+                                .named(0x820E).systime(0x8002, 133541036000000000ULL);
+    const QString meet = writeFile(dir, "meet.tnef", Tnef().message(attMessageClass, z0("IPM.Appointment"))
+                                                         .message(attSubject, z0("Talk")).mapiProps(times)
+                                                         .title(QByteArray("small.txt", 10)).data("hello")
+                                                         .attachment(MapiBlock()).bytes());
     for (QString &arg : args) {
+        arg.replace("@meet", meet).replace("@dir", dir.path());
         arg.replace("@two", two).replace("@text", text).replace("@missing", dir.filePath("missing")).replace("@msg", msg);
     }
     const Run run = cli(args);

@@ -5,6 +5,7 @@
 #include "platform/ErrorLog.h"
 #include "tnef/TNEFCalendar.h"
 #include "tnef/TNEFContact.h"
+#include "tnef/TNEFMessageItems.h"
 #include "tnef/TNEFNamedProps.h"
 
 #include <QtTest>
@@ -87,6 +88,33 @@ TNEFCalendarItem meeting(const char *messageClass)
     return m;
 }
 
+quint64 filetime(const char *iso) { return quint64(utc(iso).toSecsSinceEpoch() + 11644473600LL) * 10000000ULL; }
+
+// Parses the file and adds the made file; the list's names and ids, in order.
+QStringList parsedItems(const QString &path, QByteArray *contents)
+{
+    OSErr status = noErr;
+    TNEFFile *tnef = TNEFFileOpen(path, &status);
+    if (!tnef || TNEFParseFileList(tnef->forkRefNum, &tnef->fileList, nullptr, &tnef->messagePlaces) != 0)
+        return {QStringLiteral("parse failed")};
+    TNEFFileAddVirtualItems(tnef);
+    QStringList items;
+    for (const TNEFFileItem *f = tnef->fileList; f; f = f->next)
+        items << QStringLiteral("%1 %2").arg(f->fileID).arg(QString::fromStdString(f->name));
+    if (tnef->fileList.head && tnef->fileList->contents) {
+        // Written as any attachment is.
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QString::fromStdString(tnef->fileList->name));
+        QFile written(out);
+        if (TNEFFileSave(tnef, tnef->fileList->fileID, out, false) == noErr && written.open(QIODevice::ReadOnly))
+            *contents = written.readAll();
+        if (*contents != *tnef->fileList->contents)
+            items << QStringLiteral("saved bytes differ");
+    }
+    TNEFFileDestroy(tnef);
+    return items;
+}
+
 struct LogCapture {
     LogCapture() { ParvaneSetErrorLogSink([this](const std::string &t) { text += QString::fromStdString(t); }); }
     ~LogCapture() { ParvaneSetErrorLogSink(nullptr); }
@@ -106,6 +134,10 @@ private slots:
     void writesVCard_data();
     void writesVCard();
     void findsNamedProperties();
+    void corpusAppointments_data();
+    void corpusAppointments();
+    void messageItems_data();
+    void messageItems();
 };
 
 void TestCalendar::recurrence_data()
@@ -327,6 +359,88 @@ void TestCalendar::findsNamedProperties()
     QVERIFY(!findNamedProp(PSETID_Appointment.data(), 0x8299));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(PSETID_Meeting.data()), 16).toHex(),
              QByteArray("90dad86e0b451b1098da00aa003f1305"));
+}
+
+void TestCalendar::corpusAppointments_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<int>("weekday");  // of DTSTART; 0 for any
+    if (!corpusAvailable())
+        QSKIP(qPrintable(QStringLiteral("no corpus at %1").arg(corpusDir())));
+    QTest::newRow("holiday") << "multi-name-property.tnef" << "Pfingstmontag" << 1;
+    QTest::newRow("triples") << "triples.tnef" << "Sample Summary" << 0;
+}
+
+void TestCalendar::corpusAppointments()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, summary);
+    QFETCH(int, weekday);
+    QByteArray ics;
+    QCOMPARE(parsedItems(corpusDir() + QLatin1Char('/') + file, &ics), QStringList{"1 " + summary + ".ics"});
+    icalcomponent *calendar = icalparser_parse_string(ics.constData());
+    QVERIFY(calendar);
+    const auto freeCalendar = qScopeGuard([&] { icalcomponent_free(calendar); });
+    icalcomponent *event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
+    QCOMPARE(QString::fromUtf8(icalcomponent_get_summary(event)), summary);
+    const icaltimetype start = icalcomponent_get_dtstart(event);
+    QVERIFY(icaltime_compare(start, icalcomponent_get_dtend(event)) < 0);
+    if (weekday)
+        QCOMPARE(icaltime_day_of_week(start) - 1, weekday);  // libical counts Sunday as 1
+    QDir().mkpath(QStringLiteral(PARVANE_CALENDAR_OUT));
+    QFile out(QStringLiteral(PARVANE_CALENDAR_OUT "/corpus-%1.ics").arg(QString::fromLatin1(QTest::currentDataTag())));
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(ics) == ics.size());
+}
+
+void TestCalendar::messageItems_data()
+{
+    QTest::addColumn<QByteArray>("tnef");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("lines");  // in the made file
+
+    // Named properties filed under a set of their own: the id decides.
+    const MapiBlock meeting = MapiBlock()
+        .named(tnefprop::PidLidAppointmentStartWhole).systime(0x8001, filetime("2024-03-04T09:00:00Z"))
+        .named(tnefprop::PidLidAppointmentEndWhole).systime(0x8002, filetime("2024-03-04T10:30:00Z"))
+        .named(tnefprop::PidLidLocation).unicode(0x8003, QStringLiteral("Room; 1"))
+        .named(tnefprop::PidLidAppointmentSequence).longValue(0x8004, 3)
+        .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Boss"))
+        .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("boss@example.com"))
+        .unicode(tnefprop::PR_BODY, QStringLiteral("Agenda:\r\n1. Budget"));
+    QTest::newRow("meeting request, one attachment")
+        << Tnef().message(attMessageClass, z0("IPM.Schedule.Meeting.Request")).message(attSubject, z0("Sync: A/B"))
+               .mapiProps(meeting).title(QByteArray("a.txt", 6)).data("hello").attachment(MapiBlock()).bytes()
+        << QStringList{"2 Sync_ A_B.ics", "1 a.txt"}
+        << QStringList{"METHOD:REQUEST", "DTSTART:20240304T090000Z", "DTEND:20240304T103000Z", "LOCATION:Room\\; 1",
+                       "SEQUENCE:3", "ORGANIZER;CN=Boss:mailto:boss@example.com", "DESCRIPTION:Agenda:\\n1. Budget"};
+    QTest::newRow("contact")
+        << Tnef().message(attMessageClass, z0("IPM.Contact"))
+               .mapiProps(MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("Doe, Jane"))
+                              .unicode(tnefprop::PR_MOBILE_TELEPHONE_NUMBER, QStringLiteral("+1 555"))
+                              .named(tnefprop::PidLidEmail1EmailAddress).unicode(0x8010, QStringLiteral("jane@example.com")))
+               .bytes()
+        << QStringList{"1 Doe, Jane.vcf"} << QStringList{"FN:Doe\\, Jane", "EMAIL:jane@example.com", "TEL;TYPE=cell:+1 555"};
+    QTest::newRow("plain message") << Tnef().message(attMessageClass, z0("IPM.Note")).bytes() << QStringList() << QStringList();
+    QTest::newRow("meeting without a start") << Tnef().message(attMessageClass, z0("IPM.Appointment")).bytes()
+                                             << QStringList() << QStringList();
+}
+
+void TestCalendar::messageItems()
+{
+    QFETCH(QByteArray, tnef);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, lines);
+    LogCapture log;
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("in.tnef")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(tnef) == tnef.size());
+    file.close();
+    QByteArray made;
+    QCOMPARE(parsedItems(file.fileName(), &made), items);
+    const QString text = QString::fromUtf8(made).replace(QLatin1String("\r\n "), QString());
+    for (const QString &line : lines)
+        QVERIFY2(text.contains(line + QLatin1String("\r\n")), qPrintable(line + QLatin1String(" not in\n") + text));
 }
 
 QTEST_GUILESS_MAIN(TestCalendar)

@@ -1,0 +1,31 @@
+#pragma once
+// What a meeting, appointment or contact message holds, read from the
+// message's own properties, and the calendar or contact file made of it,
+// offered as an attachment of its own.
+#include "TNEFCalendar.h"
+#include "TNEFContact.h"
+#include "TNEFFile.h"
+#include "TNEFMessage.h"
+
+enum class TNEFMessageItemKind { None, Calendar, Contact };
+
+// Whether the message class makes a calendar item or a contact.
+TNEFMessageItemKind TNEFMessageItemKindOf(const QString &messageClass);
+
+// Reads the calendar item, or the contact, of the message `message` (read
+// by TNEFMessageRead from `places`). The fork's mark moves. False when the
+// message class is neither.
+bool TNEFMessageReadCalendar(SInt16 forkRefNum, const TNEFMessagePlaces &places, const TNEFMessage &message,
+                             TNEFCalendarItem *item);
+bool TNEFMessageReadContact(SInt16 forkRefNum, const TNEFMessagePlaces &places, const TNEFMessage &message,
+                            TNEFContactItem *contact);
+
+// The file name a made file gets: the subject made fit for a name (no
+// separators, no controls, not too long), else `fallback`, with `suffix`.
+QString TNEFMessageItemFileName(const QString &subject, const QString &fallback, const QString &suffix);
+
+// After a parse: for a meeting, appointment or contact message, puts its
+// calendar (.ics) or contact (.vcf) file first in the attachment list, with
+// a fileID after those of the real attachments, which keep theirs. Nothing
+// for other messages or when nothing can be made; true when a file was added.
+bool TNEFFileAddVirtualItems(TNEFFile *tnefFile);
