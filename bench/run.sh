@@ -35,6 +35,7 @@ done
 
 OUT=$DATA/out
 TIMES=$DATA/times.tsv
+LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
 NOTES=$DATA/notes.md
 : > "$TIMES"
 : > "$NOTES"
@@ -136,6 +137,8 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
   echo
   echo "Machine: $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'))," \
        "$(free -g | awk '/Mem:/ {print $2}') GiB memory, Linux $(uname -r), $(. /etc/os-release; echo "$PRETTY_NAME")."
+  echo "Load average (1, 5, 15 minutes) when the runs began: $LOAD_BEFORE; when they ended: $(cut -d' ' -f1-3 /proc/loadavg)." \
+       "Other work on a shared machine slows file creation and copies alike; compare rows of one run, not runs."
   echo "Tools: parvane-cli $("$CLI" --version | awk '{print $2}'), tnef $(dpkg-query -W -f='${Version}' tnef)," \
        "ytnef $(dpkg-query -W -f='${Version}' ytnef-tools), GNU cp."
   echo
