@@ -35,6 +35,7 @@ done
 
 OUT=$DATA/out
 TIMES=$DATA/times.tsv
+LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
 NOTES=$DATA/notes.md
 : > "$TIMES"
 : > "$NOTES"
@@ -90,12 +91,15 @@ for kind in big many props mixed; do
   measure "$kind" list ytnef ytnef -v "$input"
 done
 
-# The inputs about extraction's own limits: parvane-cli and a plain copy.
+# The inputs about extraction's own limits: parvane-cli, and cp copying a
+# folder of the very files parvane-cli writes, so that both make as many.
 for kind in dups5k dups names; do
   input=$DATA/$kind.tnef
+  files=$DATA/$kind-files
   echo "== $kind"
+  [ -d "$files" ] || { mkdir -p "$files"; "$CLI" extract -C "$files" --folder never "$input" > /dev/null; }
   measure "$kind" extract parvane "$CLI" extract -C "$OUT" --folder never "$input"
-  measure "$kind" extract cp cp "$input" "$OUT/copy"
+  measure "$kind" extract cp cp -r "$files" "$OUT/copy"
   measure "$kind" list parvane "$CLI" list "$input"
 done
 # Memory per attribute: the same file with and without its attribute list.
@@ -133,6 +137,8 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
   echo
   echo "Machine: $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'))," \
        "$(free -g | awk '/Mem:/ {print $2}') GiB memory, Linux $(uname -r), $(. /etc/os-release; echo "$PRETTY_NAME")."
+  echo "Load average (1, 5, 15 minutes) when the runs began: $LOAD_BEFORE; when they ended: $(cut -d' ' -f1-3 /proc/loadavg)." \
+       "Other work on a shared machine slows file creation and copies alike; compare rows of one run, not runs."
   echo "Tools: parvane-cli $("$CLI" --version | awk '{print $2}'), tnef $(dpkg-query -W -f='${Version}' tnef)," \
        "ytnef $(dpkg-query -W -f='${Version}' ytnef-tools), GNU cp."
   echo
@@ -141,7 +147,8 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
        "props = one attachment whose property block holds 100,000 MAPI properties;" \
        "mixed = 20 attachments of 1 MiB with long file names;" \
        "dups = 20,000 attachments of 256 bytes all named report.pdf (dups5k: 5,000 of them);" \
-       "names = one attachment whose long file name has 1,000,000 empty values, then names.txt."
+       "names = one attachment whose long file name has 1,000,000 empty values, then names.txt." \
+       "For dups5k, dups and names the cp row copies a folder holding the files parvane-cli writes (cp -r)."
   echo
   echo "Each time is the median wall time in milliseconds of $RUNS runs after one warm-up run (warm page cache);" \
        "peak RSS is the largest maximum resident set size that /usr/bin/time -v reported." \

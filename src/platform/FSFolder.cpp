@@ -277,18 +277,10 @@ OSErr FSNewFile::create(const FSFolder &folder, SInt16 *forkRefNum)
     }
     if (fd < 0)
         return dupFNErr;
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        const OSErr err = FSStatusFromErrno(errno);
-        ::close(fd);
-        return err;
-    }
     m_fd = fd;
-    m_device = st.st_dev;
-    m_inode = st.st_ino;
     if (!hidden.isEmpty()) {
-        m_hidden = hidden;
-        m_cleanupSlot = registerCleanup(folder.descriptor(), hidden, m_device, m_inode);
+        if (const OSErr err = keepHiddenName(hidden))
+            return err;
     }
     // The fork writes through a descriptor of its own, so that closing it
     // leaves this one to name the file with.
@@ -305,17 +297,26 @@ OSErr FSNewFile::setAttribute(const char *key, const QByteArray &value)
     return noErr;
 }
 
+OSErr FSNewFile::keepHiddenName(const QByteArray &hidden)
+{
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0)
+        return FSStatusFromErrno(errno);
+    m_device = st.st_dev;
+    m_inode = st.st_ino;
+    m_hidden = hidden;
+    m_cleanupSlot = registerCleanup(m_folder->descriptor(), hidden, m_device, m_inode);
+    return noErr;
+}
+
 OSErr FSNewFile::takeHiddenName()
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QByteArray hidden = hiddenName();
         if (::linkat(AT_FDCWD, procPath(m_fd).constData(), m_folder->descriptor(), hidden.constData(),
                      AT_SYMLINK_FOLLOW)
-            == 0) {
-            m_hidden = hidden;
-            m_cleanupSlot = registerCleanup(m_folder->descriptor(), hidden, m_device, m_inode);
-            return noErr;
-        }
+            == 0)
+            return keepHiddenName(hidden);
         if (errno != EEXIST)
             return FSStatusFromErrno(errno);
     }

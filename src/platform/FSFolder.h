@@ -76,6 +76,7 @@ public:
 
 private:
     OSErr namable(const QString &name) const;
+    OSErr keepHiddenName(const QByteArray &hidden);
     OSErr takeHiddenName();
     void forgetHiddenName();
     void dropHiddenName();
