@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -489,6 +490,68 @@ bool kernelCopyRefused(int err)
     return err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == ENOTSUP
         || err == EBADF;
 }
+
+// Where the source starts at another place in its page than the target,
+// copy_file_range goes through a pipe of 16 pages and pays for the shift on
+// every trip: a copy out of a TNEF file, whose attachments start anywhere,
+// took a quarter to a third longer than a cp of the file. Through a pipe of
+// our own, 16 times as large, it takes about as long as cp. Copies smaller than the kernel's pipe gain
+// nothing from it.
+constexpr int kPipeSize = 1 << 20;
+constexpr UInt64 kPipeWorthIt = 64 * 1024;
+
+class CopyPipe {
+public:
+    CopyPipe()
+    {
+        if (::pipe2(m_fds, O_CLOEXEC) != 0)
+            return;
+        // Refused above the user's pipe allowance; the pipe then keeps its
+        // default size and still works.
+        ::fcntl(m_fds[1], F_SETPIPE_SZ, kPipeSize);
+        m_size = ::fcntl(m_fds[1], F_GETPIPE_SZ);
+    }
+    ~CopyPipe()
+    {
+        for (int fd : m_fds) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    CopyPipe(const CopyPipe &) = delete;
+    CopyPipe &operator=(const CopyPipe &) = delete;
+
+    bool usable() const { return m_size > 0; }
+    size_t size() const { return size_t(m_size); }
+
+    // Moves up to `count` bytes from `from` at *in to `to` at *out; the
+    // number that reached `to`, 0 at the end of `from`, or -1 with errno.
+    // After -1 the pipe may hold bytes and must not be used again, unless
+    // errno is EINTR: then nothing was moved.
+    ssize_t move(int from, loff_t *in, int to, loff_t *out, size_t count)
+    {
+        const ssize_t filled = ::splice(from, in, m_fds[1], nullptr, count, SPLICE_F_MOVE);
+        if (filled <= 0)
+            return filled;
+        ssize_t drained = 0;
+        while (drained < filled) {
+            const ssize_t moved = ::splice(m_fds[0], nullptr, to, out, size_t(filled - drained), SPLICE_F_MOVE);
+            if (moved < 0 && errno == EINTR)
+                continue;
+            if (moved <= 0) {
+                if (moved == 0)
+                    errno = EINVAL;
+                return -1;
+            }
+            drained += moved;
+        }
+        return drained;
+    }
+
+private:
+    int m_fds[2] = {-1, -1};
+    int m_size = 0;
+};
 } // namespace
 
 OSErr FSCopyFork(SInt16 source, SInt64 sourceOffset, SInt16 target, UInt64 count, UInt64 *copied)
@@ -505,21 +568,38 @@ OSErr FSCopyFork(SInt16 source, SInt64 sourceOffset, SInt16 target, UInt64 count
         return err;
     if (OSErr err = settle(to))
         return err;
-    loff_t in = sourceOffset;
-    loff_t out = to->mark;
+    const loff_t pageSize = ::sysconf(_SC_PAGESIZE);
+    std::optional<CopyPipe> pipe;
+    if (count >= kPipeWorthIt && (sourceOffset - to->mark) % pageSize != 0) {
+        pipe.emplace();
+        if (!pipe->usable())
+            pipe.reset();
+    }
     UInt64 done = 0;
     OSErr err = noErr;
     while (done < count) {
-        const size_t chunk = size_t(std::min<UInt64>(count - done, kCopyChunk));
+        // Counted from what reached the target, so that a pipe given up
+        // half-way leaves nothing out.
+        loff_t in = sourceOffset + loff_t(done);
+        loff_t out = to->mark + loff_t(done);
+        const size_t chunk = size_t(std::min<UInt64>(count - done, pipe ? pipe->size() : kCopyChunk));
         const int refusal = gHooks.beforeCopy ? gHooks.beforeCopy(chunk) : 0;
         ssize_t moved = -1;
         if (refusal != 0)
             errno = refusal;
+        else if (pipe)
+            moved = pipe->move(from->fd, &in, to->fd, &out, chunk);
         else
             moved = ::copy_file_range(from->fd, &in, to->fd, &out, chunk, 0);
         if (moved < 0) {
+            // An interrupted move leaves the pipe empty.
             if (errno == EINTR)
                 continue;
+            // Whatever a pipe could not do is left to copy_file_range.
+            if (pipe && kernelCopyRefused(errno)) {
+                pipe.reset();
+                continue;
+            }
             err = kernelCopyRefused(errno) ? OSErr(unimpErr) : FSStatusFromErrno(errno);
             break;
         }
