@@ -100,7 +100,7 @@ Tnef &Tnef::object(quint8 level, quint32 attribute, const QByteArray &data, int 
     for (char c : data)
         sum += quint8(c);
     m_bytes += char(level) + le32(attribute) + le32(quint32(data.size()));
-    m_objects.push_back({attribute, m_bytes.size(), quint32(data.size())});
+    ++m_objects;
     m_bytes += data + le16(quint16(checksum < 0 ? sum : quint32(checksum)));
     return *this;
 }

@@ -75,16 +75,13 @@ public:
     Tnef &attachment(const MapiBlock &block) { return attach(attAttachment, block.bytes()); }
     Tnef &mapiProps(const MapiBlock &block) { return message(attMAPIProps, block.bytes()); }
 
-    struct Object { quint32 attribute; qint64 position; quint32 length; };  // position: of the data
     const QByteArray &bytes() const { return m_bytes; }
     qint64 size() const { return m_bytes.size(); }
-    const std::vector<Object> &objects() const { return m_objects; }
-    // Position of the data of object i (0-based; -1 for the last one).
-    qint64 dataPos(int i = -1) const { return (i < 0 ? m_objects.back() : m_objects.at(size_t(i))).position; }
+    int objectCount() const { return m_objects; }
 
 private:
     QByteArray m_bytes;
-    std::vector<Object> m_objects;
+    int m_objects = 0;
 };
 
 // The bytes in a temporary file whose data fork is open for reading while it lives.
