@@ -191,46 +191,20 @@ QString corpusDir()
 }
 bool corpusAvailable() { return QFile::exists(corpusDir() + QStringLiteral("/expected-files.tsv")); }
 
-// The rows after the header, those with at least `columns` fields.
-static QList<QStringList> readTsv(const QString &name, int columns)
+QList<QStringList> corpusRows(const QString &table)
 {
     QList<QStringList> rows;
-    QFile f(corpusDir() + QLatin1Char('/') + name);
+    QFile f(corpusDir() + QLatin1Char('/') + table);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
         return rows;
     QTextStream in(&f);
     in.readLine();
     while (!in.atEnd()) {
         const QStringList row = in.readLine().split(QLatin1Char('\t'));
-        if (row.size() >= columns)
+        if (row.size() > 1)
             rows.append(row);
     }
     return rows;
-}
-
-QList<CorpusFile> corpusFiles()
-{
-    QList<CorpusFile> out;
-    for (const QStringList &r : readTsv(QStringLiteral("expected-files.tsv"), 3))
-        out.append({r[0], r[1].toInt(), r[2].toInt()});
-    return out;
-}
-
-QList<CorpusAttachment> corpusAttachments()
-{
-    QList<CorpusAttachment> out;
-    for (const QStringList &r : readTsv(QStringLiteral("expected-attachments.tsv"), 6))
-        out.append({r[0], r[1].toUInt(), r[2] == QStringLiteral("1"), r[3].toULongLong(), r[4].toLatin1().toLower(),
-                    r[5] == QStringLiteral("Untitled Attachment") ? QString() : r[5]});
-    return out;
-}
-
-QList<CorpusBody> corpusBodies()
-{
-    QList<CorpusBody> out;
-    for (const QStringList &r : readTsv(QStringLiteral("expected-bodies.tsv"), 4))
-        out.append({r[0], r[1], r[2].toULongLong(), r[3].toLatin1().toLower(), r.value(4)});
-    return out;
 }
 
 }  // namespace tnefbuild

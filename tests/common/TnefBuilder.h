@@ -122,31 +122,11 @@ struct ParseRun {
 // instead of being quietly overcommitted.
 void withSmallAddressSpace(const std::function<void()> &call);
 
-// The corpus of real files, with the results they must give.
+// The corpus of real files, and the rows (after the header) of one of the
+// tables of what they must give: expected-files.tsv, expected-attachments.tsv
+// or expected-bodies.tsv.
 QString corpusDir();
 bool corpusAvailable();
-struct CorpusFile {
-    QString file;
-    int result = 0;
-    int attachments = 0;
-};
-struct CorpusAttachment {
-    QString file;
-    quint32 id = 0;
-    bool embedded = false;
-    quint64 size = 0;
-    QByteArray sha256;  // lower-case hex
-    QString name;       // empty for an untitled attachment
-};
-struct CorpusBody {
-    QString file;
-    QString body;        // rtf, html or text
-    quint64 size = 0;
-    QByteArray sha256;   // lower-case hex
-    QString holds;       // for rtf: rtf, html or text
-};
-QList<CorpusFile> corpusFiles();
-QList<CorpusAttachment> corpusAttachments();
-QList<CorpusBody> corpusBodies();
+QList<QStringList> corpusRows(const QString &table);
 
 }  // namespace tnefbuild

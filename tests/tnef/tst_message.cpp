@@ -239,35 +239,28 @@ void TestMessage::attachedMessage()
 
 void TestMessage::corpusBodies_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("body");
-    QTest::addColumn<quint64>("size");
-    QTest::addColumn<QByteArray>("sha256");
-    QTest::addColumn<QString>("holds");
+    QTest::addColumn<QStringList>("row");  // file, body, size, sha256 and, for rtf, what it holds
     if (!corpusAvailable())
         QSKIP(qPrintable(QStringLiteral("no corpus at %1 (a fresh clone has none)").arg(corpusDir())));
-    for (const CorpusBody &b : tnefbuild::corpusBodies())
-        QTest::addRow("%s %s", qPrintable(b.file), qPrintable(b.body)) << b.file << b.body << b.size << b.sha256 << b.holds;
+    for (const QStringList &row : corpusRows("expected-bodies.tsv"))
+        QTest::addRow("%s %s", qPrintable(row[0]), qPrintable(row[1])) << row;
 }
 
 void TestMessage::corpusBodies()
 {
-    QFETCH(QString, file);
-    QFETCH(QString, body);
-    QFETCH(quint64, size);
-    QFETCH(QByteArray, sha256);
-    QFETCH(QString, holds);
-    QFile f(corpusDir() + QLatin1Char('/') + file);
+    QFETCH(QStringList, row);
+    QFile f(corpusDir() + QLatin1Char('/') + row[0]);
     QVERIFY(f.open(QIODevice::ReadOnly));
     Document doc(f.readAll());
     QCOMPARE(doc.status, 0);
-    const TNEFBodyKind kind = body == "rtf" ? TNEFBodyKind::Rtf : body == "html" ? TNEFBodyKind::Html : TNEFBodyKind::Text;
+    const TNEFBodyKind kind = row[1] == "rtf" ? TNEFBodyKind::Rtf : row[1] == "html" ? TNEFBodyKind::Html : TNEFBodyKind::Text;
     TNEFBody got;
     QCOMPARE(TNEFMessageGetBody(doc.file->forkRefNum, doc.message, kind, &got), 0);
-    QCOMPARE(quint64(got.bytes.size()), size);
-    QCOMPARE(QCryptographicHash::hash(got.bytes, QCryptographicHash::Sha256).toHex(), sha256);
+    QCOMPARE(QString::number(got.bytes.size()), row[2]);
+    QCOMPARE(QCryptographicHash::hash(got.bytes, QCryptographicHash::Sha256).toHex(), row[3].toLatin1());
     if (kind != TNEFBodyKind::Rtf)
         return;
+    const QString holds = row.value(4);
     QCOMPARE(QString("rtf html text").split(' ').at(int(TNEFRtfGetOrigin(got.bytes))), holds);
     TNEFBody html;
     QCOMPARE(TNEFMessageGetBody(doc.file->forkRefNum, doc.message, TNEFBodyKind::HtmlFromRtf, &html),
