@@ -54,13 +54,6 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
     return files;
 }
 
-void writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile file(dir.filePath(name));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
-
 // An attachment named by its title (and a Unicode long name when given).
 Tnef titled(Tnef tnef, const QByteArray &title, const QByteArray &data, const QByteArray &unicodeName = {})
 {
@@ -175,20 +168,20 @@ void TestCli::runs()
     QFETCH(QByteArray, stdoutHas);
     QFETCH(QString, stderrHas);
     QTemporaryDir dir;
-    writeFile(dir, "two.tnef", titled(titled(Tnef(), z0("big.bin"), QByteArray(200000, 'b')), z0("small.txt"), "hello").bytes());
-    writeFile(dir, "not.tnef", "just some text\n");
-    writeFile(dir, "msg.tnef", Tnef().message(attSubject, z0("Hi\x1b")).mapiProps(MapiBlock()
+    writeFile(dir.filePath("two.tnef"), titled(titled(Tnef(), z0("big.bin"), QByteArray(200000, 'b')), z0("small.txt"), "hello").bytes());
+    writeFile(dir.filePath("not.tnef"), "just some text\n");
+    writeFile(dir.filePath("msg.tnef"), Tnef().message(attSubject, z0("Hi\x1b")).mapiProps(MapiBlock()
         .unicode(0x1000, "Body line\r\n").binary(0x1013, "<p>Body</p>")).bytes());
-    writeFile(dir, "odd.tnef", titled(Tnef(), z0("x.qqqq"), "payload").bytes());
-    writeFile(dir, "dotdot.tnef", titled(Tnef(), z0("../../escape.txt"), "payload").bytes());
-    writeFile(dir, "dots.tnef", titled(Tnef(), z0(".."), "payload").bytes());
-    writeFile(dir, "cp1252.tnef", titled(Tnef(), z0("x\x81\x8d.txt"), "payload").bytes());
-    writeFile(dir, "utf16.tnef", titled(Tnef(), {}, "payload", QByteArray("/\0a\0\x00\xd8/\0b\0\0\0", 12)).bytes());
-    writeFile(dir, "ctl.tnef", Tnef().mapiProps(MapiBlock().string8(0x0037, z0("a\x1b]0;pwned\x07\r\xc2\x9b" "b"))).bytes());
-    writeFile(dir, "message.html", "taken");
+    writeFile(dir.filePath("odd.tnef"), titled(Tnef(), z0("x.qqqq"), "payload").bytes());
+    writeFile(dir.filePath("dotdot.tnef"), titled(Tnef(), z0("../../escape.txt"), "payload").bytes());
+    writeFile(dir.filePath("dots.tnef"), titled(Tnef(), z0(".."), "payload").bytes());
+    writeFile(dir.filePath("cp1252.tnef"), titled(Tnef(), z0("x\x81\x8d.txt"), "payload").bytes());
+    writeFile(dir.filePath("utf16.tnef"), titled(Tnef(), {}, "payload", QByteArray("/\0a\0\x00\xd8/\0b\0\0\0", 12)).bytes());
+    writeFile(dir.filePath("ctl.tnef"), Tnef().mapiProps(MapiBlock().string8(0x0037, z0("a\x1b]0;pwned\x07\r\xc2\x9b" "b"))).bytes());
+    writeFile(dir.filePath("message.html"), "taken");
     const MapiBlock times = MapiBlock().named(0x820D).systime(0x8001, 133541000000000000ULL)
                                 .named(0x820E).systime(0x8002, 133541036000000000ULL);
-    writeFile(dir, "meet.tnef", titled(Tnef().message(attMessageClass, z0("IPM.Appointment")).message(attSubject, z0("Talk"))
+    writeFile(dir.filePath("meet.tnef"), titled(Tnef().message(attMessageClass, z0("IPM.Appointment")).message(attSubject, z0("Talk"))
                                            .mapiProps(times), z0("small.txt"), "hello").bytes());
     QDir(dir.path()).mkdir("folder");
     const Run run = shell(dir.path(), script);

@@ -119,11 +119,17 @@ Tnef &Tnef::renddata(quint16 type, quint32 position, quint16 width, quint16 heig
     return attach(attAttachRenddata, le16(type) + le32(position) + le16(width) + le16(height) + le32(flags));
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
+}
+
 ForkFile::ForkFile(const QByteArray &bytes)
 {
-    QFile f(m_dir.filePath(QStringLiteral("winmail.dat")));
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush())
-        FSOpenFork(f.fileName(), fsRdPerm, &m_ref);
+    const QString path = m_dir.filePath(QStringLiteral("winmail.dat"));
+    if (writeFile(path, bytes))
+        FSOpenFork(path, fsRdPerm, &m_ref);
 }
 
 SInt64 ForkFile::position() const

@@ -84,6 +84,9 @@ private:
     int m_objects = 0;
 };
 
+// Writes the bytes to a new file at `path`; false when not all of them arrived.
+bool writeFile(const QString &path, const QByteArray &bytes);
+
 // The bytes in a temporary file whose data fork is open for reading while it lives.
 class ForkFile {
 public:
