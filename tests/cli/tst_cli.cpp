@@ -94,7 +94,6 @@ void TestCli::runs_data()
     QTest::newRow("no json trace") << "\"$CLI\" trace --json msg.tnef" << 2 << QByteArray() << "unknown option";
     QTest::newRow("missing folder") << "\"$CLI\" extract -C missing two.tnef" << 2 << QByteArray() << "is not an existing folder";
     QTest::newRow("bad folder mode") << "\"$CLI\" extract --folder sometimes two.tnef" << 2 << QByteArray() << "--folder";
-    QTest::newRow("help") << "\"$CLI\" --help" << 0 << QByteArray("Usage: parvane-cli") << "";
     QTest::newRow("attributes") << "\"$CLI\" attributes two.tnef" << 0 << QByteArray("1\tAttachment Title\t8 bytes\tbig.bin.\n") << "";
     QTest::newRow("message") << "\"$CLI\" message msg.tnef" << 0 << QByteArray("Subject: Hi\\x1b\n\nBody line\n") << "";
     QTest::newRow("message json") << "\"$CLI\" message --json msg.tnef" << 0 << QByteArray("{\"bodies\":[\"text\",\"html\"],\"file\":") << "";
@@ -113,7 +112,6 @@ void TestCli::runs_data()
     QTest::newRow("symbolic link") << "ln -s two.tnef link.tnef && \"$CLI\" list link.tnef" << 0 << listed << "";
     QTest::newRow("/dev/stdin, redirected") << "\"$CLI\" list /dev/stdin < two.tnef" << 0 << listed << "";
     QTest::newRow("/dev/stdin, piped") << "cat two.tnef | \"$CLI\" list /dev/stdin" << 0 << listed << "";
-    QTest::newRow("process substitution") << "\"$CLI\" list <(cat two.tnef)" << 0 << listed << "";
     QTest::newRow("FIFO") << "mkfifo f && { cat two.tnef > f & } && \"$CLI\" list f" << 0 << listed << "";
     QTest::newRow("standard input, extracted here") << "\"$CLI\" extract --folder never - < two.tnef && ls" << 0
                                                     << QByteArray("/small.txt\nbig.bin\n") << "";
