@@ -17,18 +17,12 @@ const QStringList kPrefKeys{
     "AppleEventDestOther", "AppleEventFolder", "AppleEventQuit",   "AppleEventBody", "CreateDebugFile",
 };
 
-inline bool writeText(const QString &path, const QByteArray &text)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-}
-
 // Two small text attachments.
 inline bool writeTnef(const QString &path)
 {
     using namespace tnefbuild;
     const MapiBlock plain = MapiBlock().longValue(0x3705, 1);
-    return writeText(path, Tnef().mapiProps(MapiBlock().unicode(0x1000, "Hi\r\n"))
+    return writeFile(path, Tnef().mapiProps(MapiBlock().unicode(0x1000, "Hi\r\n"))
                                .title(z0("one.txt")).data("first\n").attachment(plain)
                                .title(z0("two.txt")).data("second\n").attachment(plain).bytes());
 }

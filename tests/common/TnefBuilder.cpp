@@ -100,7 +100,7 @@ Tnef &Tnef::object(quint8 level, quint32 attribute, const QByteArray &data, int 
     for (char c : data)
         sum += quint8(c);
     m_bytes += char(level) + le32(attribute) + le32(quint32(data.size()));
-    m_objects.push_back({attribute, m_bytes.size(), quint32(data.size())});
+    ++m_objects;
     m_bytes += data + le16(quint16(checksum < 0 ? sum : quint32(checksum)));
     return *this;
 }
@@ -119,11 +119,17 @@ Tnef &Tnef::renddata(quint16 type, quint32 position, quint16 width, quint16 heig
     return attach(attAttachRenddata, le16(type) + le32(position) + le16(width) + le16(height) + le32(flags));
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
+}
+
 ForkFile::ForkFile(const QByteArray &bytes)
 {
-    QFile f(m_dir.filePath(QStringLiteral("winmail.dat")));
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush())
-        FSOpenFork(f.fileName(), fsRdPerm, &m_ref);
+    const QString path = m_dir.filePath(QStringLiteral("winmail.dat"));
+    if (writeFile(path, bytes))
+        FSOpenFork(path, fsRdPerm, &m_ref);
 }
 
 SInt64 ForkFile::position() const
@@ -191,46 +197,20 @@ QString corpusDir()
 }
 bool corpusAvailable() { return QFile::exists(corpusDir() + QStringLiteral("/expected-files.tsv")); }
 
-// The rows after the header, those with at least `columns` fields.
-static QList<QStringList> readTsv(const QString &name, int columns)
+QList<QStringList> corpusRows(const QString &table)
 {
     QList<QStringList> rows;
-    QFile f(corpusDir() + QLatin1Char('/') + name);
+    QFile f(corpusDir() + QLatin1Char('/') + table);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
         return rows;
     QTextStream in(&f);
     in.readLine();
     while (!in.atEnd()) {
         const QStringList row = in.readLine().split(QLatin1Char('\t'));
-        if (row.size() >= columns)
+        if (row.size() > 1)
             rows.append(row);
     }
     return rows;
-}
-
-QList<CorpusFile> corpusFiles()
-{
-    QList<CorpusFile> out;
-    for (const QStringList &r : readTsv(QStringLiteral("expected-files.tsv"), 3))
-        out.append({r[0], r[1].toInt(), r[2].toInt()});
-    return out;
-}
-
-QList<CorpusAttachment> corpusAttachments()
-{
-    QList<CorpusAttachment> out;
-    for (const QStringList &r : readTsv(QStringLiteral("expected-attachments.tsv"), 6))
-        out.append({r[0], r[1].toUInt(), r[2] == QStringLiteral("1"), r[3].toULongLong(), r[4].toLatin1().toLower(),
-                    r[5] == QStringLiteral("Untitled Attachment") ? QString() : r[5]});
-    return out;
-}
-
-QList<CorpusBody> corpusBodies()
-{
-    QList<CorpusBody> out;
-    for (const QStringList &r : readTsv(QStringLiteral("expected-bodies.tsv"), 4))
-        out.append({r[0], r[1], r[2].toULongLong(), r[3].toLatin1().toLower(), r.value(4)});
-    return out;
 }
 
 }  // namespace tnefbuild

@@ -75,17 +75,17 @@ public:
     Tnef &attachment(const MapiBlock &block) { return attach(attAttachment, block.bytes()); }
     Tnef &mapiProps(const MapiBlock &block) { return message(attMAPIProps, block.bytes()); }
 
-    struct Object { quint32 attribute; qint64 position; quint32 length; };  // position: of the data
     const QByteArray &bytes() const { return m_bytes; }
     qint64 size() const { return m_bytes.size(); }
-    const std::vector<Object> &objects() const { return m_objects; }
-    // Position of the data of object i (0-based; -1 for the last one).
-    qint64 dataPos(int i = -1) const { return (i < 0 ? m_objects.back() : m_objects.at(size_t(i))).position; }
+    int objectCount() const { return m_objects; }
 
 private:
     QByteArray m_bytes;
-    std::vector<Object> m_objects;
+    int m_objects = 0;
 };
+
+// Writes the bytes to a new file at `path`; false when not all of them arrived.
+bool writeFile(const QString &path, const QByteArray &bytes);
 
 // The bytes in a temporary file whose data fork is open for reading while it lives.
 class ForkFile {
@@ -125,31 +125,11 @@ struct ParseRun {
 // instead of being quietly overcommitted.
 void withSmallAddressSpace(const std::function<void()> &call);
 
-// The corpus of real files, with the results they must give.
+// The corpus of real files, and the rows (after the header) of one of the
+// tables of what they must give: expected-files.tsv, expected-attachments.tsv
+// or expected-bodies.tsv.
 QString corpusDir();
 bool corpusAvailable();
-struct CorpusFile {
-    QString file;
-    int result = 0;
-    int attachments = 0;
-};
-struct CorpusAttachment {
-    QString file;
-    quint32 id = 0;
-    bool embedded = false;
-    quint64 size = 0;
-    QByteArray sha256;  // lower-case hex
-    QString name;       // empty for an untitled attachment
-};
-struct CorpusBody {
-    QString file;
-    QString body;        // rtf, html or text
-    quint64 size = 0;
-    QByteArray sha256;   // lower-case hex
-    QString holds;       // for rtf: rtf, html or text
-};
-QList<CorpusFile> corpusFiles();
-QList<CorpusAttachment> corpusAttachments();
-QList<CorpusBody> corpusBodies();
+QList<QStringList> corpusRows(const QString &table);
 
 }  // namespace tnefbuild

@@ -26,18 +26,16 @@ const char kBody[] =
     "<a href=\"https://example.org/reports/q1\">the team page</a>.</p>"
     "<p>Kind regards,<br>Dana</p></body></html>";
 
-QByteArray z(const char *text) { return QByteArray(text, qsizetype(qstrlen(text)) + 1); }
-
 // The message held inside the third attachment: a TNEF stream of its own.
 QByteArray embeddedMessage()
 {
     const QByteArray agenda("1. Budget\n2. Timeline\n3. Any other business\n");
     return Tnef(0x1234)
         .message(attTnefVersion, le32(0x00010000))
-        .message(attMessageClass, z("IPM.Note"))
-        .message(attSubject, z("Minutes of the planning meeting"))
+        .message(attMessageClass, z0("IPM.Note"))
+        .message(attSubject, z0("Minutes of the planning meeting"))
         .renddata(1, 0xFFFFFFFF, 0, 0, 0)
-        .title(z("agenda.txt"))
+        .title(z0("agenda.txt"))
         .data(agenda)
         .attachment(MapiBlock().longValue(PR_ATTACH_METHOD, 1).longValue(PR_ATTACH_SIZE, quint32(agenda.size())))
         .bytes();
@@ -58,29 +56,29 @@ int main(int argc, char **argv)
         Tnef(0x5A3C)
             .message(attTnefVersion, le32(0x00010000))
             .codepage(1252)
-            .message(attMessageClass, z("IPM.Microsoft Mail.Note"))
-            .message(attSubject, z("Quarterly report and minutes"))
+            .message(attMessageClass, z0("IPM.Microsoft Mail.Note"))
+            .message(attSubject, z0("Quarterly report and minutes"))
             .date(attDateSent, 2024, 3, 5, 9, 7, 2, 2)
             .message(attPriority, le16(2))
             .mapiProps(MapiBlock()
-                           .string8(0x0037, z("Quarterly report and minutes"))
-                           .string8(PR_SENDER_NAME, z("Dana Whitfield"))
-                           .string8(PR_SENDER_EMAIL_ADDRESS, z("dana@example.org"))
-                           .string8(PR_DISPLAY_TO, z("Sam Ortega"))
+                           .string8(0x0037, z0("Quarterly report and minutes"))
+                           .string8(PR_SENDER_NAME, z0("Dana Whitfield"))
+                           .string8(PR_SENDER_EMAIL_ADDRESS, z0("dana@example.org"))
+                           .string8(PR_DISPLAY_TO, z0("Sam Ortega"))
                            .binary(PR_BODY_HTML, QByteArray(kBody))
                            .named(QStringLiteral("Keywords"))
                            .counted(PT_UNICODE, 0x8005, {utf16z(QStringLiteral("report"))}))
             // A plain text file.
             .renddata(1, 0xFFFFFFFF, 0, 0, 0)
-            .title(z("notes.txt"))
+            .title(z0("notes.txt"))
             .date(attAttachModifyDate, 2024, 3, 4, 17, 30, 0, 1)
             .data(notes)
             .attachment(MapiBlock()
                             .longValue(PR_ATTACH_METHOD, 1)
-                            .string8(PR_ATTACH_MIME_TAG, z("text/plain")))
+                            .string8(PR_ATTACH_MIME_TAG, z0("text/plain")))
             // A long Unicode name beside a short 8-bit title.
             .renddata(1, 0xFFFFFFFF, 0, 0, 0)
-            .title(z("QUARTE~1.PDF"))
+            .title(z0("QUARTE~1.PDF"))
             .data(pdf)
             .attachment(MapiBlock()
                             .longValue(PR_ATTACH_METHOD, 1)
@@ -90,7 +88,7 @@ int main(int argc, char **argv)
             .data(embeddedPlaceholder())
             .attachment(MapiBlock()
                             .longValue(PR_ATTACH_METHOD, 5)
-                            .string8(PR_DISPLAY_NAME, z("Minutes of the planning meeting"))
+                            .string8(PR_DISPLAY_NAME, z0("Minutes of the planning meeting"))
                             .object(PR_ATTACH_DATA_OBJ, embeddedMessage()))
             .bytes();
 

@@ -49,31 +49,27 @@ void TestRtf::decompress_data()
     QTest::addColumn<QByteArray>("property");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("rtf");
-    QTest::addColumn<bool>("crcMismatch");
-    QTest::addColumn<bool>("truncated");
+    QTest::addColumn<QString>("report");  // "crc" for a CRC that does not match, "cut" for data that ends early
 
+    // The real files' bodies decode LZFu as the corpus says; these rows the
+    // edges of the format.
     const QByteArray helloData = kHelloWorld.mid(16);
-    QTest::newRow("LZFu") << kHelloWorld << 0 << kHelloWorldRtf << false << false;
-    QTest::newRow("overlapping reference") << kRun << 0 << kRunRtf << false << false;
-    QTest::newRow("MELA") << withHeader("{\\rtf1 plain}", 13, "MELA") << 0 << QByteArray("{\\rtf1 plain}") << false << false;
-    QTest::newRow("MELA with a CRC") << withHeader("{\\rtf1}", 7, "MELA", 5) << 0 << QByteArray("{\\rtf1}") << true << false;
-    QTest::newRow("CRC mismatch still decoded")
-        << withHeader(helloData, 43, "LZFu", 0x12345678) << 0 << kHelloWorldRtf << true << false;
-    QTest::newRow("padding after the end marker") << withHeader(helloData + "\0\0\0", 43, "LZFu") << 0 << kHelloWorldRtf
-                                                  << false << false;
-    QTest::newRow("property longer than the data") << kRun + "junk" << 0 << kRunRtf << false << false;
-    QTest::newRow("no end marker, all of the size") << withHeader(helloData.chopped(2), 43, "LZFu") << 0 << kHelloWorldRtf
-                                                    << false << false;
-    QTest::newRow("data ends inside a run") << withHeader(helloData.left(20), 43, "LZFu") << 0
-                                            << kHelloWorldRtf.left(32) << false << true;
-    QTest::newRow("stops at the raw size") << withHeader(kRun.mid(16), 10, "LZFu") << 0 << kRunRtf.left(10) << false << false;
-    QTest::newRow("MELA shorter than its size") << withHeader("{\\rtf", 9, "MELA") << 0 << QByteArray("{\\rtf") << false << true;
-    QTest::newRow("short header") << kRun.left(15) << int(kTNEFRtfErrHeader) << QByteArray() << false << false;
-    QTest::newRow("unknown form") << withHeader("x", 1, "ZIP!") << int(kTNEFRtfErrType) << QByteArray() << false << false;
-    QTest::newRow("size beyond the property") << kRun.chopped(1) << int(kTNEFRtfErrSize) << QByteArray() << false << false;
-    QTest::newRow("size below the header") << le32(4) + kRun.mid(4) << int(kTNEFRtfErrSize) << QByteArray() << false << false;
+    QTest::newRow("overlapping reference") << kRun << 0 << kRunRtf << "";
+    QTest::newRow("MELA") << withHeader("{\\rtf1 plain}", 13, "MELA") << 0 << QByteArray("{\\rtf1 plain}") << "";
+    QTest::newRow("MELA with a CRC") << withHeader("{\\rtf1}", 7, "MELA", 5) << 0 << QByteArray("{\\rtf1}") << "crc";
+    QTest::newRow("CRC mismatch still decoded") << withHeader(helloData, 43, "LZFu", 0x12345678) << 0 << kHelloWorldRtf << "crc";
+    QTest::newRow("padding after the end marker") << withHeader(helloData + "\0\0\0", 43, "LZFu") << 0 << kHelloWorldRtf << "";
+    QTest::newRow("property longer than the data") << kRun + "junk" << 0 << kRunRtf << "";
+    QTest::newRow("no end marker, all of the size") << withHeader(helloData.chopped(2), 43, "LZFu") << 0 << kHelloWorldRtf << "";
+    QTest::newRow("data ends inside a run") << withHeader(helloData.left(20), 43, "LZFu") << 0 << kHelloWorldRtf.left(32) << "cut";
+    QTest::newRow("stops at the raw size") << withHeader(kRun.mid(16), 10, "LZFu") << 0 << kRunRtf.left(10) << "";
+    QTest::newRow("MELA shorter than its size") << withHeader("{\\rtf", 9, "MELA") << 0 << QByteArray("{\\rtf") << "cut";
+    QTest::newRow("short header") << kRun.left(15) << int(kTNEFRtfErrHeader) << QByteArray() << "";
+    QTest::newRow("unknown form") << withHeader("x", 1, "ZIP!") << int(kTNEFRtfErrType) << QByteArray() << "";
+    QTest::newRow("size beyond the property") << kRun.chopped(1) << int(kTNEFRtfErrSize) << QByteArray() << "";
+    QTest::newRow("size below the header") << le32(4) + kRun.mid(4) << int(kTNEFRtfErrSize) << QByteArray() << "";
     QTest::newRow("claims more than 64 MiB") << withHeader(kRun.mid(16), kTNEFBodyMaxSize + 1, "LZFu")
-                                             << int(kTNEFRtfErrTooLarge) << QByteArray() << false << false;
+                                             << int(kTNEFRtfErrTooLarge) << QByteArray() << "";
 }
 
 void TestRtf::decompress()
@@ -81,14 +77,12 @@ void TestRtf::decompress()
     QFETCH(QByteArray, property);
     QFETCH(int, status);
     QFETCH(QByteArray, rtf);
-    QFETCH(bool, crcMismatch);
-    QFETCH(bool, truncated);
+    QFETCH(QString, report);
     QByteArray out("stale");
-    TNEFRtfReport report;
-    QCOMPARE(TNEFRtfDecompress(property, &out, &report), status);
+    TNEFRtfReport got;
+    QCOMPARE(TNEFRtfDecompress(property, &out, &got), status);
     QCOMPARE(out, rtf);
-    QCOMPARE(report.crcMismatch, crcMismatch);
-    QCOMPARE(report.truncated, truncated);
+    QCOMPARE(QString("%1%2").arg(got.crcMismatch ? "crc" : "", got.truncated ? "cut" : ""), report);
 }
 
 void TestRtf::html_data()
@@ -119,8 +113,6 @@ void TestRtf::html_data()
                   "{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}}{\\pict\\bin4 }}{}}}}"
         << "<a href=\"x\">link";
     QTest::newRow("not made from HTML") << QByteArray("{\\rtf1\\ansi {\\*\\htmltag0 <p>}hello}") << QString();
-    QTest::newRow("mark after the font table")
-        << QByteArray("{\\rtf1\\ansi{\\fonttbl;}\\fromhtml1 {\\*\\htmltag0 <p>}}") << QString();
     if (TextCodePageSupported(932))
         QTest::newRow("double-byte code page") << head + "\\f2 \\'82\\'a0}" << QString::fromUtf8("あ");
 }
