@@ -105,17 +105,20 @@ done
 # Memory per attribute: the same file with and without its attribute list.
 measure many attributes parvane "$CLI" attributes "$DATA/many.tnef"
 
-# big against cp once more, run for run in turns, so that both meet the same
-# load on the machine.
-for ((i = 0; i <= RUNS; i++)); do
-  for tool in parvane cp; do
-    rm -rf "$OUT"; mkdir -p "$OUT"; sync
-    start=$EPOCHREALTIME
-    if [ $tool = parvane ]; then "$CLI" extract -C "$OUT" --folder never "$DATA/big.tnef" > /dev/null 2>&1
-    else cp "$DATA/big.tnef" "$OUT/copy"; fi
-    end=$EPOCHREALTIME
-    [ "$i" -gt 0 ] && printf 'big\tturns\t%s\t%s 0\n' "$tool" \
-      "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.5f", b - a }')" >> "$TIMES"
+# big and dups against cp once more, run for run in turns, so that both meet
+# the same load on the machine.
+for kind in big dups; do
+  for ((i = 0; i <= RUNS; i++)); do
+    for tool in parvane cp; do
+      rm -rf "$OUT"; mkdir -p "$OUT"; sync
+      start=$EPOCHREALTIME
+      if [ $tool = parvane ]; then "$CLI" extract -C "$OUT" --folder never "$DATA/$kind.tnef" > /dev/null 2>&1
+      elif [ $kind = big ]; then cp "$DATA/big.tnef" "$OUT/copy"
+      else cp -r "$DATA/dups-files" "$OUT/copy"; fi
+      end=$EPOCHREALTIME
+      [ "$i" -gt 0 ] && printf '%s\tturns\t%s\t%s 0\n' "$kind" "$tool" \
+        "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.5f", b - a }')" >> "$TIMES"
+    done
   done
 done
 
@@ -127,6 +130,7 @@ fi
 median() { sort -n | awk '{a[NR]=$1} END {if (NR==0) print "-"; else if (NR%2) m=a[(NR+1)/2]; else m=(a[NR/2]+a[NR/2+1])/2; if (NR) printf "%.1f\n", m*1000}'; }
 stat_of() { awk -F'\t' -v i="$1" -v t="$2" -v o="$3" '$1==i && $2==t && $3==o {print $4}' "$TIMES"; }
 wall() { stat_of "$1" "$2" "$3" | awk '{print $1}' | median; }
+fastest() { stat_of "$1" "$2" "$3" | awk '{print $1}' | sort -n | head -1 | awk '{ if ($1 != "") printf "%.1f\n", $1*1000; else print "-" }'; }
 rss() { stat_of "$1" "$2" "$3" | awk '{print $2}' | sort -n | tail -1 | awk '{printf "%.1f", $1/1024}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else print "-" }'; }
 
@@ -150,12 +154,14 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
        "names = one attachment whose long file name has 1,000,000 empty values, then names.txt." \
        "For dups5k, dups and names the cp row copies a folder holding the files parvane-cli writes (cp -r)."
   echo
-  echo "Each time is the median wall time in milliseconds of $RUNS runs after one warm-up run (warm page cache);" \
+  echo "Each time is the median wall time in milliseconds of $RUNS runs after one warm-up run (warm page cache)," \
+       "and the fastest of them: on this shared machine the same 20,000 files take anywhere from 0.7 to 5 s to create," \
+       "for cp as for parvane-cli, and the fastest run is the cost of the work itself;" \
        "peak RSS is the largest maximum resident set size that /usr/bin/time -v reported." \
        "Ratio is parvane-cli's time divided by the other tool's (below 1: parvane-cli is faster)."
   echo
-  echo "| input | task | tool | median ms | parvane ratio | peak RSS MiB | same attachments as parvane |"
-  echo "|---|---|---|---:|---:|---:|---|"
+  echo "| input | task | tool | median ms | fastest ms | parvane ratio | peak RSS MiB | same attachments as parvane |"
+  echo "|---|---|---|---:|---:|---:|---:|---|"
   for kind in big many props mixed; do
     for task in extract list; do
       p=$(wall "$kind" "$task" parvane)
@@ -164,27 +170,31 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
         w=$(wall "$kind" "$task" "$tool")
         r=$([ "$tool" = parvane ] && echo "-" || ratio "$p" "$w")
         s="-"; [ "$task" = extract ] && [ "$tool" != parvane ] && [ "$tool" != cp ] && s=${same[$kind.$tool]}
-        echo "| $kind | $task | $tool | $w | $r | $(rss "$kind" "$task" "$tool") | $s |"
+        echo "| $kind | $task | $tool | $w | $(fastest "$kind" "$task" "$tool") | $r | $(rss "$kind" "$task" "$tool") | $s |"
       done
     done
   done
   for kind in dups5k dups names; do
     p=$(wall "$kind" extract parvane)
-    echo "| $kind | extract | parvane | $p | - | $(rss "$kind" extract parvane) | - |"
-    echo "| $kind | extract | cp | $(wall "$kind" extract cp) | $(ratio "$p" "$(wall "$kind" extract cp)") | $(rss "$kind" extract cp) | - |"
-    echo "| $kind | list | parvane | $(wall "$kind" list parvane) | - | $(rss "$kind" list parvane) | - |"
+    echo "| $kind | extract | parvane | $p | $(fastest "$kind" extract parvane) | - | $(rss "$kind" extract parvane) | - |"
+    echo "| $kind | extract | cp | $(wall "$kind" extract cp) | $(fastest "$kind" extract cp) | $(ratio "$p" "$(wall "$kind" extract cp)") | $(rss "$kind" extract cp) | - |"
+    echo "| $kind | list | parvane | $(wall "$kind" list parvane) | $(fastest "$kind" list parvane) | - | $(rss "$kind" list parvane) | - |"
   done
-  echo "| many | attributes | parvane | $(wall many attributes parvane) | - | $(rss many attributes parvane) | - |"
+  echo "| many | attributes | parvane | $(wall many attributes parvane) | $(fastest many attributes parvane) | - | $(rss many attributes parvane) | - |"
   echo
   pt=$(wall big turns parvane); ct=$(wall big turns cp)
+  dt=$(wall dups turns parvane); dct=$(wall dups turns cp)
   perAttachment=$(stat_of dups list parvane | awk '{print $2}' | sort -n | tail -1)
   perAttachment5k=$(stat_of dups5k list parvane | awk '{print $2}' | sort -n | tail -1)
   withAttributes=$(stat_of many attributes parvane | awk '{print $2}' | sort -n | tail -1)
   withoutAttributes=$(stat_of many list parvane | awk '{print $2}' | sort -n | tail -1)
   echo "Targets:"
   echo
-  echo "- big extracted and copied in turns, $RUNS runs each: parvane $pt ms, cp $ct ms, parvane $(ratio "$pt" "$ct") × cp (target at most 1.2)."
-  echo "- 20,000 like-named attachments extracted in $(wall dups extract parvane) ms (target under 2,000 ms);" \
+  echo "- big extracted and copied in turns, $RUNS runs each: parvane $pt ms, cp $ct ms, parvane $(ratio "$pt" "$ct") × cp (target at most 1.2);" \
+       "fastest runs: parvane $(fastest big turns parvane) ms, cp $(fastest big turns cp) ms."
+  echo "- 20,000 like-named attachments extracted in $(wall dups extract parvane) ms, fastest run $(fastest dups extract parvane) ms (target under 2,000 ms);" \
+       "in turns with cp -r of the same files: parvane $dt ms, cp -r $dct ms, parvane $(ratio "$dt" "$dct") × cp -r" \
+       "(fastest runs $(fastest dups turns parvane) and $(fastest dups turns cp) ms);" \
        "5,000 in $(wall dups5k extract parvane) ms: four times the attachments take" \
        "$(ratio "$(wall dups extract parvane)" "$(wall dups5k extract parvane)") times as long (4 is linear growth)."
   echo "- The 1,000,000-value name file listed in $(rss names list parvane) MiB (target under 32 MiB)."
