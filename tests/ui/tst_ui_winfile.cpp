@@ -198,7 +198,7 @@ void TestWinFile::saveThroughDialog_data()
     QTest::addColumn<QString>("proposed");
     QTest::addColumn<bool>("real");  // through the file dialog itself, else as the user answers
     QTest::addColumn<bool>("answered");
-    QTest::addColumn<bool>("replacing");  // a longer file of the chosen name is there and the user agreed
+    QTest::addColumn<bool>("replacing");  // a longer file of the chosen name is there; the reply replaces it
     QTest::addColumn<QByteArray>("saved");  // in that file afterwards
     // Named so that name and size order differ, and sized so that the sizes' texts sort otherwise.
     const QByteArray a(3000, 'a'), b(900, 'b'), old(5000, 'o'), none("<unreadable>");
