@@ -13,28 +13,24 @@ namespace {
 
 constexpr int kWaitMs = 60000;
 
+// One run's folder, with its configuration and runtime folders; scripts run
+// there through the shell, the program's path in $APP.
 class Run {
 public:
-    Run()
-    {
-        QDir(m_dir.path()).mkpath(QStringLiteral("run"));
-        QFile::setPermissions(runDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
-        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runDir());
-        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_env.insert(QStringLiteral("APP"), QStringLiteral(PARVANE_APP_PATH));
-    }
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QString configHome() const { return path(QStringLiteral("config")); }
-    QString runDir() const { return path(QStringLiteral("run")); }
-    QString socket() const { return runDir() + QStringLiteral("/" PARVANE_APP_ID "-%1").arg(::getuid()); }
+    QString socket() const { return path(QStringLiteral("run/" PARVANE_APP_ID "-%1")).arg(::getuid()); }
 
-    // Starts a shell script in the folder of this run, the program's path in $APP.
     void start(QProcess &process, const QString &script) const
     {
-        process.setProcessEnvironment(m_env);
+        QDir().mkdir(path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", path("config"));
+        env.insert("XDG_RUNTIME_DIR", path("run"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("APP", PARVANE_APP_PATH);
+        process.setProcessEnvironment(env);
         process.setWorkingDirectory(m_dir.path());
-        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), script});
+        process.start("sh", {"-c", script});
     }
     // Runs a script to its end: its exit code, or -1 when it crashed or did
     // not end; its standard output in *out when given.
@@ -51,7 +47,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 };
 
 } // namespace
@@ -95,7 +90,7 @@ void TestAppProcess::launches()
     QVERIFY(writeTnef(run.path("a.tnef")) && writeTnef(run.path("b.tnef")));
     // The two folder keys are stored too, so that every key is in the file
     // afterwards; the rest is written at quit.
-    writePrefs(run.configHome(), {{"AppleEventAuto", autoExtract}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1},
+    writePrefs(run.path("config"), {{"AppleEventAuto", autoExtract}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1},
                                   {"CreateDebugFile", debugFile}, {"AppleEventDestOther", "/srv/mail%20out/"},
                                   {"CarbonEventDestOther", "/tmp/"}});
     QByteArray out;
@@ -103,7 +98,7 @@ void TestAppProcess::launches()
     QCOMPARE(out.startsWith("TNEF Trace -- begin\n"), traced);
     QCOMPARE(out.contains("TNEF Trace -- end\n"), traced);
     QCOMPARE(entries(run.path(folder)), extracted);
-    QCOMPARE(storedKeys(run.configHome()), kPrefKeys);
+    QCOMPARE(storedKeys(run.path("config")), kPrefKeys);
     QVERIFY(!QFile::exists(run.socket()));
 }
 
@@ -111,7 +106,7 @@ void TestAppProcess::laterLaunchesHandOverAndTermQuits()
 {
     Run run;
     QVERIFY(writeTnef(run.path("x.tnef")));
-    writePrefs(run.configHome(), {{"AppleEventAuto", 1}, {"AppleEventFolder", 3}});
+    writePrefs(run.path("config"), {{"AppleEventAuto", 1}, {"AppleEventFolder", 3}});
 
     QProcess first;
     run.start(first, "exec \"$APP\"");
@@ -133,7 +128,7 @@ void TestAppProcess::laterLaunchesHandOverAndTermQuits()
     QStringList expected = kPrefKeys;
     expected.removeAll("CarbonEventDestOther");
     expected.removeAll("AppleEventDestOther");
-    QCOMPARE(storedKeys(run.configHome()), expected);
+    QCOMPARE(storedKeys(run.path("config")), expected);
     QVERIFY(!QFile::exists(run.socket()));
 }
 

@@ -1,27 +1,13 @@
 // The Preferences window on the offscreen platform: it shows and edits the
-// set its selector names, and only that set; it and the About window close
-// as dialogs do.
+// set its selector names, and only that set.
 #include "prefs/TNEFPrefs.h"
-#include "ui/TNEFWinAbout.h"
 #include "ui/TNEFWinPrefs.h"
-
-#include <QPushButton>
 
 #include <QtTest>
 
 namespace {
 
-// The six globals of one preference set.
-struct PrefSet {
-    SInt32 *autoExtract, *dest;
-    QString *destOther;
-    SInt32 *folder, *quit, *body;
-    QVariantList values() const { return {*autoExtract, *dest, *destOther, *folder, *quit, *body}; }
-};
-const PrefSet kOpenDialogSet{&gTNEFPrefCEAuto,   &gTNEFPrefCEDest, &gTNEFPrefCEDestOther,
-                             &gTNEFPrefCEFolder, &gTNEFPrefCEQuit, &gTNEFPrefCEBody};
-const PrefSet kDesktopSet{&gTNEFPrefAEAuto,   &gTNEFPrefAEDest, &gTNEFPrefAEDestOther,
-                          &gTNEFPrefAEFolder, &gTNEFPrefAEQuit, &gTNEFPrefAEBody};
+QVariantList values(const TNEFPrefSet &s) { return {s.autoExtract, s.dest, s.destOther, s.folder, s.quit, s.body}; }
 
 // Clicks a check box or button on its indicator, where a user would.
 void click(QWidget *button)
@@ -36,8 +22,6 @@ class TestPrefsWindow : public QObject {
 private slots:
     void editsTheShownSet_data();
     void editsTheShownSet();
-    void closesLikeADialog_data();
-    void closesLikeADialog();
 };
 
 void TestPrefsWindow::editsTheShownSet_data()
@@ -50,13 +34,10 @@ void TestPrefsWindow::editsTheShownSet_data()
 void TestPrefsWindow::editsTheShownSet()
 {
     QFETCH(int, selector);
-    const PrefSet &shown = selector == 1 ? kOpenDialogSet : kDesktopSet;
-    const PrefSet &hidden = selector == 1 ? kDesktopSet : kOpenDialogSet;
-    for (auto [set, dest, folder, destOther] : {std::tuple{kOpenDialogSet, 2, 3, QString()},
-                                                std::tuple{kDesktopSet, 3, 2, QStringLiteral("/srv/mail%20out/")}}) {
-        *set.autoExtract = 0, *set.dest = dest, *set.folder = folder, *set.quit = 1, *set.body = 0, *set.destOther = destOther;
-    }
-    const QVariantList hiddenBefore = hidden.values();
+    TNEFPrefsSetSet(1, {0, 2, QString(), 3, 1, 0});
+    TNEFPrefsSetSet(2, {0, 3, QStringLiteral("/srv/mail%20out/"), 2, 1, 0});
+    const QVariantList hiddenBefore = values(TNEFPrefsGetSet(3 - selector));
+    const auto shown = [selector] { return TNEFPrefsGetSet(selector); };
 
     TNEFWinPrefsCreate();
     TNEFWinPrefs *w = gTNEFWinPrefsRef;
@@ -76,43 +57,43 @@ void TestPrefsWindow::editsTheShownSet()
                            f.folder_133->isEnabled(), f.quit_134->isEnabled(),       f.body_136->isEnabled()};
     };
     const QString folderText = selector == 1 ? QString() : QStringLiteral("/srv/mail out/");
-    QCOMPARE(shownValues(), (QVariantList{false, *shown.dest, *shown.folder, true, folderText}));
+    QCOMPARE(shownValues(), (QVariantList{false, shown().dest, shown().folder, true, folderText}));
     QCOMPARE(usable(), (QList<bool>{false, false, false, false, false, false}));
 
     click(f.auto_135);
-    QCOMPARE(*shown.autoExtract, 1);
+    QCOMPARE(shown().autoExtract, 1);
     QCOMPARE(usable(), (QList<bool>{true, false, true, true, true, true}));
     click(f.body_136);
-    QCOMPARE(*shown.body, 1);
+    QCOMPARE(shown().body, 1);
 
     // A choice that reports no value from 1 to 3 changes nothing.
-    for (auto [choice, command, global] : {std::tuple{f.dest_130, kTNEFWinPrefsCommandDest, shown.dest},
-                                           std::tuple{f.folder_133, kTNEFWinPrefsCommandFolder, shown.folder}}) {
-        const SInt32 before = *global;
+    for (auto [choice, command, value] : {std::tuple{f.dest_130, kTNEFWinPrefsCommandDest, &TNEFPrefSet::dest},
+                                          std::tuple{f.folder_133, kTNEFWinPrefsCommandFolder, &TNEFPrefSet::folder}}) {
+        const SInt32 before = shown().*value;
         choice->setCurrentIndex(-1);
         QCOMPARE(TNEFWinPrefsEventHandler(w, command), OSStatus(noErr));
-        QCOMPARE(*global, before);
+        QCOMPARE(shown().*value, before);
         choice->setCurrentIndex(0);
         QCOMPARE(TNEFWinPrefsEventHandler(w, command), OSStatus(noErr));
-        QCOMPARE(*global, 1);
+        QCOMPARE(shown().*value, 1);
     }
 
-    const QString before = *shown.destOther;
+    const QString before = shown().destOther;
     TNEFWinPrefsSetFolderDialogHook([](TNEFWinPrefs *) { return TNEFWinPrefsFolderReply{}; });
     click(f.chooseFolder_132);
-    QCOMPARE(*shown.destOther, before);
+    QCOMPARE(shown().destOther, before);
     TNEFWinPrefsSetFolderDialogHook([](TNEFWinPrefs *) { return TNEFWinPrefsFolderReply{true, "/tmp/new folder"}; });
     click(f.chooseFolder_132);
     TNEFWinPrefsSetFolderDialogHook(nullptr);
-    QCOMPARE(*shown.destOther, QStringLiteral("/tmp/new%20folder/"));
+    QCOMPARE(shown().destOther, QStringLiteral("/tmp/new%20folder/"));
     QCOMPARE(shownValues(), (QVariantList{true, 1, 1, true, "/tmp/new folder/"}));
 
     // Off again: the quit box greys out but keeps its value.
     click(f.auto_135);
-    QCOMPARE(*shown.autoExtract, 0);
-    QCOMPARE(*shown.quit, 1);
+    QCOMPARE(shown().autoExtract, 0);
+    QCOMPARE(shown().quit, 1);
     QCOMPARE(usable(), (QList<bool>{false, false, false, false, false, false}));
-    QCOMPARE(hidden.values(), hiddenBefore);
+    QCOMPARE(values(TNEFPrefsGetSet(3 - selector)), hiddenBefore);
 
     // Reopened, the window shows the Open dialog's set whichever was shown last.
     w->close();
@@ -121,30 +102,6 @@ void TestPrefsWindow::editsTheShownSet()
     QCOMPARE(gTNEFWinPrefsRef->form().selector_129->currentIndex(), 0);
     QCOMPARE(gTNEFWinPrefCurrentEvent, 1);
     gTNEFWinPrefsRef->close();
-}
-
-void TestPrefsWindow::closesLikeADialog_data()
-{
-    QTest::addColumn<bool>("about");
-    QTest::addColumn<bool>("escape");
-    for (bool about : {false, true}) {
-        for (bool escape : {false, true})
-            QTest::addRow("%s, %s", about ? "About" : "Preferences", escape ? "Escape" : "Close") << about << escape;
-    }
-}
-
-void TestPrefsWindow::closesLikeADialog()
-{
-    QFETCH(bool, about);
-    QFETCH(bool, escape);
-    about ? TNEFWinAboutCreate() : TNEFWinPrefsCreate();
-    QWidget *window = about ? static_cast<QWidget *>(gTNEFWinAboutRef) : gTNEFWinPrefsRef;
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    if (escape)
-        QTest::keyClick(window, Qt::Key_Escape);
-    else
-        window->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Close)->click();
-    QVERIFY(about ? !gTNEFWinAboutRef : !gTNEFWinPrefsRef);
 }
 
 QTEST_MAIN(TestPrefsWindow)
