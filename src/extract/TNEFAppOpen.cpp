@@ -8,6 +8,7 @@
 #include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFMessage.h"
+#include "tnef/TNEFText.h"
 
 #include <QDir>
 #include <QHash>
@@ -217,9 +218,17 @@ void TNEFExtractAll(TNEFFile *inTnefFile, const TNEFExtractOptions &options)
     // The bodies are read first: they count among the files that ask for a
     // folder of their own.
     const QList<BodyFile> bodies = options.body ? readBodies(inTnefFile, events) : QList<BodyFile>();
-    UInt32 count = UInt32(bodies.size());
-    for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next)
-        ++count;
+    std::vector<const TNEFFileItem *> items;
+    if (options.fileIDs.empty()) {
+        for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next)
+            items.push_back(item);
+    } else {
+        for (UInt32 fileID : options.fileIDs) {
+            if (const TNEFFileItem *item = TNEFFileFindItem(inTnefFile, fileID))
+                items.push_back(item);
+        }
+    }
+    const auto count = UInt32(bodies.size() + items.size());
 
     const SInt32 folderMode = options.folderMode;
     if (destination.isOpen() && (folderMode == 3 || (folderMode == 1 && count >= 2)))
@@ -232,11 +241,8 @@ void TNEFExtractAll(TNEFFile *inTnefFile, const TNEFExtractOptions &options)
         else if (events.failed)
             events.failed(fileID, myFileName, myErr);
     };
-    for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next) {
-        const QString myFileName = item->name.empty()
-            ? QString::fromUtf8(kTNEFUntitledAttachment)
-            : UtilFileCreateSafeName(QString::fromStdString(item->name));
-        write(item->fileID, myFileName, [&](const QString &name, const TNEFFileSaveNextName &nextName, QString *written) {
+    for (const TNEFFileItem *item : items) {
+        write(item->fileID, UtilFileCreateSafeName(TNEFFileItemTitle(item)), [&](const QString &name, const TNEFFileSaveNextName &nextName, QString *written) {
             return TNEFFileSaveItem(inTnefFile, item, destination, name, false, nextName, written);
         });
     }

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 struct TNEFFile;
 
@@ -36,6 +37,8 @@ struct TNEFExtractOptions {
     // it has plain text and neither of the others.
     bool body = false;
     TNEFAutomateEvents events;
+    // Only these attachments, in this order; all of them when empty.
+    std::vector<UInt32> fileIDs = {};
 };
 
 // Writes every attachment of `inTnefFile`, then the bodies asked for, into

@@ -1,12 +1,9 @@
 #include "TNEFWinFileSave.h"
 
-#include "platform/FSFolder.h"
-
 #include "DataBrowser.h"
 #include "TNEFWinFile.h"
 #include "TNEFWinFileList.h"
 #include "extract/TNEFAppOpen.h"
-#include "extract/UtilFiles.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "prefs/TNEFPrefs.h"
@@ -192,31 +189,11 @@ TNEFWinFileSaved TNEFWinFileAutomate(TNEFFile *tnefFile, UInt32 prefSet)
 QStringList TNEFWinFileSaveItems(TNEFFile *tnefFile, const std::vector<UInt32> &fileIDs, const QString &folder)
 {
     QStringList saved;
-    FSFolder destination;
-    if (destination.open(folder) != noErr) {
-        TNEF_LOG_ERROR("    CFURLGetFSRef() returned false.\n");
-        return saved;
-    }
-    for (UInt32 fileID : fileIDs) {
-        const TNEFFileItem *item = TNEFFileFindItem(tnefFile, fileID);
-        if (!item)
-            continue;
-        // A name taken between the search and the write moves the search on,
-        // as extraction does.
-        const QString safeName = UtilFileCreateSafeName(TNEFFileItemTitle(item));
-        UInt32 counter = 0;
-        const auto nextName = [&]() -> QString {
-            return counter + 1 < kUtilFileCounterEnd ? UtilFileFindUniqueFile(destination, safeName, ++counter, &counter)
-                                                     : QString();
-        };
-        const QString name = UtilFileFindUniqueFile(destination, safeName, 0, &counter);
-        QString written;
-        const SInt32 status = name.isNull() ? SInt32(dupFNErr)
-                                            : TNEFFileSaveItem(tnefFile, item, destination, name, false, nextName, &written);
-        if (status == noErr)
-            saved << destination.pathOf(written);
-        else
-            TNEF_LOG_ERROR("    TNEFFileSave() returned %ld.\n", long(status));
-    }
+    TNEFExtractOptions options;
+    options.destination = folder;
+    options.folderMode = 2;
+    options.fileIDs = fileIDs;
+    options.events.written = [&saved](const QString &path) { saved << path; };
+    TNEFExtractAll(tnefFile, options);
     return saved;
 }
