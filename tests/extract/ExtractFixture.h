@@ -1,9 +1,8 @@
 #pragma once
 // A TNEFFile put together by hand over a file of known bytes, so that the
 // extraction tests do not depend on the parser.
+#include "TnefBuilder.h"
 #include "platform/ErrorLog.h"
-#include "platform/FileManager.h"
-#include "tnef/TNEFParse.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,11 +21,7 @@ inline QByteArray pattern(int size, int seed)
     return bytes;
 }
 
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
+using tnefbuild::writeFile;
 
 inline QByteArray readFile(const QString &path)
 {
