@@ -7,8 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
-#include <string>
-#include <vector>
 
 namespace extractfix {
 
@@ -39,19 +37,18 @@ inline QStringList listing(const QString &folder)
 // lead-in; the file is in gTNEFFileList while this lives.
 class HandFile {
 public:
-    HandFile(const QString &path, const std::vector<std::string> &titles, const std::vector<QByteArray> &contents)
+    HandFile(const QString &path, const QStringList &titles, const QByteArrayList &contents)
     {
         OSErr status = noErr;
-        if (!writeFile(path, QByteArray(64, 'L') + QByteArrayList(contents.begin(), contents.end()).join())
-            || !(m_file = TNEFFileOpen(path, &status)))
+        if (!writeFile(path, QByteArray(64, 'L') + contents.join()) || !(m_file = TNEFFileOpen(path, &status)))
             return;
         SInt64 position = 64;
-        for (size_t i = 0; i < contents.size(); ++i) {
+        for (qsizetype i = 0; i < contents.size(); ++i) {
             TNEFFileItem *item = TNEFParseAddFileToList(&m_file->fileList, m_file->forkRefNum, 0, 0, position,
                                                         UInt32(contents[i].size()), UInt32(i + 1), 0);
             position += contents[i].size();
             if (item && i < titles.size())
-                item->name = titles[i];
+                item->name = titles[i].toStdString();
         }
     }
     ~HandFile() { if (m_file) TNEFFileDestroy(m_file); }
