@@ -55,9 +55,6 @@ void TestNames::uniqueName_data()
     QTest::addColumn<uint>("counter");
 
     const QString long255 = rep("a", 255);
-    QStringList tenTaken{long255};
-    for (int n = 1; n <= 9; ++n)
-        tenTaken << rep("a", 253) + QStringLiteral(" %1").arg(n);
     QTest::newRow("a folder takes a file name") << false << QStringList{"x.doc/"} << "x.doc" << 0u << "x 1.doc" << 1u;
     QTest::newRow("a dangling link takes a file name") << false << QStringList{"x.doc@"} << "x.doc" << 0u << "x 1.doc" << 1u;
     QTest::newRow("counted taken too") << false << QStringList{"report.pdf", "report 1.pdf"} << "report.pdf" << 0u
@@ -65,14 +62,14 @@ void TestNames::uniqueName_data()
     QTest::newRow("before the last extension") << false << QStringList{"a.tar.gz"} << "a.tar.gz" << 0u << "a.tar 1.gz" << 1u;
     QTest::newRow("leading dot is no extension") << false << QStringList{".profile"} << ".profile" << 0u
                                                  << ".profile 1" << 1u;
-    QTest::newRow("search from a counter") << false << QStringList{} << "x.doc" << 7u << "x 7.doc" << 7u;
     QTest::newRow("cut keeps the extension") << false << QStringList{rep("a", 251) + ".pdf"} << rep("a", 251) + ".pdf"
                                              << 0u << rep("a", 249) + " 1.pdf" << 1u;
     QTest::newRow("extension too long to keep") << false << QStringList{"a." + rep("b", 253)} << "a." + rep("b", 253)
                                                 << 0u << "a." + rep("b", 251) + " 1" << 1u;
     QTest::newRow("out of counters") << false << QStringList{} << "x" << uint(kUtilFileCounterEnd) << QString() << 12345u;
     QTest::newRow("255 bytes taken") << false << QStringList{long255} << long255 << 0u << rep("a", 253) + " 1" << 1u;
-    QTest::newRow("counter 10 takes one more byte") << false << tenTaken << long255 << 0u << rep("a", 252) + " 10" << 10u;
+    QTest::newRow("from counter 10, one more byte") << false << QStringList{} << long255 << 10u << rep("a", 252) + " 10"
+                                                    << 10u;
     // Room for 253 bytes beside " 1" holds only 126 two-byte characters.
     QTest::newRow("two-byte character at the counter's cut") << false << QStringList{e.repeated(127) + "a"}
         << e.repeated(127) + "a" << 0u << e.repeated(126) + " 1" << 1u;
