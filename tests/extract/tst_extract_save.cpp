@@ -66,7 +66,6 @@ void TestSave::copies_data()
     QTest::addColumn<Counts>("copies");
     QTest::addColumn<Counts>("blocks");  // through the buffer
     QTest::newRow("0 bytes") << 0 << false << 0 << true << Counts{} << Counts{};
-    QTest::newRow("kernel copy, replace") << 20000 << true << 0 << true << Counts{20000} << Counts{};
     QTest::newRow("hidden name, replace") << 20000 << true << 0 << false << Counts{20000} << Counts{};
     // Refused: the bytes go through the 8000-byte buffer instead.
     QTest::newRow("other file systems") << 8000 << false << EXDEV << true << Counts{8000} << Counts{8000};
@@ -129,8 +128,6 @@ void TestSave::keepsWhatWasThere_data()
     QTest::newRow("replace writes over the file") << "file" << true << true << "" << int(noErr) << "";
     QTest::newRow("replace cannot put a file over a folder") << "folder" << true << true << "" << int(permErr) << "";
     QTest::newRow("shrank, new") << "" << false << true << "shrink" << int(eofErr) << read;
-    QTest::newRow("disk full, new") << "" << false << true << "full" << int(dskFulErr) << written;
-    QTest::newRow("disk full, hidden name") << "" << false << false << "full" << int(dskFulErr) << written;
     QTest::newRow("disk full, replace over a file") << "file" << true << false << "full" << int(dskFulErr) << written;
     QTest::newRow("disk full through the buffer") << "" << false << true << "full buffered" << int(dskFulErr)
                                                   << written;
