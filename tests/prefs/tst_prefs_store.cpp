@@ -1,5 +1,6 @@
 // The preference store through the real INI file in a temporary
 // XDG_CONFIG_HOME.
+#include "TnefBuilder.h"
 #include "platform/ErrorLog.h"
 #include "prefs/TNEFPrefs.h"
 
@@ -100,13 +101,9 @@ void TestPrefsStore::loadAndSave()
 {
     QFETCH(QByteArray, ini);
     QFETCH(bool, kept);
-    if (ini == "<folder>") {
-        QVERIFY(QDir().mkpath(TNEFPrefsFilePath()));
-    } else if (ini != "<none>") {
-        QVERIFY(QDir().mkpath(m_config.path() + "/Parvane"));
-        QFile f(TNEFPrefsFilePath());
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("[General]\n" + ini) > 0);
-    }
+    QVERIFY(QDir().mkpath(ini == "<folder>" ? TNEFPrefsFilePath() : m_config.path() + "/Parvane"));
+    if (!ini.startsWith('<'))
+        QVERIFY(tnefbuild::writeFile(TNEFPrefsFilePath(), "[General]\n" + ini));
     QStringList expected = kDefaults;
     for (const QString &line : QString::fromLatin1(ini).split('\n', Qt::SkipEmptyParts))
         if (kept)
