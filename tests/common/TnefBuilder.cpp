@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tnefbuild {
 
@@ -143,11 +144,9 @@ QByteArray traceOf(const std::function<void()> &call)
 {
     char *buffer = nullptr;
     size_t size = 0;
-    FILE *stream = open_memstream(&buffer, &size);
-    FILE *const oldFile = gTNEFParseDebugFile;
-    const bool oldOn = gTNEFParseTraceOn;
-    gTNEFParseDebugFile = stream;
-    gTNEFParseTraceOn = true;
+    FILE *const stream = open_memstream(&buffer, &size);
+    FILE *const oldFile = std::exchange(gTNEFParseDebugFile, stream);
+    const bool oldOn = std::exchange(gTNEFParseTraceOn, true);
     call();
     gTNEFParseDebugFile = oldFile;
     gTNEFParseTraceOn = oldOn;
@@ -164,8 +163,7 @@ ParseRun::ParseRun(const QByteArray &bytes, bool trace)
     if (trace) {
         this->trace = traceOf(parse);
     } else {
-        FILE *old = gTNEFParseDebugFile;
-        gTNEFParseDebugFile = nullptr;
+        FILE *const old = std::exchange(gTNEFParseDebugFile, nullptr);
         parse();
         gTNEFParseDebugFile = old;
     }

@@ -1,15 +1,12 @@
 #pragma once
 // A TNEFFile put together by hand over a file of known bytes, so that the
 // extraction tests do not depend on the parser.
+#include "TnefBuilder.h"
 #include "platform/ErrorLog.h"
-#include "platform/FileManager.h"
-#include "tnef/TNEFParse.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStringList>
-#include <string>
-#include <vector>
 
 namespace extractfix {
 
@@ -22,11 +19,7 @@ inline QByteArray pattern(int size, int seed)
     return bytes;
 }
 
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
+using tnefbuild::writeFile;
 
 inline QByteArray readFile(const QString &path)
 {
@@ -44,19 +37,18 @@ inline QStringList listing(const QString &folder)
 // lead-in; the file is in gTNEFFileList while this lives.
 class HandFile {
 public:
-    HandFile(const QString &path, const std::vector<std::string> &titles, const std::vector<QByteArray> &contents)
+    HandFile(const QString &path, const QStringList &titles, const QByteArrayList &contents)
     {
         OSErr status = noErr;
-        if (!writeFile(path, QByteArray(64, 'L') + QByteArrayList(contents.begin(), contents.end()).join())
-            || !(m_file = TNEFFileOpen(path, &status)))
+        if (!writeFile(path, QByteArray(64, 'L') + contents.join()) || !(m_file = TNEFFileOpen(path, &status)))
             return;
         SInt64 position = 64;
-        for (size_t i = 0; i < contents.size(); ++i) {
+        for (qsizetype i = 0; i < contents.size(); ++i) {
             TNEFFileItem *item = TNEFParseAddFileToList(&m_file->fileList, m_file->forkRefNum, 0, 0, position,
                                                         UInt32(contents[i].size()), UInt32(i + 1), 0);
             position += contents[i].size();
             if (item && i < titles.size())
-                item->name = titles[i];
+                item->name = titles[i].toStdString();
         }
     }
     ~HandFile() { if (m_file) TNEFFileDestroy(m_file); }

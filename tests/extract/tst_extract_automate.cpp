@@ -1,5 +1,5 @@
-// Automatic extraction: folder modes, destination modes, lost races, and
-// never losing a file that was there before.
+// Automatic extraction: folder modes, destination modes, taken names, lost
+// races, and never losing a file that was there before.
 #include "ExtractFixture.h"
 #include "extract/TNEFAppOpen.h"
 #include "prefs/TNEFPrefs.h"
@@ -15,11 +15,11 @@ using namespace extractfix;
 
 namespace {
 
-std::vector<QByteArray> contentsFor(size_t count)
+QByteArrayList contentsFor(qsizetype count)
 {
-    std::vector<QByteArray> contents;
-    for (size_t i = 0; i < count; ++i)
-        contents.push_back(pattern(int(5000 + 3000 * i), int(i)));
+    QByteArrayList contents;
+    for (int i = 0; i < count; ++i)
+        contents << pattern(5000 + 3000 * i, i);
     return contents;
 }
 
@@ -31,26 +31,14 @@ QStringList under(const QString &folder, const QStringList &names)
     return out;
 }
 
-// One run, through preference set `set` or with options of its own, and what
-// it reported.
+// What one run reported.
 struct Run {
-    QStringList written, writing, folders, failed;  // failed: "id name status"
+    QStringList written, writing, failed;  // failed: "id name status"
     TNEFAutomateEvents events{[this](const QString &p) { written << p; },
                               [this](UInt32 id, const QString &name, SInt32 status) {
                                   failed << QStringLiteral("%1 %2 %3").arg(id).arg(name).arg(status);
                               },
-                              [this](const QString &p) { writing << p; },
-                              [this](const QString &p) { folders << p; }};
-    Run &operator()(TNEFFile *file, UInt32 set = 1)
-    {
-        TNEFAppOpenAutomate(file, set, &events);
-        return *this;
-    }
-    Run &into(TNEFFile *file, const QString &folder, SInt32 folderMode = 2)
-    {
-        TNEFExtractAll(file, {folder, folderMode, false, events});
-        return *this;
-    }
+                              [this](const QString &p) { writing << p; }, {}};
 };
 
 } // namespace
@@ -58,89 +46,58 @@ struct Run {
 class TestAutomate : public QObject {
     Q_OBJECT
 private slots:
-    void init() { cleanup(); }
     void cleanup()
     {
-        gTNEFPrefCEDest = gTNEFPrefAEDest = gTNEFPrefCEFolder = gTNEFPrefAEFolder = 1;
-        gTNEFPrefCEDestOther = gTNEFPrefAEDestOther = QString();
+        for (UInt32 set : {1u, 2u})
+            TNEFPrefsSetSet(set, {0, 1, QString(), 1, 0, 0});
     }
-    void folderModes_data();
-    void folderModes();
-    void destinations_data();
-    void destinations();
-    void likeNamed_data();
-    void likeNamed();
-    void lostRaceMovesToNextCounter();
+    void preferences_data();
+    void preferences();
+    void intoFolder_data();
+    void intoFolder();
     void folderSwapped_data();
     void folderSwapped();
     void endedBySignal_data();
     void endedBySignal();
-    void unwritableDestination_data();
-    void unwritableDestination();
 };
 
-void TestAutomate::folderModes_data()
+void TestAutomate::preferences_data()
 {
     QTest::addColumn<uint>("set");
+    QTest::addColumn<int>("destMode");
+    QTest::addColumn<QString>("stored");  // "%1" stands for the temporary folder
     QTest::addColumn<int>("folderMode");
     QTest::addColumn<int>("count");
-    QTest::addColumn<bool>("newFolder");
-    QTest::newRow("multi, one attachment") << 1u << 1 << 1 << false;
-    QTest::newRow("multi, two attachments") << 1u << 1 << 2 << true;
-    QTest::newRow("always, no attachment") << 1u << 3 << 0 << true;
-    QTest::newRow("always, one attachment") << 1u << 3 << 1 << true;
-    QTest::newRow("never, three attachments") << 1u << 2 << 3 << false;
-    QTest::newRow("other value acts as never") << 1u << 5 << 3 << false;
-    QTest::newRow("handed-over set, multi") << 2u << 1 << 2 << true;
-    QTest::newRow("unknown set ignores the prefs") << 7u << 3 << 2 << false;
-}
-
-void TestAutomate::folderModes()
-{
-    QFETCH(uint, set);
-    QFETCH(int, folderMode);
-    QFETCH(int, count);
-    QFETCH(bool, newFolder);
-    gTNEFPrefCEFolder = gTNEFPrefAEFolder = folderMode;
-    QTemporaryDir dir;
-    const std::vector<std::string> titles{"a.bin", "b.bin", "c.bin"};
-    const std::vector<QByteArray> contents = contentsFor(size_t(count));
-    HandFile tnef(dir.filePath("winmail.dat"), titles, contents);
-    QVERIFY(tnef.file());
-    const int forks = FSOpenForkCount();
-    Reports reports;
-    const QString target = newFolder ? dir.filePath("winmail.dat Folder") : dir.path();
-    QCOMPARE(Run()(tnef.file(), set).written, under(target, QStringList{"a.bin", "b.bin", "c.bin"}.mid(0, count)));
-    QCOMPARE(QFileInfo::exists(dir.filePath("winmail.dat Folder")), newFolder);
-    for (int i = 0; i < count; ++i)
-        QCOMPARE(readFile(target + "/" + QString::fromStdString(titles[size_t(i)])), contents[size_t(i)]);
-    QVERIFY(reports.texts.isEmpty());
-    QCOMPARE(FSOpenForkCount(), forks);
-}
-
-void TestAutomate::destinations_data()
-{
-    QTest::addColumn<int>("destMode");
-    QTest::addColumn<QString>("stored");   // "%1" stands for the temporary folder
     QTest::addColumn<QString>("target");
     QTest::addColumn<QStringList>("reports");
-    const QStringList invalid{"Parvane: myBool == true | Invalid directory saved in preferences."};
-    const QStringList noReply{"Parvane: myNavReply.validRecord == true"};
+    const QString in("%1/in"), made("%1/in/winmail.dat Folder");
     const QString awkward = QString::fromUtf8("%1/st %25 r#\xC3\xA9, d");
-    QTest::newRow("beside the TNEF file") << 1 << "" << "%1/in" << QStringList{};
-    QTest::newRow("other value acts as beside") << 4 << "%1/stored" << "%1/in" << QStringList{};
-    QTest::newRow("stored folder") << 3 << "%1/stored" << "%1/stored" << QStringList{};
-    QTest::newRow("stored folder with awkward characters") << 3 << awkward << awkward << QStringList{};
-    QTest::newRow("stored folder deleted") << 3 << "%1/deleted" << "%1/in" << invalid;
-    QTest::newRow("nothing stored") << 3 << "" << "%1/in" << QStringList{"Parvane: myPrefDestOther != NULL"};
+    const QStringList none, invalid{"Parvane: myBool == true | Invalid directory saved in preferences."};
+    QTest::newRow("multi, one attachment") << 1u << 1 << "" << 1 << 1 << in << none;
+    QTest::newRow("multi, two attachments") << 1u << 1 << "" << 1 << 2 << made << none;
+    QTest::newRow("always, no attachment") << 1u << 1 << "" << 3 << 0 << made << none;
+    QTest::newRow("never, three attachments") << 1u << 1 << "" << 2 << 3 << in << none;
+    QTest::newRow("other folder mode acts as never") << 1u << 1 << "" << 5 << 3 << in << none;
+    QTest::newRow("unknown set ignores the prefs") << 7u << 3 << "%1/stored" << 3 << 2 << in << none;
+    QTest::newRow("other destination acts as beside") << 2u << 4 << "%1/stored" << 2 << 1 << in << none;
+    QTest::newRow("new folder in the stored folder") << 2u << 3 << "%1/stored" << 1 << 2
+                                                     << "%1/stored/winmail.dat Folder" << none;
+    QTest::newRow("stored folder with awkward characters") << 2u << 3 << awkward << 2 << 1 << awkward << none;
+    QTest::newRow("stored folder deleted") << 2u << 3 << "%1/deleted" << 2 << 1 << in << invalid;
+    QTest::newRow("nothing stored") << 2u << 3 << "" << 2 << 1 << in
+                                    << QStringList{"Parvane: myPrefDestOther != NULL"};
     // With no folder dialog installed, asking acts as a cancelled dialog.
-    QTest::newRow("ask, no dialog installed") << 2 << "" << "%1/in" << noReply;
+    QTest::newRow("ask, no dialog installed") << 2u << 2 << "" << 2 << 1 << in
+                                              << QStringList{"Parvane: myNavReply.validRecord == true"};
 }
 
-void TestAutomate::destinations()
+void TestAutomate::preferences()
 {
+    QFETCH(uint, set);
     QFETCH(int, destMode);
     QFETCH(QString, stored);
+    QFETCH(int, folderMode);
+    QFETCH(int, count);
     QFETCH(QString, target);
     QFETCH(QStringList, reports);
     QTemporaryDir dir;
@@ -148,78 +105,92 @@ void TestAutomate::destinations()
     QVERIFY(QDir().mkpath(root + "/in") && QDir().mkpath(root + "/stored"));
     if (stored.contains(QLatin1Char(' ')))
         QVERIFY(QDir().mkpath(stored.arg(root)));
-    if (!stored.isEmpty())
-        gTNEFPrefAEDestOther = TNEFPrefsDestOtherFromPath(stored.arg(root));
-    gTNEFPrefAEDest = destMode;
-    gTNEFPrefAEFolder = 2;
-    HandFile tnef(root + "/in/winmail.dat", {"a.txt"}, {pattern(100, 1)});
+    const QString destOther = stored.isEmpty() ? QString() : TNEFPrefsDestOtherFromPath(stored.arg(root));
+    TNEFPrefsSetSet(set, {0, destMode, destOther, folderMode, 0, 0});
+    const QStringList names = QStringList{"a.bin", "b.bin", "c.bin"}.mid(0, count);
+    HandFile tnef(root + "/in/winmail.dat", names, contentsFor(count));
     QVERIFY(tnef.file());
     Reports captured;
-    QCOMPARE(Run()(tnef.file(), 2).written, QStringList{target.arg(root) + "/a.txt"});
+    Run run;
+    TNEFAppOpenAutomate(tnef.file(), set, &run.events);
+    QCOMPARE(run.written, under(target.arg(root), names));
+    QCOMPARE(QFileInfo::exists(root + "/in/winmail.dat Folder"), target == "%1/in/winmail.dat Folder");
     QCOMPARE(captured.texts, reports);
-    QCOMPARE(readFile(target.arg(root) + "/a.txt"), pattern(100, 1));
 }
 
-void TestAutomate::likeNamed_data()
+void TestAutomate::intoFolder_data()
 {
+    // "race": somebody else creates each first name chosen just before the
+    // writer does; "read-only": the folder is; "refused": the file layer
+    // refuses the first write.
+    QTest::addColumn<QString>("fault");
     QTest::addColumn<QStringList>("taken");
-    QTest::addColumn<QStringList>("titles");  // "" for none
+    QTest::addColumn<QStringList>("titles");
     QTest::addColumn<QStringList>("written");
-    QTest::newRow("three alike") << QStringList{} << QStringList{"x.doc", "x.doc", "x.doc"}
-                                 << QStringList{"x.doc", "x 1.doc", "x 2.doc"};
-    QTest::newRow("a counted name taken") << QStringList{"x 1.doc"} << QStringList{"x.doc", "x.doc", "x.doc"}
-                                          << QStringList{"x.doc", "x 2.doc", "x 3.doc"};
-    QTest::newRow("a title that is another's counted name") << QStringList{} << QStringList{"a.txt", "a 1.txt", "a.txt"}
-                                                            << QStringList{"a.txt", "a 1.txt", "a 2.txt"};
-    QTest::newRow("untitled") << QStringList{} << QStringList{"", "", ""}
-                              << QStringList{"Untitled Attachment", "Untitled Attachment 1", "Untitled Attachment 2"};
+    QTest::addColumn<QStringList>("failed");  // "id name status"
+    const QStringList none, x3{"x.doc", "x.doc", "x.doc"}, ab{"a.txt", "b.txt"};
+    QTest::newRow("a counted name taken") << "" << QStringList{"x 1.doc"} << x3
+                                          << QStringList{"x.doc", "x 2.doc", "x 3.doc"} << none;
+    QTest::newRow("a counted name as a title") << "" << none << QStringList{"a.txt", "a 1.txt", "a.txt"}
+                                               << QStringList{"a.txt", "a 1.txt", "a 2.txt"} << none;
+    // A lost race moves on to the next counter; it is no failure, and is not logged as one.
+    QTest::newRow("lost races") << "race" << none << QStringList{"x.doc", "x.doc"}
+                                << QStringList{"x 1.doc", "x 3.doc"} << none;
+    // The name reported is the attachment's, whatever counter its file got.
+    QTest::newRow("read-only folder") << "read-only" << ab << ab << none
+                                      << QStringList{"1 a.txt -54", "2 b.txt -54"};
+    QTest::newRow("first write refused") << "refused" << ab << ab << QStringList{"b 1.txt"}
+                                         << QStringList{"1 a.txt -44"};
 }
 
-void TestAutomate::likeNamed()
+void TestAutomate::intoFolder()
 {
+    QFETCH(QString, fault);
     QFETCH(QStringList, taken);
     QFETCH(QStringList, titles);
     QFETCH(QStringList, written);
+    QFETCH(QStringList, failed);
+    if (fault == "read-only" && ::geteuid() == 0)
+        QSKIP("permissions do not stop root; the refused write covers the same path");
     QTemporaryDir dir;
+    const QString dest = dir.filePath("out");
+    QVERIFY(QDir().mkpath(dest));
     for (const QString &name : taken)
-        QVERIFY(writeFile(dir.filePath(name), "taken"));
-    std::vector<std::string> names;
-    for (const QString &title : titles)
-        names.push_back(title.toStdString());
-    const std::vector<QByteArray> contents = contentsFor(names.size());
-    HandFile tnef(dir.filePath("winmail.dat"), names, contents);
+        QVERIFY(writeFile(dest + '/' + name, "taken"));
+    const QByteArrayList contents = contentsFor(titles.size());
+    HandFile tnef(dir.filePath("winmail.dat"), titles, contents);
     QVERIFY(tnef.file());
-    Reports reports;
-    QCOMPARE(Run().into(tnef.file(), dir.path()).written, under(dir.path(), written));
-    for (qsizetype i = 0; i < written.size(); ++i)
-        QCOMPARE(readFile(dir.filePath(written[i])), contents[size_t(i)]);
-}
-
-void TestAutomate::lostRaceMovesToNextCounter()
-{
-    gTNEFPrefCEFolder = 2;
-    QTemporaryDir dir;
-    const std::vector<QByteArray> contents = contentsFor(2);
-    HandFile tnef(dir.filePath("winmail.dat"), {"x.doc", "x.doc"}, contents);
-    QVERIFY(tnef.file());
-    // Somebody else creates the first name chosen for each attachment just
-    // before the writer does.
+    int copies = 0;
+    FSFileLayerHooks hooks;
+    hooks.beforeCopy = [&](UInt64) { return ++copies == 1 ? EROFS : 0; };
+    if (fault == "refused")
+        FSSetFileLayerHooks(hooks);
+    QVERIFY(::chmod(QFile::encodeName(dest).constData(), fault == "read-only" ? 0555 : 0755) == 0);
     Run run;
+    QStringList intruded;
     run.events.writing = [&](const QString &path) {
         run.writing << path;
-        if (run.writing.size() % 2 == 1)
-            writeFile(path, "intruder");
+        if (fault == "race" && run.writing.size() % 2 == 1 && writeFile(path, "taken"))
+            intruded << QFileInfo(path).fileName();
     };
     Reports reports;
-    run(tnef.file());
-    QCOMPARE(run.writing, under(dir.path(), {"x.doc", "x 1.doc", "x 2.doc", "x 3.doc"}));
-    QCOMPARE(run.written, under(dir.path(), {"x 1.doc", "x 3.doc"}));
-    QCOMPARE(readFile(dir.filePath("x.doc")) + readFile(dir.filePath("x 2.doc")), QByteArray("intruderintruder"));
-    QCOMPARE(readFile(dir.filePath("x 1.doc")), contents[0]);
-    QCOMPARE(readFile(dir.filePath("x 3.doc")), contents[1]);
-    // A lost race that was retried is no failure, and is not logged as one.
-    QVERIFY(run.failed.isEmpty() && reports.texts.isEmpty());
-    QVERIFY2(!reports.logged("FSCreateFileUnicode"), reports.log.c_str());
+    TNEFExtractAll(tnef.file(), {dest, 2, false, run.events});
+    ::chmod(QFile::encodeName(dest).constData(), 0755);
+    FSClearFileLayerHooks();
+    QCOMPARE(run.failed, failed);
+    QCOMPARE(run.written, under(dest, written));
+    QCOMPARE(reports.texts, QStringList(failed.size(), "Parvane: myStatus == 0 "));
+    QCOMPARE(reports.logged("FSCreateFileUnicode"), fault == "read-only");
+    // The files hold the attachments that did not fail, the last ones here;
+    // nothing was lost, nothing half-written left.
+    const qsizetype skipped = contents.size() - written.size();
+    for (qsizetype i = 0; i < written.size(); ++i)
+        QCOMPARE(readFile(dest + '/' + written[i]), contents[skipped + i]);
+    for (const QString &name : taken + intruded)
+        QCOMPARE(readFile(dest + '/' + name), QByteArray("taken"));
+    QStringList all = taken + intruded + written;
+    all.sort();
+    QCOMPARE(listing(dest), all);
 }
 
 void TestAutomate::folderSwapped_data()
@@ -241,7 +212,7 @@ void TestAutomate::folderSwapped()
     QTemporaryDir dir;
     const QString root = dir.path();
     QVERIFY(QDir().mkpath(root + "/theirs") && writeFile(root + "/theirs/b.txt", "their file"));
-    const std::vector<QByteArray> contents = contentsFor(3);
+    const QByteArrayList contents = contentsFor(3);
     HandFile tnef(root + "/winmail.dat", {"a.txt", "b.txt", "c.txt"}, contents);
     QVERIFY(tnef.file());
     int copies = 0;
@@ -258,7 +229,7 @@ void TestAutomate::folderSwapped()
         run.writing << path;
     };
     Reports reports;
-    run(tnef.file());
+    TNEFAppOpenAutomate(tnef.file(), 1, &run.events);
     FSClearFileLayerHooks();
     const QStringList written = secondFails ? QStringList{"a.txt", "c.txt"} : QStringList{"a.txt", "b.txt", "c.txt"};
     // Every file went where the folder went, and the paths told say so.
@@ -287,7 +258,6 @@ void TestAutomate::endedBySignal()
 {
     QFETCH(int, signal);
     QFETCH(bool, unnamed);
-    gTNEFPrefCEFolder = 2;
     QTemporaryDir dir;
     HandFile tnef(dir.filePath("winmail.dat"), {"a.txt", "b.txt"}, contentsFor(2));
     QVERIFY(tnef.file());
@@ -300,7 +270,7 @@ void TestAutomate::endedBySignal()
         hooks.noUnnamedFiles = !unnamed;
         hooks.beforeCopy = [signal](UInt64) { ::raise(signal); return 0; };
         FSSetFileLayerHooks(hooks);
-        TNEFAppOpenAutomate(tnef.file(), 1);
+        TNEFExtractAll(tnef.file(), {dir.path(), 2, false, {}});
         ::_exit(0);
     }
     int status = 0;
@@ -308,49 +278,6 @@ void TestAutomate::endedBySignal()
     QVERIFY(WIFSIGNALED(status));
     QCOMPARE(WTERMSIG(status), signal);
     QCOMPARE(listing(dir.path()), QStringList{"winmail.dat"});
-}
-
-void TestAutomate::unwritableDestination_data()
-{
-    QTest::addColumn<bool>("readOnly");  // else the file layer refuses the first write
-    QTest::addColumn<QStringList>("failed");
-    QTest::addColumn<QStringList>("written");
-    QTest::newRow("read-only folder") << true << QStringList{"1 a.txt -54", "2 b.txt -54"} << QStringList{};
-    QTest::newRow("first write refused") << false << QStringList{"1 a.txt -44"} << QStringList{"b 1.txt"};
-}
-
-void TestAutomate::unwritableDestination()
-{
-    QFETCH(bool, readOnly);
-    QFETCH(QStringList, failed);
-    QFETCH(QStringList, written);
-    if (readOnly && ::geteuid() == 0)
-        QSKIP("permissions do not stop root; the refused write covers the same path");
-    QTemporaryDir dir;
-    const QString dest = dir.filePath("out");
-    QVERIFY(QDir().mkpath(dest) && writeFile(dest + "/a.txt", "already here") && writeFile(dest + "/b.txt", "and here"));
-    HandFile tnef(dir.filePath("winmail.dat"), {"a.txt", "b.txt"}, contentsFor(2));
-    QVERIFY(tnef.file());
-    const int forks = FSOpenForkCount();
-    int copies = 0;
-    FSFileLayerHooks hooks;
-    hooks.beforeCopy = [&](UInt64) { return ++copies == 1 ? EROFS : 0; };
-    if (!readOnly)
-        FSSetFileLayerHooks(hooks);
-    QVERIFY(::chmod(QFile::encodeName(dest).constData(), readOnly ? 0555 : 0755) == 0);
-    Reports reports;
-    Run run;
-    run.into(tnef.file(), dest);
-    ::chmod(QFile::encodeName(dest).constData(), 0755);
-    FSClearFileLayerHooks();
-    // The name reported is the attachment's, whatever counter its file got.
-    QCOMPARE(run.failed, failed);
-    QCOMPARE(run.written, under(dest, written));
-    QCOMPARE(reports.texts, QStringList(failed.size(), "Parvane: myStatus == 0 "));
-    // Nothing lost, nothing half-written.
-    QCOMPARE(readFile(dest + "/a.txt") + readFile(dest + "/b.txt"), QByteArray("already hereand here"));
-    QCOMPARE(listing(dest), QStringList{"a.txt"} + written + QStringList{"b.txt"});
-    QCOMPARE(FSOpenForkCount(), forks);
 }
 
 QTEST_GUILESS_MAIN(TestAutomate)

@@ -27,10 +27,9 @@ void TestNames::safeName_data()
 {
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("slash and colon") << "a/b:c.txt" << "abc.txt";
     QTest::newRow("dot") << "." << kUntitled;
     QTest::newRow("empty") << "" << kUntitled;
-    QTest::newRow("NUL inside") << QString::fromUtf8("a\0b.txt", 7) << "ab.txt";
+    QTest::newRow("slash, colon and NUL") << QString::fromUtf8("a/b:c\0d.txt", 11) << "abcd.txt";
     QTest::newRow("1000 bytes without extension") << rep("a", 1000) << rep("a", 255);
     // 125 two-byte characters fill 250 of the 251 bytes beside ".txt"; the 126th would need 252.
     QTest::newRow("two-byte characters at the cut") << e.repeated(200) + ".txt" << e.repeated(125) + ".txt";
@@ -56,11 +55,6 @@ void TestNames::uniqueName_data()
     QTest::addColumn<uint>("counter");
 
     const QString long255 = rep("a", 255);
-    QStringList tenTaken{long255};
-    for (int n = 1; n <= 9; ++n)
-        tenTaken << rep("a", 253) + QStringLiteral(" %1").arg(n);
-    QTest::newRow("free file") << false << QStringList{} << "x.doc" << 0u << "x.doc" << 0u;
-    QTest::newRow("file taken") << false << QStringList{"x.doc"} << "x.doc" << 0u << "x 1.doc" << 1u;
     QTest::newRow("a folder takes a file name") << false << QStringList{"x.doc/"} << "x.doc" << 0u << "x 1.doc" << 1u;
     QTest::newRow("a dangling link takes a file name") << false << QStringList{"x.doc@"} << "x.doc" << 0u << "x 1.doc" << 1u;
     QTest::newRow("counted taken too") << false << QStringList{"report.pdf", "report 1.pdf"} << "report.pdf" << 0u
@@ -68,26 +62,21 @@ void TestNames::uniqueName_data()
     QTest::newRow("before the last extension") << false << QStringList{"a.tar.gz"} << "a.tar.gz" << 0u << "a.tar 1.gz" << 1u;
     QTest::newRow("leading dot is no extension") << false << QStringList{".profile"} << ".profile" << 0u
                                                  << ".profile 1" << 1u;
-    QTest::newRow("search from a counter") << false << QStringList{} << "x.doc" << 7u << "x 7.doc" << 7u;
     QTest::newRow("cut keeps the extension") << false << QStringList{rep("a", 251) + ".pdf"} << rep("a", 251) + ".pdf"
                                              << 0u << rep("a", 249) + " 1.pdf" << 1u;
     QTest::newRow("extension too long to keep") << false << QStringList{"a." + rep("b", 253)} << "a." + rep("b", 253)
                                                 << 0u << "a." + rep("b", 251) + " 1" << 1u;
     QTest::newRow("out of counters") << false << QStringList{} << "x" << uint(kUtilFileCounterEnd) << QString() << 12345u;
     QTest::newRow("255 bytes taken") << false << QStringList{long255} << long255 << 0u << rep("a", 253) + " 1" << 1u;
-    QTest::newRow("counter 10 takes one more byte") << false << tenTaken << long255 << 0u << rep("a", 252) + " 10" << 10u;
+    QTest::newRow("from counter 10, one more byte") << false << QStringList{} << long255 << 10u << rep("a", 252) + " 10"
+                                                    << 10u;
     // Room for 253 bytes beside " 1" holds only 126 two-byte characters.
     QTest::newRow("two-byte character at the counter's cut") << false << QStringList{e.repeated(127) + "a"}
         << e.repeated(127) + "a" << 0u << e.repeated(126) + " 1" << 1u;
     QTest::newRow("free name over the bound keeps its extension")
         << false << QStringList{} << rep("a", 300) + ".pdf" << 0u << rep("a", 251) + ".pdf" << 0u;
-    QTest::newRow("free folder") << true << QStringList{} << "winmail.dat" << 0u << "winmail.dat Folder" << 0u;
-    QTest::newRow("folder taken") << true << QStringList{"winmail.dat Folder/"} << "winmail.dat" << 0u
-                                  << "winmail.dat Folder 1" << 1u;
     QTest::newRow("folder name taken by a file") << true << QStringList{"winmail.dat Folder", "winmail.dat Folder 1/"}
         << "winmail.dat" << 0u << "winmail.dat Folder 2" << 2u;
-    QTest::newRow("long folder base is cut for the suffix") << true << QStringList{} << rep("w", 250) << 0u
-                                                            << rep("w", 248) + " Folder" << 0u;
     QTest::newRow("long folder base, counted") << true << QStringList{rep("w", 248) + " Folder"} << rep("w", 250)
                                                << 0u << rep("w", 246) + " Folder 1" << 1u;
 }
@@ -109,13 +98,11 @@ void TestNames::uniqueName()
                 : name.endsWith('@') ? QFile::link("/nonexistent/target", path) : writeFile(path, "taken"));
     }
     const QStringList before = listing(dir.path());
-    Reports reports;
     UInt32 gotCounter = 12345;
     const QString found = isFolder ? UtilFileFindUniqueDir(folder, wanted, firstCounter, &gotCounter)
                                    : UtilFileFindUniqueFile(folder, wanted, firstCounter, &gotCounter);
     QCOMPARE(found, expected);
     QCOMPARE(gotCounter, UInt32(counter));
-    QVERIFY(reports.texts.isEmpty());
     QCOMPARE(listing(dir.path()), before);  // a search only looks
 }
 

@@ -6,7 +6,6 @@
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
-#include <optional>
 #include <sys/resource.h>
 #include <sys/xattr.h>
 
@@ -32,7 +31,6 @@ struct BlockLog {
     explicit BlockLog(int refusal = 0, int failWriteAt = 0, bool unnamedFiles = true)
     {
         FSFileLayerHooks hooks;
-        hooks.beforeRead = [this](SInt16, UInt32 count) { reads.push_back(count); return OSErr(noErr); };
         hooks.beforeWrite = [this, failWriteAt](SInt16, UInt32 count) {
             writes.push_back(count);
             return failWriteAt == int(writes.size()) ? OSErr(dskFulErr) : OSErr(noErr);
@@ -42,22 +40,7 @@ struct BlockLog {
         FSSetFileLayerHooks(hooks);
     }
     ~BlockLog() { FSClearFileLayerHooks(); }
-    Counts reads, writes, copies;
-};
-
-// A file-size limit for the test process while it lives: past it a write
-// fails with EFBIG instead of ending the process.
-struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        rlimit capped = old;
-        capped.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &capped);
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old); }
-    rlimit old{};
+    Counts writes, copies;
 };
 
 } // namespace
@@ -77,71 +60,52 @@ void TestSave::copies_data()
 {
     QTest::addColumn<int>("size");
     QTest::addColumn<bool>("replace");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("mimeType");
-    QTest::addColumn<int>("refusal");  // what the kernel copy answers
+    QTest::addColumn<int>("refusal");   // what the kernel copy answers
     QTest::addColumn<bool>("unnamed");  // the file system makes unnamed files
     QTest::addColumn<Counts>("copies");
     QTest::addColumn<Counts>("blocks");  // through the buffer
-    QTest::newRow("0 bytes") << 0 << false << "notes.txt" << "text/plain" << 0 << true << Counts{} << Counts{};
-    QTest::newRow("kernel copy, replace") << 20000 << true << "notes.txt" << "text/plain" << 0 << true
-                                          << Counts{20000} << Counts{};
-    QTest::newRow("hidden name, replace") << 20000 << true << "notes.txt" << "text/plain" << 0 << false
-                                          << Counts{20000} << Counts{};
-    QTest::newRow("pdf, hidden name") << 10 << false << "VIA_Nytt_1402.pdf" << "application/pdf" << 0 << false
-                                      << Counts{10} << Counts{};
-    // No mapping: the data is written all the same, with no type recorded.
-    QTest::newRow("unknown extension") << 10 << false << "data.zq9x" << "" << 0 << true << Counts{10} << Counts{};
-    QTest::newRow("counter before the extension") << 10 << true << "report 1.doc" << "application/msword" << 0
-                                                  << true << Counts{10} << Counts{};
+    QTest::newRow("0 bytes") << 0 << false << 0 << true << Counts{} << Counts{};
+    QTest::newRow("hidden name, replace") << 20000 << true << 0 << false << Counts{20000} << Counts{};
     // Refused: the bytes go through the 8000-byte buffer instead.
-    QTest::newRow("other file systems") << 8000 << false << "a.txt" << "text/plain" << EXDEV << true
-                                        << Counts{8000} << Counts{8000};
-    QTest::newRow("no kernel copy") << 8001 << true << "a.txt" << "text/plain" << ENOSYS << true << Counts{8001}
-                                    << Counts{8000, 1};
-    QTest::newRow("not supported") << 20000 << false << "a.txt" << "text/plain" << EOPNOTSUPP << false
-                                   << Counts{20000} << Counts{8000, 8000, 4000};
+    QTest::newRow("other file systems") << 8000 << false << EXDEV << true << Counts{8000} << Counts{8000};
+    QTest::newRow("no kernel copy") << 8001 << true << ENOSYS << true << Counts{8001} << Counts{8000, 1};
+    QTest::newRow("not supported, hidden name") << 20000 << false << EOPNOTSUPP << false << Counts{20000}
+                                                << Counts{8000, 8000, 4000};
+    QTest::newRow("invalid here") << 10 << false << EINVAL << true << Counts{10} << Counts{10};
     // Past 64 KiB at a shifted offset the bytes go through a pipe; a refusal
     // there falls to copy_file_range and then to the buffer.
-    QTest::newRow("through a pipe") << 500000 << false << "a.txt" << "text/plain" << 0 << true << Counts{500000}
-                                    << Counts{};
-    QTest::newRow("pipe refused") << 70000 << false << "a.txt" << "text/plain" << EXDEV << true
-                                  << Counts{70000, 70000} << Counts{8000, 8000, 8000, 8000, 8000, 8000, 8000, 8000, 6000};
-    QTest::newRow("invalid here") << 10 << false << "a.txt" << "text/plain" << EINVAL << true << Counts{10}
-                                  << Counts{10};
+    QTest::newRow("through a pipe") << 500000 << false << 0 << true << Counts{500000} << Counts{};
+    QTest::newRow("pipe refused") << 70000 << false << EXDEV << true << Counts{70000, 70000}
+                                  << Counts{8000, 8000, 8000, 8000, 8000, 8000, 8000, 8000, 6000};
 }
 
 void TestSave::copies()
 {
     QFETCH(int, size);
     QFETCH(bool, replace);
-    QFETCH(QString, name);
-    QFETCH(QString, mimeType);
     QFETCH(int, refusal);
     QFETCH(bool, unnamed);
     QFETCH(Counts, copies);
     QFETCH(Counts, blocks);
     QTemporaryDir dir;
     const QByteArray contents = pattern(size, 3);
-    // A first attachment in front, so that the copy has to start at its own position.
-    HandFile tnef(dir.filePath("winmail.dat"), {"first.bin", "x"}, {pattern(100, 1), contents});
+    // Attachments in front and behind, so that the copy has to start and stop at its own bounds.
+    HandFile tnef(dir.filePath("winmail.dat"), {"first.bin", "x", "last.bin"},
+                  {pattern(100, 1), contents, "after"});
     QVERIFY(tnef.file());
     const int forks = FSOpenForkCount();
-    const QString out = dir.filePath(name);
-    Reports reports;
+    const QString out = dir.filePath("a.txt");
     {
         BlockLog log(refusal, 0, unnamed);
         QCOMPARE(TNEFFileSave(tnef.file(), 2, out, replace), SInt32(noErr));
         QCOMPARE(log.copies, copies);
         QCOMPARE(log.writes, blocks);
-        QCOMPARE(log.reads, blocks);
     }
     QCOMPARE(readFile(out), contents);
     QCOMPARE(FSOpenForkCount(), forks);
-    QCOMPARE(listing(dir.path()), (QStringList{name, "winmail.dat"}));
+    QCOMPARE(listing(dir.path()), (QStringList{"a.txt", "winmail.dat"}));
     if (mimeTypeOf(out) != QLatin1String("<unsupported>"))
-        QCOMPARE(mimeTypeOf(out), mimeType);
-    QCOMPARE(reports.logged("    ICMapFilename() returned -666.\n"), mimeType.isEmpty());
+        QCOMPARE(mimeTypeOf(out), QStringLiteral("text/plain"));
 }
 
 void TestSave::keepsWhatWasThere_data()
@@ -163,9 +127,6 @@ void TestSave::keepsWhatWasThere_data()
     QTest::newRow("replace writes over the file") << "file" << true << true << "" << int(noErr) << "";
     QTest::newRow("replace cannot put a file over a folder") << "folder" << true << true << "" << int(permErr) << "";
     QTest::newRow("shrank, new") << "" << false << true << "shrink" << int(eofErr) << read;
-    QTest::newRow("shrank, replace over a file") << "file" << true << true << "shrink" << int(eofErr) << read;
-    QTest::newRow("disk full, new") << "" << false << true << "full" << int(dskFulErr) << written;
-    QTest::newRow("disk full, hidden name") << "" << false << false << "full" << int(dskFulErr) << written;
     QTest::newRow("disk full, replace over a file") << "file" << true << false << "full" << int(dskFulErr) << written;
     QTest::newRow("disk full through the buffer") << "" << false << true << "full buffered" << int(dskFulErr)
                                                   << written;
@@ -195,9 +156,14 @@ void TestSave::keepsWhatWasThere()
         const bool buffered = failure == "full buffered" || failure == "limit";
         BlockLog log(failure == "full" ? ENOSPC : buffered ? EXDEV : 0, failure == "full buffered" ? 2 : 0, unnamed);
         // The blocks are gathered in the file layer and reach the file at once.
-        std::optional<FileSizeLimit> limit;
-        if (failure == "limit")
-            limit.emplace(10000);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_FSIZE, &old); });
+        if (failure == "limit") {
+            ::signal(SIGXFSZ, SIG_IGN);  // so that a write past the limit fails with EFBIG
+            const rlimit capped{10000, old.rlim_max};
+            ::setrlimit(RLIMIT_FSIZE, &capped);
+        }
         QCOMPARE(TNEFFileSave(tnef.file(), 1, out, replace), SInt32(status));
     }
     QCOMPARE(listing(dir.path()), before);  // no temporary or partial file left

@@ -1,5 +1,6 @@
 // The preference store through the real INI file in a temporary
 // XDG_CONFIG_HOME.
+#include "TnefBuilder.h"
 #include "platform/ErrorLog.h"
 #include "prefs/TNEFPrefs.h"
 
@@ -42,13 +43,6 @@ QStringList storedNow()
     return out;
 }
 
-void scrambleGlobals()
-{
-    for (UInt32 selector : {1u, 2u})
-        TNEFPrefsSetSet(selector, {77, 77, QStringLiteral("stale"), 77, 77, 77});
-    gTNEFPrefDebug = true;
-}
-
 // What `call` writes to standard error.
 QByteArray stderrOf(const std::function<void()> &call)
 {
@@ -76,7 +70,6 @@ private slots:
     void loadAndSave_data();
     void loadAndSave();
     void destOtherRoundTrip();
-    void unusableFile();
 
 private:
     QTemporaryDir m_config;
@@ -84,44 +77,41 @@ private:
 
 void TestPrefsStore::loadAndSave_data()
 {
-    QTest::addColumn<QByteArray>("ini");       // "<none>": no file at all
-    QTest::addColumn<QStringList>("changed");  // "key=value" for values loaded other than the default
-    QTest::newRow("empty storage") << QByteArray("<none>") << QStringList{};
-    QTest::newRow("integer key holding a list") << QByteArray("CarbonEventDest=3, 2\n") << QStringList{};
-    QTest::newRow("integer key holding a fraction") << QByteArray("AppleEventDest=2.5\n") << QStringList{};
-    QTest::newRow("integer out of range") << QByteArray("AppleEventQuit=4294967297\n") << QStringList{};
-    // Choices the windows do not offer are kept as they are.
-    QTest::newRow("every choice set")
-        << QByteArray("CarbonEventAuto=1\nCarbonEventDest=3\nCarbonEventFolder=-1\nCarbonEventQuit=1\n"
-                      "AppleEventAuto=1\nAppleEventDest=2\nAppleEventFolder=5\nAppleEventQuit=1\nAppleEventBody=1\n")
-        << QStringList{"CarbonEventAuto=1", "CarbonEventDest=3", "CarbonEventFolder=-1", "CarbonEventQuit=1",
-                       "AppleEventAuto=1", "AppleEventDest=2", "AppleEventFolder=5", "AppleEventQuit=1",
-                       "AppleEventBody=1"};
-    QTest::newRow("one set's body") << QByteArray("CarbonEventBody=1\n") << QStringList{"CarbonEventBody=1"};
-    QTest::newRow("CreateDebugFile 2 is off") << QByteArray("CreateDebugFile=2\n") << QStringList{};
-    QTest::newRow("CreateDebugFile text is off") << QByteArray("CreateDebugFile=true\n") << QStringList{};
-    QTest::newRow("CreateDebugFile 1 is on") << QByteArray("CreateDebugFile=1\n") << QStringList{"CreateDebugFile=1"};
-    QTest::newRow("stored folder") << QByteArray("AppleEventDestOther=/tmp/a%20b/\n")
-                                   << QStringList{"AppleEventDestOther=/tmp/a%20b/"};
-    QTest::newRow("stored folder that is a list") << QByteArray("CarbonEventDestOther=/a, /b\n") << QStringList{};
-    QTest::newRow("corrupt file") << QByteArray("\x01\xff\xfe[[[\nCarbonEventDest\n==\x00\x80garbage\n[x", 32)
-                                  << QStringList{};
+    QTest::addColumn<QByteArray>("ini");  // "<none>": no file at all; "<folder>": a folder in its place
+    QTest::addColumn<bool>("kept");       // every key loads as written; else every key loads as its default
+    QTest::newRow("empty storage") << QByteArray("<none>") << false;
+    // Choices the windows do not offer are kept as they are, each in its own place.
+    QTest::newRow("every key set")
+        << QByteArray("CarbonEventAuto=1\nCarbonEventDest=3\nCarbonEventDestOther=/tmp/a%20b/\nCarbonEventFolder=-1\n"
+                      "CarbonEventQuit=4\nCarbonEventBody=5\nAppleEventAuto=6\nAppleEventDest=2\n"
+                      "AppleEventDestOther=/srv/c/\nAppleEventFolder=7\nAppleEventQuit=8\nAppleEventBody=9\n"
+                      "CreateDebugFile=1\n")
+        << true;
+    // No 32-bit integers, a list for a folder, and CreateDebugFile on only at 1.
+    QTest::newRow("values that load as the defaults")
+        << QByteArray("CarbonEventDest=3, 2\nAppleEventDest=2.5\nAppleEventQuit=4294967297\nCarbonEventQuit=true\n"
+                      "CarbonEventDestOther=/a, /b\nCreateDebugFile=2\n")
+        << false;
+    QTest::newRow("corrupt file") << QByteArray("\x01\xff\xfe[[[\nCarbonEventDest\n==\x00\x80garbage\n[x", 32) << false;
+    // Nothing can be read from it nor written to it.
+    QTest::newRow("a folder in place of the file") << QByteArray("<folder>") << false;
 }
 
 void TestPrefsStore::loadAndSave()
 {
     QFETCH(QByteArray, ini);
-    QFETCH(QStringList, changed);
-    if (ini != "<none>") {
-        QVERIFY(QDir().mkpath(m_config.path() + "/Parvane"));
-        QFile f(TNEFPrefsFilePath());
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("[General]\n" + ini) > 0);
-    }
+    QFETCH(bool, kept);
+    QVERIFY(QDir().mkpath(ini == "<folder>" ? TNEFPrefsFilePath() : m_config.path() + "/Parvane"));
+    if (!ini.startsWith('<'))
+        QVERIFY(tnefbuild::writeFile(TNEFPrefsFilePath(), "[General]\n" + ini));
     QStringList expected = kDefaults;
-    for (const QString &c : changed)
-        expected[kKeys.indexOf(c.section('=', 0, 0))] = c.section('=', 1);
+    for (const QString &line : QString::fromLatin1(ini).split('\n', Qt::SkipEmptyParts))
+        if (kept)
+            expected[kKeys.indexOf(line.section('=', 0, 0))] = line.section('=', 1);
 
-    scrambleGlobals();
+    for (UInt32 selector : {1u, 2u})
+        TNEFPrefsSetSet(selector, {77, 77, QStringLiteral("stale"), 77, 77, 77});
+    gTNEFPrefDebug = true;
     const QString announced = QString::fromLocal8Bit(stderrOf(TNEFPrefsInit));
     QCOMPARE(globalsNow(), expected);
     if (gTNEFPrefDebug) {
@@ -135,38 +125,30 @@ void TestPrefsStore::loadAndSave()
         QCOMPARE(announced, QString());
     }
 
-    // Saving writes every key back as loaded; absent strings stay absent.
-    QCOMPARE(TNEFPrefsQuit(), OSStatus(noErr));
-    QCOMPARE(storedNow(), expected);
+    // Saving writes every key back as loaded, absent strings staying absent; a
+    // failure is reported, and the caller goes on quitting.
+    std::string log;
+    ParvaneSetErrorLogSink([&](const std::string &text) { log += text; });
+    const OSStatus status = TNEFPrefsQuit();
+    ParvaneSetErrorLogSink(nullptr);
+    if (ini == "<folder>") {
+        QVERIFY(status != noErr);
+        QVERIFY2(QString::fromStdString(log).endsWith("    CFPreferencesAppSynchronize() returned false.\n"),
+                 log.c_str());
+    } else {
+        QCOMPARE(status, OSStatus(noErr));
+        QCOMPARE(storedNow(), expected);
+    }
 }
 
 void TestPrefsStore::destOtherRoundTrip()
 {
     // INI and URL syntax, a blank, a percent sign and a non-ASCII letter in
-    // one folder name; stored, it is one plain word that loads as it was (see
-    // the stored folder above).
+    // one folder name: stored, it is one plain word that loads as it was.
     const QString folder = QString::fromUtf8("/tmp/a, b; c = \"d\" [e] #f?g 100%25 \xC3\xA9");
     const QString stored = TNEFPrefsDestOtherFromPath(folder);
     QVERIFY(stored.endsWith('/') && !stored.contains(QRegularExpression("[ ,;=\"#\\[\\]?]")));
     QCOMPARE(TNEFPrefsPathFromDestOther(stored), folder + '/');
-}
-
-void TestPrefsStore::unusableFile()
-{
-    // A folder where the file should be: nothing can be read from it nor
-    // written to it. Loading gives the defaults; saving reports the failure,
-    // and the caller goes on quitting.
-    QVERIFY(QDir().mkpath(TNEFPrefsFilePath()));
-    scrambleGlobals();
-    TNEFPrefsInit();
-    QCOMPARE(globalsNow(), kDefaults);
-    std::string log;
-    ParvaneSetErrorLogSink([&](const std::string &text) { log += text; });
-    const OSStatus status = TNEFPrefsQuit();
-    ParvaneSetErrorLogSink(nullptr);
-    QVERIFY(status != noErr);
-    QVERIFY2(QString::fromStdString(log).endsWith("    CFPreferencesAppSynchronize() returned false.\n"),
-             log.c_str());
 }
 
 QTEST_GUILESS_MAIN(TestPrefsStore)
