@@ -1,5 +1,5 @@
-// The fork calls under every read and write, the attachment items and their
-// names, and the little-endian stream reader.
+// The fork calls under every read and write, and the attachment items and
+// their names.
 #include "TnefBuilder.h"
 #include "platform/NativePath.h"
 #include "platform/FSFolder.h"
@@ -15,7 +15,6 @@ private slots:
     void forkCalls();
     void attachmentNameIsReadInPlace_data();
     void attachmentNameIsReadInPlace();
-    void readerIsLittleEndian();
     void nativeNamesKeepTheirBytes_data();
     void nativeNamesKeepTheirBytes();
 };
@@ -94,24 +93,6 @@ void TestModel::attachmentNameIsReadInPlace()
     QCOMPARE(file.position(), SInt64(3));  // the caller's parse goes on where it was
     TNEFParseDestroy(&list, nullptr);
     QVERIFY(!list);
-}
-
-void TestModel::readerIsLittleEndian()
-{
-    ForkFile file(QByteArray("\xF0\x34\x12\x78\x9F\x3E\x22\x01\x02\x03\x04\x05\x06\x07\x08\x01\x02\x03", 18));
-    UInt8 v8 = 0;
-    UInt16 v16 = 0;
-    UInt32 v32 = 0;
-    UInt64 v64 = 0;
-    QCOMPARE(QList<SInt32>({TNEFParseGetInt8(file.ref(), &v8), TNEFParseGetInt16(file.ref(), &v16),
-                            TNEFParseGetInt32(file.ref(), &v32), TNEFParseGetInt64(file.ref(), &v64)}),
-             QList<SInt32>({0, 0, 0, 0}));
-    QCOMPARE(QList<quint64>({v8, v16, v32, v64}), QList<quint64>({0xF0, 0x1234, 0x223E9F78, 0x0807060504030201ULL}));
-    QCOMPARE(TNEFParseGetPosition(file.ref()), SInt64(15));
-    // A short read fails and leaves the value as it was.
-    QVERIFY(TNEFParseGetInt32(file.ref(), &v32) != 0);
-    QVERIFY(TNEFParseGetInt16(file.ref(), &v16) != 0);
-    QCOMPARE(QList<quint64>({v16, v32}), QList<quint64>({0x1234, 0x223E9F78}));
 }
 
 void TestModel::nativeNamesKeepTheirBytes_data()
