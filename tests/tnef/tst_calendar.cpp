@@ -304,7 +304,7 @@ void TestCalendar::writesVCard_data()
         "ADR;TYPE=work:;;1 Main St\\nSuite 2;Springfield;IL;62701;USA", "NOTE:a;b\\nc", "END:VCARD"};
     c = TNEFContactItem();
     c.givenName = QStringLiteral("Ünal");
-    c.note = QString(100, QChar(0x00E9)) + QString(30, QChar(0x20AC)) + QStringLiteral("𝄞 end");
+    c.note = QString(150, QLatin1Char('a')) + QString(100, QChar(0x00E9)) + QString(30, QChar(0x20AC)) + QStringLiteral("𝄞 end");
     QTest::newRow("folding, multi-byte") << c << QStringList{"FN:Ünal", "N:;Ünal;;;", "NOTE:" + c.note, "END:VCARD"};
 }
 

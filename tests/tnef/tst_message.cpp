@@ -164,8 +164,9 @@ void TestMessage::bodies_data()
     QTest::newRow("HTML recovered, declared as UTF-8")
         << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, fromHtml)) << -2 << 0
         << QByteArray("<html><meta content=\"text/html; charset=utf-8\">caf\xc3\xa9</html>") << QByteArray("UTF-8");
-    QTest::newRow("stored HTML first") << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, fromHtml).binary(PR_BODY_HTML, "<b>"))
-                                       << -2 << 0 << QByteArray("<b>") << QByteArray();
+    QTest::newRow("stored HTML first, UTF-16 made UTF-8")
+        << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, fromHtml).unicode(PR_BODY_HTML, QStringLiteral("<b>é")))
+        << -2 << 0 << QByteArray("<b>\xc3\xa9") << QByteArray("UTF-8");
     QTest::newRow("text from RTF") << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, kRun)) << -1 << 0
                                    << QByteArray("WXYZWXYZWXYZWXYZWXYZ") << QByteArray("UTF-8");
     QTest::newRow("text from HTML") << withProps(MapiBlock().binary(PR_BODY_HTML, "<head><title>T</title></head>"
