@@ -45,29 +45,41 @@ const QByteArray kWeeklyMoWe = blob(kWeekly, 1, le32(kMo | kWe), 1, kByCount, 10
 const QByteArray kSecondTuesday = blob(kMonthly, 3, le32(kTu) + le32(2), 1, kByDate, 6, QDate(2024, 1, 9), QDate(2024, 6, 11));
 const QByteArray kHijriMonth = blob(kMonthly, 0x000A, le32(5), 1, kNever, 0, kMar4, kMar4);
 
-// The event's properties (and its alarm's, after "VALARM/") as lines,
-// text values unescaped.
-QStringList eventLines(icalcomponent *component, const QString &prefix = QString())
+// The lines of a calendar or card, folded ones joined again; a line over 75
+// octets, without its CR or with a character split shows as "bad: ".
+QStringList unfolded(const QByteArray &file)
 {
     QStringList lines;
-    for (icalproperty *p = icalcomponent_get_first_property(component, ICAL_ANY_PROPERTY); p;
-         p = icalcomponent_get_next_property(component, ICAL_ANY_PROPERTY)) {
-        QString line = prefix + QString::fromUtf8(icalproperty_get_property_name(p));
-        for (icalparameter *a = icalproperty_get_first_parameter(p, ICAL_ANY_PARAMETER); a;
-             a = icalproperty_get_next_parameter(p, ICAL_ANY_PARAMETER)) {
-            char *text = icalparameter_as_ical_string_r(a);
-            line += QLatin1Char(';') + QString::fromUtf8(text);
-            icalmemory_free_buffer(text);
-        }
-        const icalvalue *value = icalproperty_get_value(p);
-        char *text = icalvalue_isa(value) == ICAL_TEXT_VALUE ? nullptr : icalproperty_get_value_as_string_r(p);
-        lines << line + QLatin1Char(':') + QString::fromUtf8(text ? text : icalvalue_get_text(value));
-        icalmemory_free_buffer(text);
+    QList<QByteArray> physical = file.split('\n');
+    if (!physical.takeLast().isEmpty())
+        lines << QStringLiteral("bad: no line end at the end");
+    for (const QByteArray &line : physical) {
+        const QByteArray text = line.endsWith('\r') ? line.chopped(1) : line;
+        if (text.size() == line.size() || text.size() > 75 || QString::fromUtf8(text).toUtf8() != text)
+            lines << "bad: " + QString::fromUtf8(line);
+        else if (text.startsWith(' ') && !lines.isEmpty())
+            lines.last() += QString::fromUtf8(text.mid(1));
+        else
+            lines << QString::fromUtf8(text);
     }
-    for (icalcomponent *c = icalcomponent_get_first_component(component, ICAL_VALARM_COMPONENT); c;
-         c = icalcomponent_get_next_component(component, ICAL_VALARM_COMPONENT))
-        lines << eventLines(c, QStringLiteral("VALARM/"));
     return lines;
+}
+
+// A calendar libical reads without an error: one event, with a UID and its
+// start before its end. Kept for the ctest that reads it with Python's icalendar.
+void checkCalendar(const QByteArray &ics)
+{
+    icalcomponent *calendar = icalparser_parse_string(ics.constData());
+    QVERIFY(calendar);
+    const auto freeCalendar = qScopeGuard([&] { icalcomponent_free(calendar); });
+    QCOMPARE(icalcomponent_count_errors(calendar), 0);
+    QCOMPARE(icalcomponent_count_components(calendar, ICAL_VEVENT_COMPONENT), 1);
+    icalcomponent *event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
+    QVERIFY(!QString::fromUtf8(icalcomponent_get_uid(event)).isEmpty());
+    QVERIFY(icaltime_compare(icalcomponent_get_dtstart(event), icalcomponent_get_dtend(event)) < 0);
+    QDir().mkpath(QStringLiteral(PARVANE_CALENDAR_OUT));
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression("\\W+"), "-");
+    QVERIFY(writeFile(QStringLiteral(PARVANE_CALENDAR_OUT "/%1.ics").arg(tag), ics));
 }
 
 TNEFCalendarItem meeting(const char *messageClass)
@@ -90,11 +102,12 @@ TNEFCalendarItem meeting(const char *messageClass)
 
 quint64 filetime(const char *iso) { return quint64(utc(iso).toSecsSinceEpoch() + 11644473600LL) * 10000000ULL; }
 
-// Parses the file and adds the made file; the list's names and ids, in order.
-QStringList parsedItems(const QString &path, QByteArray *contents)
+// Parses the bytes and adds the made file; the list's names and ids, in order.
+QStringList parsedItems(const QByteArray &bytes, QByteArray *contents)
 {
+    QTemporaryDir dir;
     OSErr status = noErr;
-    TNEFFile *tnef = TNEFFileOpen(path, &status);
+    TNEFFile *tnef = writeFile(dir.filePath("in.tnef"), bytes) ? TNEFFileOpen(dir.filePath("in.tnef"), &status) : nullptr;
     if (!tnef || TNEFParseFileList(tnef->forkRefNum, &tnef->fileList, nullptr, &tnef->messagePlaces) != 0)
         return {QStringLiteral("parse failed")};
     TNEFFileAddVirtualItems(tnef);
@@ -103,7 +116,6 @@ QStringList parsedItems(const QString &path, QByteArray *contents)
         items << QStringLiteral("%1 %2").arg(f->fileID).arg(QString::fromStdString(f->name));
     if (tnef->fileList.head && tnef->fileList->contents) {
         // Written as any attachment is.
-        QTemporaryDir dir;
         const QString out = dir.filePath(QString::fromStdString(tnef->fileList->name));
         QFile written(out);
         if (TNEFFileSave(tnef, tnef->fileList->fileID, out, false) == noErr && written.open(QIODevice::ReadOnly))
@@ -133,9 +145,6 @@ private slots:
     void writesCalendar();
     void writesVCard_data();
     void writesVCard();
-    void findsNamedProperties();
-    void corpusAppointments_data();
-    void corpusAppointments();
     void messageItems_data();
     void messageItems();
 };
@@ -145,42 +154,38 @@ void TestCalendar::recurrence_data()
     QTest::addColumn<QByteArray>("blob");
     QTest::addColumn<QDateTime>("start");
     QTest::addColumn<bool>("allDay");
-    QTest::addColumn<QString>("rule");  // empty: none, and a log entry saying why
-    QTest::addColumn<QStringList>("removed");
+    QTest::addColumn<QString>("rule");  // and " EXDATE " each removed occurrence; empty: none, and a log entry saying why
 
     const QDateTime nine = utc("2024-03-04T09:00:00Z");
-    QTest::newRow("weekly, count") << kWeeklyMoWe << nine << false << "FREQ=WEEKLY;COUNT=10;BYDAY=MO,WE" << QStringList();
+    QTest::newRow("weekly, count") << kWeeklyMoWe << nine << false << "FREQ=WEEKLY;COUNT=10;BYDAY=MO,WE";
     QTest::newRow("fortnightly, local evening is the next UTC day")
         << blob(kWeekly, 1, le32(kTu | kTh), 2, kByCount, 6, QDate(2024, 3, 5), QDate(2024, 4, 11))
-        << utc("2024-03-06T01:00:00Z") << false << "FREQ=WEEKLY;COUNT=6;INTERVAL=2;BYDAY=WE,FR;WKST=MO" << QStringList();
+        << utc("2024-03-06T01:00:00Z") << false << "FREQ=WEEKLY;COUNT=6;INTERVAL=2;BYDAY=WE,FR;WKST=MO";
     QTest::newRow("every 3 days, deleted and modified occurrences")
         << blob(kDaily, 0, {}, 3 * 1440, kNever, 0, kMar4, kMar4, {QDate(2024, 3, 7), QDate(2024, 3, 10)}, {QDate(2024, 3, 10)})
-        << nine << false << "FREQ=DAILY;INTERVAL=3" << QStringList{"2024-03-07T09:00:00Z"};
+        << nine << false << "FREQ=DAILY;INTERVAL=3 EXDATE 2024-03-07T09:00:00Z";
     QTest::newRow("every weekday") << blob(kDaily, 1, le32(kWeekdays), 1, kNever, 0, kMar4, kMar4) << nine << false
-                                   << "FREQ=WEEKLY;BYDAY=MO,TU,WE,TH,FR" << QStringList();
+                                   << "FREQ=WEEKLY;BYDAY=MO,TU,WE,TH,FR";
     QTest::newRow("second Tuesday, until") << kSecondTuesday << utc("2024-01-09T14:00:00Z") << false
-                                           << "FREQ=MONTHLY;UNTIL=20240611T140000Z;BYDAY=TU;BYSETPOS=2" << QStringList();
+                                           << "FREQ=MONTHLY;UNTIL=20240611T140000Z;BYDAY=TU;BYSETPOS=2";
     QTest::newRow("last weekday") << blob(kMonthly, 3, le32(kWeekdays) + le32(5), 1, kNever, 0, kMar4, kMar4) << nine
-                                  << false << "FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1" << QStringList();
+                                  << false << "FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1";
     QTest::newRow("day 31 is a short month's last") << blob(kMonthly, 2, le32(31), 2, kNever, 0, QDate(2024, 1, 31), kMar4)
-        << utc("2024-01-31T09:00:00Z") << false << "FREQ=MONTHLY;INTERVAL=2;BYMONTHDAY=28,29,30,31;BYSETPOS=-1" << QStringList();
+        << utc("2024-01-31T09:00:00Z") << false << "FREQ=MONTHLY;INTERVAL=2;BYMONTHDAY=28,29,30,31;BYSETPOS=-1";
     QTest::newRow("the 1st seen the UTC day before") << blob(kMonthly, 2, le32(1), 1, kNever, 0, QDate(2024, 3, 1), kMar4)
-        << utc("2024-02-29T23:00:00Z") << false << "FREQ=MONTHLY;BYMONTHDAY=-1" << QStringList();
+        << utc("2024-02-29T23:00:00Z") << false << "FREQ=MONTHLY;BYMONTHDAY=-1";
     QTest::newRow("yearly all-day holiday") << blob(kYearly, 2, le32(9), 12, kByDate, 0, QDate(2003, 6, 9), QDate(2008, 6, 9))
-        << utc("2003-06-08T22:00:00Z") << true << "FREQ=YEARLY;UNTIL=20080609;BYMONTHDAY=9;BYMONTH=6" << QStringList();
-    QTest::newRow("day 0 of the month") << blob(kMonthly, 2, le32(0), 1, kNever, 0, kMar4, kMar4) << nine << false
-                                        << QString() << QStringList();
-    QTest::newRow("Hijri month") << kHijriMonth << nine << false << QString() << QStringList();
-    QTest::newRow("Hebrew calendar") << blob(kMonthly, 2, le32(5), 1, kNever, 0, kMar4, kMar4, {}, {}, 8) << nine << false
-                                     << QString() << QStringList();
-    QTest::newRow("nth day seen a UTC day later") << kSecondTuesday << utc("2024-01-10T01:00:00Z") << false << QString()
-                                                  << QStringList();
-    QTest::newRow("unknown pattern type") << blob(kMonthly, 7, le32(1), 1, kNever, 0, kMar4, kMar4) << nine << false
-                                          << QString() << QStringList();
-    QByteArray b = kWeeklyMoWe;
-    QTest::newRow("other reader version") << b.replace(0, 2, le16(0x3005)) << nine << false << QString() << QStringList();
-    b = blob(kWeekly, 1, le32(kMo), 1, kNever, 0, kMar4, kMar4);
-    QTest::newRow("deleted count past the end") << b.replace(38, 4, le32(0x3FFFFFFF)) << nine << false << QString() << QStringList();
+        << utc("2003-06-08T22:00:00Z") << true << "FREQ=YEARLY;UNTIL=20080609;BYMONTHDAY=9;BYMONTH=6";
+    const auto refused = [&](const char *tag, const QByteArray &b, const QDateTime &start) {
+        QTest::newRow(tag) << b << start << false << QString();
+    };
+    refused("day 0 of the month", blob(kMonthly, 2, le32(0), 1, kNever, 0, kMar4, kMar4), nine);
+    refused("Hijri month", kHijriMonth, nine);
+    refused("Hebrew calendar", blob(kMonthly, 2, le32(5), 1, kNever, 0, kMar4, kMar4, {}, {}, 8), nine);
+    refused("nth day seen a UTC day later", kSecondTuesday, utc("2024-01-10T01:00:00Z"));
+    refused("other reader version", QByteArray(kWeeklyMoWe).replace(0, 2, le16(0x3005)), nine);
+    refused("deleted count past the end", blob(kWeekly, 1, le32(kMo), 1, kNever, 0, kMar4, kMar4).replace(38, 4, le32(0x3FFFFFFF)),
+            nine);
 }
 
 void TestCalendar::recurrence()
@@ -189,16 +194,14 @@ void TestCalendar::recurrence()
     QFETCH(QDateTime, start);
     QFETCH(bool, allDay);
     QFETCH(QString, rule);
-    QFETCH(QStringList, removed);
     LogCapture log;
     std::optional<TNEFCalendarRecurrence> got;
     withSmallAddressSpace([&] { got = TNEFCalendarReadRecurrence(blob, start, allDay); });
-    QCOMPARE(got ? got->rule : QString(), rule);
-    QCOMPARE(log.text.startsWith(QLatin1String("Parvane Error -- at TNEFCalendar.cpp, line ")), rule.isEmpty());
-    QStringList removedText;
+    QString text = got ? got->rule : QString();
     for (const QDateTime &t : got ? got->removed : QList<QDateTime>())
-        removedText << t.toString(Qt::ISODate);
-    QCOMPARE(removedText, removed);
+        text += " EXDATE " + t.toString(Qt::ISODate);
+    QCOMPARE(text, rule);
+    QCOMPARE(log.text.startsWith(QLatin1String("Parvane Error -- at TNEFCalendar.cpp, line ")), rule.isEmpty());
 }
 
 void TestCalendar::truncatedBlobsGiveNoRule()
@@ -225,40 +228,35 @@ void TestCalendar::writesCalendar_data()
     m.busyStatus = 2;
     QTest::newRow("request") << m
         << QStringList{"METHOD:REQUEST", "UID:040000008200E00074C5B7101A82E008000000000101010101010101010101010101010102000000ABCD",
-                       "SUMMARY:Budget, Q3; review\\plan", "DTSTART:20240304T090000Z", "DTEND:20240304T100000Z",
+                       "SUMMARY:Budget\\, Q3\\; review\\\\plan", "DTSTART:20240304T090000Z", "DTEND:20240304T100000Z",
                        "LOCATION:Room 1", "ORGANIZER;CN=Boss:mailto:boss@example.com",
                        "ATTENDEE;CN=Ann;ROLE=REQ-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:ann@example.com",
                        "ATTENDEE;CN=Bob;ROLE=OPT-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:bob@example.com",
-                       "DESCRIPTION:Line one\nLine two", "SEQUENCE:2", "CLASS:PRIVATE", "TRANSP:OPAQUE",
-                       "VALARM/ACTION:DISPLAY", "VALARM/TRIGGER:-PT15M"}
+                       "DESCRIPTION:Line one\\nLine two", "SEQUENCE:2", "CLASS:PRIVATE", "TRANSP:OPAQUE",
+                       "BEGIN:VALARM", "ACTION:DISPLAY", "TRIGGER:-PT15M"}
         << QStringList{"RRULE", "STATUS"};
     m = meeting("IPM.Schedule.Meeting.Canceled");
     m.globalObjectId = goidHead + QByteArray(20, '\0') + le32(19) + QByteArray("vCal-Uid\1\0\0\0{42-x}\0", 19);
     QTest::newRow("cancellation") << m << QStringList{"METHOD:CANCEL", "UID:{42-x}", "STATUS:CANCELLED", "CLASS:PUBLIC"}
-                                  << QStringList{"VALARM/TRIGGER", "TRANSP"};
+                                  << QStringList{"TRIGGER", "TRANSP"};
     m = meeting("ipm.microsoft schedule.mtgrespa");
     m.attendees.removeLast();
     m.reminderSet = true;
     m.reminderMinutes = INT_MAX;
     QTest::newRow("tentative reply, older class, damaged reminder")
         << m << QStringList{"METHOD:REPLY", "ATTENDEE;CN=Ann;ROLE=REQ-PARTICIPANT;PARTSTAT=TENTATIVE:mailto:ann@example.com",
-                            "VALARM/TRIGGER:-P366D"}
+                            "TRIGGER:-P366D"}
         << QStringList{"RRULE"};
     m = meeting("IPM.Appointment");
-    m.recurrence = kWeeklyMoWe;
-    m.busyStatus = 0;
-    QTest::newRow("weekly appointment") << m << QStringList{"METHOD:PUBLISH", "RRULE:FREQ=WEEKLY;COUNT=10;BYDAY=MO,WE", "TRANSP:TRANSPARENT"}
-                                        << QStringList{"EXDATE"};
-    m = meeting("IPM.Schedule.Meeting.Request");
     m.recurrence = kSecondTuesday;
     m.start = utc("2024-01-09T14:00:00Z");
     m.end = utc("2024-01-09T15:30:00Z");
-    QTest::newRow("monthly nth until") << m << QStringList{"RRULE:FREQ=MONTHLY;UNTIL=20240611T140000Z;BYDAY=TU;BYSETPOS=2"}
-                                       << QStringList();
+    m.busyStatus = 0;
+    QTest::newRow("monthly appointment") << m << QStringList{"METHOD:PUBLISH", "TRANSP:TRANSPARENT",
+                                                             "RRULE:FREQ=MONTHLY;UNTIL=20240611T140000Z;BYDAY=TU;BYSETPOS=2"}
+                                         << QStringList{"EXDATE"};
     m.recurrence = kHijriMonth;
     QTest::newRow("pattern not understood") << m << QStringList{"DTSTART:20240109T140000Z"} << QStringList{"RRULE"};
-    m.recurrence = kSecondTuesday.left(40);
-    QTest::newRow("damaged blob") << m << QStringList{"DTEND:20240109T153000Z"} << QStringList{"RRULE"};
     m = meeting("IPM.Appointment");
     m.allDay = true;
     m.start = utc("2003-06-08T22:00:00Z");
@@ -276,27 +274,12 @@ void TestCalendar::writesCalendar()
     LogCapture log;
     const QByteArray ics = TNEFCalendarWrite(item);
     QCOMPARE(ics, TNEFCalendarWrite(item));  // the same item gives the same file
-    for (const QByteArray &line : ics.split('\n'))
-        QVERIFY2(line.size() <= 76 && QString::fromUtf8(line).toUtf8() == line, line.constData());
-
-    icalcomponent *calendar = icalparser_parse_string(ics.constData());
-    QVERIFY(calendar);
-    const auto freeCalendar = qScopeGuard([&] { icalcomponent_free(calendar); });
-    QCOMPARE(icalcomponent_count_components(calendar, ICAL_VEVENT_COMPONENT), 1);
-    icalcomponent *event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
-    QStringList lines = eventLines(calendar) + eventLines(event);
+    const QStringList lines = unfolded(ics);
     for (const QString &line : present)
         QVERIFY2(lines.contains(line), qPrintable(line + QLatin1String("\n  not in\n") + lines.join(QLatin1Char('\n'))));
-    for (const QString &name : absent)
+    for (const QString &name : absent + QStringList{"bad"})
         QVERIFY2(lines.filter(QRegularExpression(QLatin1Char('^') + name + QLatin1String("[;:]"))).isEmpty(), qPrintable(name));
-    QVERIFY(!QString::fromUtf8(icalcomponent_get_uid(event)).isEmpty());
-    QVERIFY(icaltime_compare(icalcomponent_get_dtstart(event), icalcomponent_get_dtend(event)) < 0);
-
-    // For the ctest that reads them with Python's icalendar.
-    QDir().mkpath(QStringLiteral(PARVANE_CALENDAR_OUT));
-    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("\\W+")), QStringLiteral("-"));
-    QFile out(QStringLiteral(PARVANE_CALENDAR_OUT "/%1.ics").arg(tag));
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(ics) == ics.size());
+    checkCalendar(ics);
 }
 
 void TestCalendar::writesVCard_data()
@@ -321,7 +304,7 @@ void TestCalendar::writesVCard_data()
         "ADR;TYPE=work:;;1 Main St\\nSuite 2;Springfield;IL;62701;USA", "NOTE:a;b\\nc", "END:VCARD"};
     c = TNEFContactItem();
     c.givenName = QStringLiteral("Ünal");
-    c.note = QString(100, QChar(0x00E9)) + QString(30, QChar(0x20AC)) + QStringLiteral("𝄞 end");
+    c.note = QString(150, QLatin1Char('a')) + QString(100, QChar(0x00E9)) + QString(30, QChar(0x20AC)) + QStringLiteral("𝄞 end");
     QTest::newRow("folding, multi-byte") << c << QStringList{"FN:Ünal", "N:;Ünal;;;", "NOTE:" + c.note, "END:VCARD"};
 }
 
@@ -329,68 +312,9 @@ void TestCalendar::writesVCard()
 {
     QFETCH(TNEFContactItem, contact);
     QFETCH(QStringList, lines);
-    const QByteArray card = TNEFContactWriteVCard(contact);
-    QList<QByteArray> physical = card.split('\n');
-    QVERIFY(physical.takeLast().isEmpty());
-    QStringList unfolded;
-    for (const QByteArray &line : physical) {
-        QVERIFY(line.endsWith('\r'));
-        const QByteArray text = line.chopped(1);
-        QVERIFY2(text.size() <= 75, text.constData());
-        QVERIFY2(QString::fromUtf8(text).toUtf8() == text, text.constData());  // no split character
-        if (text.startsWith(' '))
-            unfolded.last() += QString::fromUtf8(text.mid(1));
-        else
-            unfolded << QString::fromUtf8(text);
-    }
-    QCOMPARE(unfolded.mid(0, 2), (QStringList{"BEGIN:VCARD", "VERSION:4.0"}));
-    QCOMPARE(unfolded.mid(3), lines);  // after PRODID
-}
-
-void TestCalendar::findsNamedProperties()
-{
-    using namespace tnefprop;
-    bool inItsSet = false;
-    QCOMPARE(findNamedProp(PSETID_Meeting.data(), 0x0023, &inItsSet)->name, "PidLidCleanGlobalObjectId");
-    QVERIFY(inItsSet);
-    QCOMPARE(findNamedProp(PSETID_Common.data(), PidLidLocation, &inItsSet)->set, PropSet::Appointment);
-    QVERIFY(!inItsSet);
-    QCOMPARE(findNamedProp(nullptr, 0x8083)->name, "PidLidEmail1EmailAddress");
-    QVERIFY(!findNamedProp(PSETID_Appointment.data(), 0x8299));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(PSETID_Meeting.data()), 16).toHex(),
-             QByteArray("90dad86e0b451b1098da00aa003f1305"));
-}
-
-void TestCalendar::corpusAppointments_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("summary");
-    QTest::addColumn<int>("weekday");  // of DTSTART; 0 for any
-    if (!corpusAvailable())
-        QSKIP(qPrintable(QStringLiteral("no corpus at %1").arg(corpusDir())));
-    QTest::newRow("holiday") << "multi-name-property.tnef" << "Pfingstmontag" << 1;
-    QTest::newRow("triples") << "triples.tnef" << "Sample Summary" << 0;
-}
-
-void TestCalendar::corpusAppointments()
-{
-    QFETCH(QString, file);
-    QFETCH(QString, summary);
-    QFETCH(int, weekday);
-    QByteArray ics;
-    QCOMPARE(parsedItems(corpusDir() + QLatin1Char('/') + file, &ics), QStringList{"1 " + summary + ".ics"});
-    icalcomponent *calendar = icalparser_parse_string(ics.constData());
-    QVERIFY(calendar);
-    const auto freeCalendar = qScopeGuard([&] { icalcomponent_free(calendar); });
-    icalcomponent *event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
-    QCOMPARE(QString::fromUtf8(icalcomponent_get_summary(event)), summary);
-    const icaltimetype start = icalcomponent_get_dtstart(event);
-    QVERIFY(icaltime_compare(start, icalcomponent_get_dtend(event)) < 0);
-    if (weekday)
-        QCOMPARE(icaltime_day_of_week(start) - 1, weekday);  // libical counts Sunday as 1
-    QDir().mkpath(QStringLiteral(PARVANE_CALENDAR_OUT));
-    QFile out(QStringLiteral(PARVANE_CALENDAR_OUT "/corpus-%1.ics").arg(QString::fromLatin1(QTest::currentDataTag())));
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(ics) == ics.size());
+    const QStringList got = unfolded(TNEFContactWriteVCard(contact));
+    QCOMPARE(got.mid(0, 2), (QStringList{"BEGIN:VCARD", "VERSION:4.0"}));
+    QCOMPARE(got.mid(3), lines);  // after PRODID
 }
 
 void TestCalendar::messageItems_data()
@@ -424,6 +348,14 @@ void TestCalendar::messageItems_data()
     QTest::newRow("plain message") << Tnef().message(attMessageClass, z0("IPM.Note")).bytes() << QStringList() << QStringList();
     QTest::newRow("meeting without a start") << Tnef().message(attMessageClass, z0("IPM.Appointment")).bytes()
                                              << QStringList() << QStringList();
+    // Appointments from the corpus of real files, when it is there.
+    QFile holiday(corpusDir() + "/multi-name-property.tnef"), triples(corpusDir() + "/triples.tnef");
+    if (holiday.open(QIODevice::ReadOnly) && triples.open(QIODevice::ReadOnly)) {
+        QTest::newRow("corpus holiday") << holiday.readAll() << QStringList{"1 Pfingstmontag.ics"}
+                                        << QStringList{"SUMMARY:Pfingstmontag", "DTSTART;VALUE=DATE:20030609"};
+        QTest::newRow("corpus triples") << triples.readAll() << QStringList{"1 Sample Summary.ics"}
+                                        << QStringList{"SUMMARY:Sample Summary"};
+    }
 }
 
 void TestCalendar::messageItems()
@@ -432,15 +364,13 @@ void TestCalendar::messageItems()
     QFETCH(QStringList, items);
     QFETCH(QStringList, lines);
     LogCapture log;
-    QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("in.tnef")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(tnef) == tnef.size());
-    file.close();
     QByteArray made;
-    QCOMPARE(parsedItems(file.fileName(), &made), items);
-    const QString text = QString::fromUtf8(made).replace(QLatin1String("\r\n "), QString());
+    QCOMPARE(parsedItems(tnef, &made), items);
+    const QStringList got = unfolded(made);
     for (const QString &line : lines)
-        QVERIFY2(text.contains(line + QLatin1String("\r\n")), qPrintable(line + QLatin1String(" not in\n") + text));
+        QVERIFY2(got.contains(line), qPrintable(line + QLatin1String(" not in\n") + got.join(QLatin1Char('\n'))));
+    if (items.value(0).endsWith(QLatin1String(".ics")))
+        checkCalendar(made);
 }
 
 QTEST_GUILESS_MAIN(TestCalendar)
