@@ -88,7 +88,7 @@ Values ReadValues(SInt16 fork, const TNEFMessagePlaces &places)
             if (item->id < 0x8000) {
                 values.tagged.try_emplace(item->id, place);
             } else if (item->named && !item->named->isString) {
-                if (const NamedProp *prop = findNamedProp(item->named->guid.data(), item->named->lid))
+                if (const NamedProp *prop = findNamedProp(item->named->lid))
                     values.named.try_emplace(prop->lid, place);
             }
         }

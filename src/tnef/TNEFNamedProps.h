@@ -5,40 +5,14 @@
 // parser and the message model name.
 #include "platform/MacTypes.h"
 
-#include <array>
 #include <cstddef>
 
 namespace tnefprop {
 
-// A property set's identifier as its 16 bytes lie in a TNEF stream: the
-// first three fields little-endian, the last eight as written.
-using Guid = std::array<UInt8, 16>;
-
-constexpr Guid makeGuid(UInt32 d1, UInt16 d2, UInt16 d3, std::array<UInt8, 8> d4)
-{
-    return {UInt8(d1), UInt8(d1 >> 8), UInt8(d1 >> 16), UInt8(d1 >> 24), UInt8(d2), UInt8(d2 >> 8),
-            UInt8(d3), UInt8(d3 >> 8), d4[0], d4[1], d4[2], d4[3], d4[4], d4[5], d4[6], d4[7]};
-}
-
+// The property sets the named properties belong to. Senders file some of
+// them under other sets, so a property is found by its long id alone and the
+// set only documents the table.
 enum class PropSet : UInt8 { Appointment, Meeting, Common, Address, Task };
-
-constexpr Guid PSETID_Appointment = makeGuid(0x00062002, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46});
-constexpr Guid PSETID_Task = makeGuid(0x00062003, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46});
-constexpr Guid PSETID_Address = makeGuid(0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46});
-constexpr Guid PSETID_Common = makeGuid(0x00062008, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46});
-constexpr Guid PSETID_Meeting = makeGuid(0x6ED8DA90, 0x450B, 0x101B, {0x98, 0xDA, 0x00, 0xAA, 0x00, 0x3F, 0x13, 0x05});
-
-constexpr const Guid &propSetGuid(PropSet set)
-{
-    switch (set) {
-    case PropSet::Appointment: return PSETID_Appointment;
-    case PropSet::Meeting: return PSETID_Meeting;
-    case PropSet::Common: return PSETID_Common;
-    case PropSet::Address: return PSETID_Address;
-    case PropSet::Task: break;
-    }
-    return PSETID_Task;
-}
 
 // Long ids of the named properties (their set in the table below).
 enum : UInt16 {
@@ -305,22 +279,13 @@ constexpr bool namedPropIdsUnique()
 }
 static_assert(namedPropIdsUnique());
 
-// The table's entry for a numeric named property, by its long id. Senders
-// have filed these properties under other sets, so the id alone decides;
-// *inItsSet tells whether guid (null when unknown) was the entry's own set.
-// Null when the id is not in the table.
-constexpr const NamedProp *findNamedProp(const UInt8 *guid, UInt32 lid, bool *inItsSet = nullptr)
+// The table's entry for a numeric named property, by its long id; null when
+// the id is not in the table.
+constexpr const NamedProp *findNamedProp(UInt32 lid)
 {
     for (const NamedProp &prop : kNamedProps) {
-        if (prop.lid != lid)
-            continue;
-        if (inItsSet) {
-            const Guid &set = propSetGuid(prop.set);
-            *inItsSet = guid != nullptr;
-            for (std::size_t i = 0; guid && i < set.size(); ++i)
-                *inItsSet = *inItsSet && set[i] == guid[i];
-        }
-        return &prop;
+        if (prop.lid == lid)
+            return &prop;
     }
     return nullptr;
 }
