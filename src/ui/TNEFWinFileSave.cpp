@@ -6,7 +6,6 @@
 #include "extract/TNEFAppOpen.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
-#include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 
 #include <QFileDialog>
@@ -47,24 +46,17 @@ void chooseFolder(TNEFWinFile *window, const QString &title, std::function<void(
     dialog->open();
 }
 
-// The one way into the automatic extraction. It reads its destination from
-// preference set `prefSet`; a chosen folder instead is lent to the
-// Open-dialog set for the length of the call, with no new folder, and the
-// set is given back after.
-SInt32 extractAll(TNEFFile *tnefFile, UInt32 prefSet, const QString &folder, const TNEFAutomateEvents *events)
+// Writes into a folder the user chose: no new folder, nothing of the
+// message, only the attachments listed (all when none are).
+void extractInto(TNEFFile *tnefFile, const QString &folder, const std::vector<UInt32> &fileIDs,
+                 const TNEFAutomateEvents &events)
 {
-    if (folder.isNull())
-        return TNEFAppOpenAutomate(tnefFile, prefSet, events);
-    struct Lent {
-        SInt32 dest = gTNEFPrefCEDest;
-        QString destOther = gTNEFPrefCEDestOther;
-        SInt32 newFolder = gTNEFPrefCEFolder;
-        ~Lent() { gTNEFPrefCEDest = dest, gTNEFPrefCEDestOther = destOther, gTNEFPrefCEFolder = newFolder; }
-    } lent;
-    gTNEFPrefCEDest = 3;
-    gTNEFPrefCEDestOther = TNEFPrefsDestOtherFromPath(folder);
-    gTNEFPrefCEFolder = 2;
-    return TNEFAppOpenAutomate(tnefFile, 1, events);
+    TNEFExtractOptions options;
+    options.destination = folder;
+    options.folderMode = 2;
+    options.events = events;
+    options.fileIDs = fileIDs;
+    TNEFExtractAll(tnefFile, options);
 }
 
 // Extracts, then tells in the window's status bar where the files went.
@@ -76,7 +68,11 @@ TNEFWinFileSaved extractAndTell(TNEFFile *tnefFile, UInt32 prefSet, const QStrin
     events.writing = [&](const QString &path) { saved.folder = FSPathParent(path); };
     events.written = [&](const QString &) { ++saved.written; };
     events.failed = [&](UInt32, const QString &, SInt32) { ++saved.failed; };
-    extractAll(tnefFile, prefSet, folder, &events);
+    // A chosen folder, or else the one preference set `prefSet` names.
+    if (folder.isNull())
+        TNEFAppOpenAutomate(tnefFile, prefSet, &events);
+    else
+        extractInto(tnefFile, folder, {}, events);
     if (tnefFile->winFile && !saved.folder.isEmpty())
         TNEFWinFileShowSaved(tnefFile->winFile, saved.folder, saved.written, saved.failed);
     return saved;
@@ -189,11 +185,8 @@ TNEFWinFileSaved TNEFWinFileAutomate(TNEFFile *tnefFile, UInt32 prefSet)
 QStringList TNEFWinFileSaveItems(TNEFFile *tnefFile, const std::vector<UInt32> &fileIDs, const QString &folder)
 {
     QStringList saved;
-    TNEFExtractOptions options;
-    options.destination = folder;
-    options.folderMode = 2;
-    options.fileIDs = fileIDs;
-    options.events.written = [&saved](const QString &path) { saved << path; };
-    TNEFExtractAll(tnefFile, options);
+    TNEFAutomateEvents events;
+    events.written = [&saved](const QString &path) { saved << path; };
+    extractInto(tnefFile, folder, fileIDs, events);
     return saved;
 }
