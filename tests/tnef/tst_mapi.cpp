@@ -9,18 +9,12 @@ using namespace tnefbuild;
 namespace {
 const QByteArray kPrefix("PRE");  // so that positions are absolute, not block offsets
 
-QString item(quint16 type, quint16 id, SInt64 position, quint32 length, quint32 count, quint32 index,
-             const std::optional<std::string> &text)
+// An item at `offset` from the block's start.
+QString item(quint16 type, quint16 id, SInt64 offset, quint32 length, quint32 count = 0, quint32 index = 0,
+             const std::optional<std::string> &text = std::nullopt)
 {
     return QStringLiteral("%1 %2 @%3 len %4 n %5 #%6 %7").arg(type, 4, 16, QLatin1Char('0')).arg(id, 4, 16, QLatin1Char('0'))
-        .arg(position).arg(length).arg(count).arg(index).arg(text ? QString::fromStdString(*text) : QStringLiteral("-"));
-}
-
-// The item expected at `offset` from the block's start.
-QString at(quint16 type, quint16 id, int offset, quint32 length, quint32 count = 0, quint32 index = 0,
-           const char *text = nullptr)
-{
-    return item(type, id, kPrefix.size() + offset, length, count, index, text ? std::optional<std::string>(text) : std::nullopt);
+        .arg(offset).arg(length).arg(count).arg(index).arg(text ? QString::fromStdString(*text) : QStringLiteral("-"));
 }
 }  // namespace
 
@@ -44,15 +38,15 @@ void TestMapi::decodesBlock_data()
                       .shortValue(0x0017, 2).longValue(0x0E08, 0x1234).systime(0x3007, 0x01C4A0B0C0D0E0F0ULL)
                       .string8(0x0037, z0("Subject"));
     QTest::newRow("a value of each type") << b.bytes() << -1 << true
-        << QStringList{at(PT_STRING8, 0x3707, b.valueOffset(0), 11, 1, 0, "budget.xls"),
-                       at(PT_BINARY, 0x1013, b.valueOffset(1), 5, 2, 0), at(PT_BINARY, 0x1013, b.valueOffset(2), 8, 2, 1),
-                       at(PT_SHORT, 0x0017, b.valueOffset(3), 2), at(PT_LONG, 0x0E08, b.valueOffset(4), 4),
-                       at(PT_SYSTIME, 0x3007, b.valueOffset(5), 8), at(PT_STRING8, 0x0037, b.valueOffset(6), 8, 1, 0)}
+        << QStringList{item(PT_STRING8, 0x3707, b.valueOffset(0), 11, 1, 0, "budget.xls"),
+                       item(PT_BINARY, 0x1013, b.valueOffset(1), 5, 2, 0), item(PT_BINARY, 0x1013, b.valueOffset(2), 8, 2, 1),
+                       item(PT_SHORT, 0x0017, b.valueOffset(3), 2), item(PT_LONG, 0x0E08, b.valueOffset(4), 4),
+                       item(PT_SYSTIME, 0x3007, b.valueOffset(5), 8), item(PT_STRING8, 0x0037, b.valueOffset(6), 8, 1, 0)}
         << QByteArrayList{"        value = " + z0("budget.xls") + "\n", "        value length = 0x00000008.\n",
                           "        value = 0x01c4a0b0c0d0e0f0.\n"};
     b = MapiBlock().named(QStringLiteral("Ab")).longValue(0x8005, 42).named(0x8233).shortValue(0x8006, 7);
     QTest::newRow("named properties") << b.bytes() << -1 << true
-        << QStringList{at(PT_LONG, 0x8005, b.valueOffset(0), 4), at(PT_SHORT, 0x8006, b.valueOffset(1), 2)}
+        << QStringList{item(PT_LONG, 0x8005, b.valueOffset(0), 4), item(PT_SHORT, 0x8006, b.valueOffset(1), 2)}
         << QByteArrayList{"    number mapi properties = 2.\n    mapi property type = 0x0003.\n"
                           "    mapi property def = 0x8005.\n        mapi named property type = 0x00000001.\n"
                           "        mapi named property name length = 0x00000006.\n        value = " + QByteArray("A\0b\0\0\0\n", 7)
@@ -63,19 +57,19 @@ void TestMapi::decodesBlock_data()
                                  << QStringList() << QByteArrayList{"TNEF Trace Error -- unknown MAPI named property type.\n"};
     b = MapiBlock().raw(le16(0x0014) + le16(0x1111)).longValue(0x0E08, 5).claimCount(2);
     QTest::newRow("unknown type reads nothing") << b.bytes() << -1 << true
-        << QStringList{at(PT_LONG, 0x0E08, b.valueOffset(0), 4)} << QByteArrayList{"    unknown mapi type -- 0x0014.\n"};
+        << QStringList{item(PT_LONG, 0x0E08, b.valueOffset(0), 4)} << QByteArrayList{"    unknown mapi type -- 0x0014.\n"};
     // A property the stream parser uses one value of keeps one item, however
     // many values or properties of its id the block holds.
     b = MapiBlock().counted(PT_STRING8, PR_ATTACH_LONG_FILENAME, {z0(""), z0("b.doc"), z0("c.doc")})
             .string8(PR_ATTACH_LONG_FILENAME, z0("d.doc")).binary(PR_ATTACH_DATA_OBJ, "1").binary(PR_ATTACH_DATA_OBJ, "2");
     QTest::newRow("first non-empty name, first object") << b.bytes() << -1 << true
-        << QStringList{at(PT_STRING8, 0x3707, b.valueOffset(1), 6, 3, 1, "b.doc"), at(PT_BINARY, 0x3701, b.valueOffset(4), 1, 1, 0)}
+        << QStringList{item(PT_STRING8, 0x3707, b.valueOffset(1), 6, 3, 1, "b.doc"), item(PT_BINARY, 0x3701, b.valueOffset(4), 1, 1, 0)}
         << QByteArrayList();
     b = MapiBlock().counted(PT_STRING8, PR_ATTACH_LONG_FILENAME, QList<QByteArray>(100000))
             .unicode(PR_DISPLAY_NAME, QString()).unicode(PR_DISPLAY_NAME, QStringLiteral("x"));
     QTest::newRow("100,000 empty names") << b.bytes() << -1 << true
-        << QStringList{at(PT_STRING8, 0x3707, b.valueOffset(0), 0, 100000, 0, ""),
-                       at(PT_UNICODE, 0x3001, b.valueOffset(100001), 4, 1, 0, "x")} << QByteArrayList();
+        << QStringList{item(PT_STRING8, 0x3707, b.valueOffset(0), 0, 100000, 0, ""),
+                       item(PT_UNICODE, 0x3001, b.valueOffset(100001), 4, 1, 0, "x")} << QByteArrayList();
 
     // A bound ends the block even where the file goes on with bytes that
     // would otherwise decode as more properties.
@@ -84,13 +78,13 @@ void TestMapi::decodesBlock_data()
                                           << false << QStringList() << QByteArrayList();
     b = MapiBlock().longValue(0x0E08, 5).claimCount(3);
     QTest::newRow("count past the bound") << b.bytes() + beyond << 12 << false
-                                          << QStringList{at(PT_LONG, 0x0E08, b.valueOffset(0), 4)} << QByteArrayList();
+                                          << QStringList{item(PT_LONG, 0x0E08, b.valueOffset(0), 4)} << QByteArrayList();
     b = MapiBlock().namedKind(1, le32(0x1000)).longValue(0x8001, 1);
     QTest::newRow("name past the bound") << b.bytes() + beyond << int(b.bytes().size()) << false << QStringList()
                                          << QByteArrayList();
     b = MapiBlock().named(QStringLiteral("Ab")).longValue(0x8005, 42);
     QTest::newRow("block exactly at its bound") << b.bytes() + beyond << int(b.bytes().size()) << true
-        << QStringList{at(PT_LONG, 0x8005, b.valueOffset(0), 4)} << QByteArrayList();
+        << QStringList{item(PT_LONG, 0x8005, b.valueOffset(0), 4)} << QByteArrayList();
     b = MapiBlock().raw(le16(PT_STRING8) + le16(PR_ATTACH_LONG_FILENAME) + le32(1) + le32(0xFFFFFFFF) + "abc").claimCount(1);
     QTest::newRow("string length 0xFFFFFFFF") << b.bytes() << -1 << false << QStringList()
                                               << QByteArrayList{"TNEF Trace Error -- can't read mapi string data.\n"};
@@ -121,7 +115,7 @@ void TestMapi::decodesBlock()
     FSClearFileLayerHooks();
     QStringList got;
     for (const TNEFMAPIItem *m = list; m; m = m->next)
-        got << item(m->type, m->id, m->position, m->length, m->count, m->index, m->text);
+        got << item(m->type, m->id, m->position - kPrefix.size(), m->length, m->count, m->index, m->text);
     TNEFParseMAPIDestroy(&list);
     QVERIFY2(ok ? result == 0 : result < 0, QByteArray::number(result));
     QCOMPARE(got, items);
