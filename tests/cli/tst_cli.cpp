@@ -92,8 +92,9 @@ void TestCli::runs_data()
     QTest::newRow("a pipe by name") << "cat two.tnef | \"$CLI\" list /dev/stdin" << 0 << listed << "";
     QTest::newRow("standard input, extracted here") << "\"$CLI\" extract --folder never - < two.tnef && ls" << 0
                                                     << QByteArray("/small.txt\nbig.bin\n") << "";
-    QTest::newRow("names not UTF-8") << "d=$(printf 'd\\376') && f=\"$d/$(printf 'w\\377')\" && mkdir \"$d\" && cp two.tnef \"$f\" && "
-                                        "\"$CLI\" extract \"$f\" && \"$CLI\" list \"$f\" two.tnef" << 0
+    // Removed by the script: QTemporaryDir cannot remove names that are not UTF-8.
+    QTest::newRow("names not UTF-8") << "d=$(printf 'd\\376') && trap 'rm -rf \"$d\"' EXIT && f=\"$d/$(printf 'w\\377')\" && "
+                                        "mkdir \"$d\" && cp two.tnef \"$f\" && \"$CLI\" extract \"$f\" && \"$CLI\" list \"$f\" two.tnef" << 0
                                      << "/d\xfe/w\xff Folder/small.txt\n==> d\xfe/w\xff <==\n" + listed << "";
     // Each file that cannot be read is told, and the others are still handled.
     QTest::newRow("files that fail") << "head -c 40 two.tnef > cut.tnef && \"$CLI\" list missing folder /dev/null - not.tnef cut.tnef "
