@@ -220,11 +220,8 @@ void TestAppShell::singleWindows()
     QFETCH(bool, escape);
     const UInt32 commandID = FourCharCodeFromText(command);
     auto single = [commandID]() -> QWidget * {
-        if (commandID == kHICommandAbout)
-            return gTNEFWinAboutRef;
-        if (commandID == kHICommandPreferences)
-            return gTNEFWinPrefsRef;
-        return gTNEFAppOpenDialogRef;
+        return QHash<UInt32, QWidget *>{{kHICommandAbout, gTNEFWinAboutRef}, {kHICommandPreferences, gTNEFWinPrefsRef},
+                                        {kHICommandOpen, gTNEFAppOpenDialogRef}}.value(commandID);
     };
     QWidget *other = TNEFWinMainCreate({});
     QCOMPARE(ProcessHICommand(commandID), OSStatus(noErr));
