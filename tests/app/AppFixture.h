@@ -34,7 +34,6 @@ inline QString prefsFile(const QString &configHome)
 
 inline void writePrefs(const QString &configHome, const QVariantMap &values)
 {
-    QDir().mkpath(configHome + QStringLiteral("/Parvane"));
     QSettings settings(prefsFile(configHome), QSettings::IniFormat);
     settings.clear();
     for (auto it = values.begin(); it != values.end(); ++it)

@@ -30,7 +30,6 @@ using namespace appfix;
 namespace {
 
 const QString kAlertMessage = QStringLiteral("An error occurred opening this file.");
-const QString kAlertExplanation = QStringLiteral("\u201Cnotes.txt\u201D is not a TNEF file.");
 
 QStringList shownDocuments()
 {
@@ -85,8 +84,10 @@ void TestAppShell::initTestCase()
 {
     m_config = path("config");
     qputenv("XDG_CONFIG_HOME", m_config.toUtf8());
-    QVERIFY(writeTnef(path("a.tnef")) && writeTnef(path("b.tnef")));
+    QVERIFY(writeTnef(path("a.tnef")) && writeTnef(path("b.tnef")) && writeTnef(path("locked.tnef")));
+    QFile::setPermissions(path("locked.tnef"), {});
     QVERIFY(tnefbuild::writeFile(path("notes.txt"), "plain notes, not TNEF\n"));
+    QVERIFY(tnefbuild::writeFile(path("cut.tnef"), tnefbuild::Tnef().message(attTnefVersion, tnefbuild::le32(0x10000)).raw("\x07").bytes()));
     QCOMPARE(TNEFAppInit(), 0);
     gTNEFParseDebugFile = nullptr;
     QVERIFY(FolderChooserAvailable());
@@ -111,10 +112,8 @@ void TestAppShell::init()
     UserNotifySetBeepHook([this] { ++m_beeps; });
     DebugAssertSetHook([this](const DebugAssertReport &r) { m_reports << QString::fromStdString(r.text); });
     loadPrefs({});
-    for (const QString &name : entries(m_dir.path())) {
-        if (name.endsWith(QLatin1String(" Folder")))
-            QDir(path(name)).removeRecursively();
-    }
+    for (const char *folder : {"a.tnef Folder", "b.tnef Folder"})
+        QDir(path(folder)).removeRecursively();
 }
 
 void TestAppShell::cleanup()
@@ -126,6 +125,7 @@ void TestAppShell::cleanup()
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     TNEFAppOpenSetDialogHook(nullptr);
+    TNEFWinFileSetOpeners({});
     DebugAssertSetHook(nullptr);
     ParvaneSetErrorLogSink(nullptr);
     QVERIFY2(!gTNEFFileList, "a document outlived its window");
@@ -148,7 +148,7 @@ void TestAppShell::openingFiles_data()
     QTest::newRow("handed over, shown only") << "handed" << QVariantMap{{"AppleEventAuto", 0}, {"AppleEventFolder", 3},
         {"AppleEventQuit", 1}} << both << "alert" << failed << 1;
     QTest::newRow("dropped: the desktop's set") << "dropped" << QVariantMap{{"AppleEventAuto", 1}, {"AppleEventFolder", 3},
-        {"AppleEventBody", 1}, {"CarbonEventAuto", 0}, {"CarbonEventBody", 1}} << QStringList{"a.tnef"} << "" << QStringList()
+        {"AppleEventBody", 1}, {"CarbonEventAuto", 0}, {"CarbonEventBody", 1}} << both << "" << QStringList()
         << -1;
     const QVariantMap openSet{{"CarbonEventAuto", 1}, {"CarbonEventFolder", 3}, {"CarbonEventQuit", 1}, {"AppleEventQuit", 0}};
     QTest::newRow("Open dialog: its own set") << "chosen" << openSet << QStringList{"b.tnef", "a.tnef"} << ""
@@ -169,15 +169,21 @@ void TestAppShell::openingFiles()
     if (how == "handed") {
         QVERIFY(AESendEvent(AppEvent{kAEOpenDocuments, {path("a.tnef"), path("notes.txt"), path("b.tnef")}}) != noErr);
     } else if (how == "dropped") {
-        QWidget *window = TNEFWinMainCreate([](const QStringList &files) { AEPostEvent(AppEvent{kAEOpenDocuments, files}); });
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(path("a.tnef"))});
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window, &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window, &drop);
-        QTRY_COMPARE(shownDocuments(), shown);
+        // The first file is dropped on the main window, the next on the window that opened.
+        const auto openDropped = [](const QStringList &files) { AEPostEvent(AppEvent{kAEOpenDocuments, files}); };
+        TNEFWinFileSetOpeners({openDropped, nullptr});
+        QWidget *window = TNEFWinMainCreate(openDropped);
+        for (const QString &file : shown) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path(file))});
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(window, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(window, &drop);
+            QTRY_VERIFY(shownDocuments().contains(file));
+            window = gTNEFFileList->winFile;
+        }
     } else {
         TNEFAppOpenSetDialogHook([&] { return TNEFAppOpenReply{how == "chosen", {path("b.tnef"), path("a.tnef")}}; });
         QCOMPARE(ProcessHICommand(kHICommandOpen), OSStatus(noErr));
@@ -186,7 +192,7 @@ void TestAppShell::openingFiles()
     QCOMPARE(shownDocuments(), shown);
     QCOMPARE(m_beeps, int(told == "beep"));
     // The file that does not parse is logged only when the user is told.
-    QCOMPARE(m_alerts, told == "alert" ? QStringList({kAlertMessage, kAlertExplanation}) : QStringList());
+    QCOMPARE(m_alerts, told == "alert" ? QStringList({kAlertMessage, "\u201Cnotes.txt\u201D is not a TNEF file."}) : QStringList());
     QCOMPARE(m_log.contains("    TNEFParseFileList() returned -1.\n"), told == "alert");
     QCOMPARE(m_reports, reports);
     const bool extracting = prefs.value("AppleEventAuto").toInt() == 1 || prefs.value("CarbonEventAuto").toInt() == 1;
@@ -214,11 +220,8 @@ void TestAppShell::singleWindows()
     QFETCH(bool, escape);
     const UInt32 commandID = FourCharCodeFromText(command);
     auto single = [commandID]() -> QWidget * {
-        if (commandID == kHICommandAbout)
-            return gTNEFWinAboutRef;
-        if (commandID == kHICommandPreferences)
-            return gTNEFWinPrefsRef;
-        return gTNEFAppOpenDialogRef;
+        return QHash<UInt32, QWidget *>{{kHICommandAbout, gTNEFWinAboutRef}, {kHICommandPreferences, gTNEFWinPrefsRef},
+                                        {kHICommandOpen, gTNEFAppOpenDialogRef}}.value(commandID);
     };
     QWidget *other = TNEFWinMainCreate({});
     QCOMPARE(ProcessHICommand(commandID), OSStatus(noErr));
@@ -253,9 +256,6 @@ void TestAppShell::failedOpenAlerts()
 {
     QFETCH(QString, file);
     QFETCH(QString, explanation);
-    QVERIFY(tnefbuild::writeFile(path("cut.tnef"), tnefbuild::Tnef().message(attTnefVersion, tnefbuild::le32(0x10000)).raw("\x07").bytes()));
-    QVERIFY(writeTnef(path("locked.tnef")));
-    QFile::setPermissions(path("locked.tnef"), {});
     if (file == "locked.tnef" && ::geteuid() == 0)
         QSKIP("the superuser reads every file");
     // An alert that names the file and says why (while extraction runs by
