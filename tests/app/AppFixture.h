@@ -11,6 +11,8 @@
 
 namespace appfix {
 
+using tnefbuild::listing;
+
 const QStringList kPrefKeys{
     "CarbonEventAuto",  "CarbonEventDest", "CarbonEventDestOther", "CarbonEventFolder",
     "CarbonEventQuit",  "CarbonEventBody", "AppleEventAuto",       "AppleEventDest",
@@ -47,11 +49,6 @@ inline QStringList storedKeys(const QString &configHome)
     QStringList keys = kPrefKeys;
     keys.removeIf([&](const QString &key) { return !settings.contains(key); });
     return keys;
-}
-
-inline QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace appfix

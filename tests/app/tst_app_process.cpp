@@ -94,7 +94,7 @@ void TestAppProcess::launches()
     QCOMPARE(run.run(script, &out), 0);
     QCOMPARE(out.startsWith("TNEF Trace -- begin\n"), traced);
     QCOMPARE(out.contains("TNEF Trace -- end\n"), traced);
-    QCOMPARE(entries(run.path("a.tnef Folder")), extracted);
+    QCOMPARE(listing(run.path("a.tnef Folder")), extracted);
     QCOMPARE(storedKeys(run.path("config")), kPrefKeys);
     QVERIFY(!QFile::exists(run.socket()));
 }
@@ -113,7 +113,7 @@ void TestAppProcess::laterLaunchesHandOverAndTermQuits()
     // A later launch with a file hands it over and ends; the running
     // instance opens it with the desktop's set.
     QCOMPARE(run.run("\"$APP\" x.tnef"), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(entries(run.path("x.tnef Folder")), (QStringList{"one.txt", "two.txt"}), kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(listing(run.path("x.tnef Folder")), (QStringList{"one.txt", "two.txt"}), kWaitMs);
     // Without files it only asks the instance to come forward.
     QCOMPARE(run.run("\"$APP\""), 0);
     QCOMPARE(first.state(), QProcess::Running);

@@ -199,7 +199,7 @@ void TestAppShell::openingFiles()
     // The message is written only where the set that extracts asks for it.
     const QStringList written = QStringList(prefs.value("AppleEventBody").toInt(), "message.txt") + QStringList{"one.txt", "two.txt"};
     for (const QString &file : {QStringLiteral("a.tnef"), QStringLiteral("b.tnef")})
-        QCOMPARE(entries(path(file + " Folder")), extracting && shown.contains(file) ? written : QStringList());
+        QCOMPARE(listing(path(file + " Folder")), extracting && shown.contains(file) ? written : QStringList());
     QCOMPARE(m_exits, int(exitStatus >= 0));
     QCOMPARE(m_exitStatus, exitStatus);
 }
@@ -280,7 +280,7 @@ void TestAppShell::failedExtractionAlerts()
         "2 attachments of \u201Ca.tnef\u201D could not be written to the folder \u201C" + path("a.tnef Folder") + "\u201D."}));
     QCOMPARE(m_beeps, 0);
     QCOMPARE(m_exitStatus, 1);
-    QCOMPARE(entries(path("a.tnef Folder")), QStringList());
+    QCOMPARE(listing(path("a.tnef Folder")), QStringList());
 }
 
 QTEST_MAIN(TestAppShell)

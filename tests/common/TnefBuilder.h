@@ -86,6 +86,11 @@ private:
 
 // Writes the bytes to a new file at `path`; false when not all of them arrived.
 bool writeFile(const QString &path, const QByteArray &bytes);
+// The file's bytes, or "<missing>" when it cannot be read.
+QByteArray readFile(const QString &path);
+// The names in `folder`, sorted, hidden ones too, so that a left-over
+// temporary file shows.
+QStringList listing(const QString &folder);
 
 // The bytes in a temporary file whose data fork is open for reading while it lives.
 class ForkFile {

@@ -19,19 +19,9 @@ inline QByteArray pattern(int size, int seed)
     return bytes;
 }
 
+using tnefbuild::listing;
+using tnefbuild::readFile;
 using tnefbuild::writeFile;
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-// Hidden names too, so that a left-over temporary file shows.
-inline QStringList listing(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 // The attachments are `contents` one after the other behind a 64-byte
 // lead-in; the file is in gTNEFFileList while this lives.

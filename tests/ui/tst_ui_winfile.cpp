@@ -25,12 +25,6 @@ namespace {
 
 Tnef withAttachment(Tnef t, const QByteArray &contents) { return t.data(contents).attachment(MapiBlock().longValue(0x3705, 1)); }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
 // The detail fields beside the attachment or the attribute list.
 QStringList fields(TNEFWinFile *w, bool attributes)
 {
@@ -193,7 +187,7 @@ void TestWinFile::saveThroughDialog_data()
     QTest::addColumn<bool>("replacing");  // a longer file of the chosen name is there; the reply replaces it
     QTest::addColumn<QByteArray>("saved");  // in that file afterwards
     // Named so that name and size order differ, and sized so that the sizes' texts sort otherwise.
-    const QByteArray a(3000, 'a'), b(900, 'b'), old(5000, 'o'), none("<unreadable>");
+    const QByteArray a(3000, 'a'), b(900, 'b'), old(5000, 'o'), none("<missing>");
     const Tnef two = withAttachment(withAttachment(Tnef().title(z0("b.txt")), b).title(z0("a.txt")), a);
     QTest::newRow("file order, new name") << two << -1 << "b.txt" << "b.txt" << false << true << false << b;
     QTest::newRow("name, replace agreed") << two << 0 << "a.txt" << "a.txt" << false << true << true << a;
