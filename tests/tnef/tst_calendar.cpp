@@ -91,12 +91,9 @@ TNEFCalendarItem meeting(const char *messageClass)
     m.end = utc("2024-03-04T10:00:00Z");
     m.stamp = utc("2024-03-01T12:00:00Z");
     m.location = QStringLiteral("Room 1");
-    m.organizerName = QStringLiteral("Boss");
-    m.organizerAddress = QStringLiteral("boss@example.com");
     m.attendees = {{QStringLiteral("Ann"), QStringLiteral("ann@example.com"), TNEFCalendarRole::Required},
                    {QStringLiteral("Bob"), QStringLiteral("bob@example.com"), TNEFCalendarRole::Optional}};
     m.description = QStringLiteral("Line one\nLine two");
-    m.sequence = 2;
     return m;
 }
 
