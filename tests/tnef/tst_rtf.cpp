@@ -90,10 +90,9 @@ void TestRtf::html_data()
                                    << "<html><body>Hi there</body>";
     QTest::newRow("htmlrtf enters groups and is restored on leaving them")
         << head + "\\htmlrtf {\\b hidden {\\htmlrtf0 kept}\\par hidden}\\htmlrtf0 after}" << "keptafter";
-    QTest::newRow("escapes and breaks inside tags")
-        << head + "{\\*\\htmltag241  a:link \\{ color: red; \\} \\\\ \\par\\tab}}" << " a:link { color: red; } \\ \r\n\t";
-    QTest::newRow("breaks and quotes outside tags") << head + "a\\tab b\\par c\\~d\\lquote e\\rquote}"
-                                                    << QString::fromUtf8("a\tb\r\nc\u00A0d\u2018e\u2019");
+    QTest::newRow("escapes and breaks inside tags, breaks and quotes outside")
+        << head + "{\\*\\htmltag241  a:link \\{ color: red; \\} \\\\ \\par\\tab}a\\tab b\\par c\\~d\\lquote e\\rquote}"
+        << QString::fromUtf8(" a:link { color: red; } \\ \r\n\ta\tb\r\nc\u00A0d\u2018e\u2019");
     QTest::newRow("text in the current font's code page, tags in the document's")
         << head + "\\f1 \\'cf\\'f0\\'e8 {\\*\\htmltag0 <p title=\"\\'e9\">}\\f0 \\'e9}"
         << QString::fromUtf8("При <p title=\"é\">é");
