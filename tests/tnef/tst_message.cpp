@@ -23,11 +23,6 @@ QByteArray withProps(const MapiBlock &block, quint32 codePage = 1252)
     return Tnef().codepage(codePage).mapiProps(block).bytes();
 }
 
-QByteArray mela(const QByteArray &rtf)
-{
-    return le32(quint32(rtf.size() + 12)) + le32(quint32(rtf.size())) + "MELA" + le32(0) + rtf;
-}
-
 // attFrom: id, sizes, name, address and an empty closing entry.
 QByteArray triple(const QByteArray &name, const QByteArray &address)
 {
@@ -157,8 +152,9 @@ void TestMessage::bodies_data()
                                           << QByteArray("iso-8859-2");
     QTest::newRow("8-bit HTML without its zero") << withProps(MapiBlock().string8(PR_BODY_HTML, z0("<p>x</p>"))) << html
                                                  << 0 << QByteArray("<p>x</p>") << QByteArray();
-    const QByteArray fromHtml = mela("{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 {\\*\\htmltag19 <html>}{\\*\\htmltag0 <meta "
-                                     "content=\"text/html; charset=windows-1252\">}caf\\'e9{\\*\\htmltag27 </html>}}");
+    const QByteArray rtf("{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 {\\*\\htmltag19 <html>}{\\*\\htmltag0 <meta "
+                         "content=\"text/html; charset=windows-1252\">}caf\\'e9{\\*\\htmltag27 </html>}}");
+    const QByteArray fromHtml = le32(quint32(rtf.size() + 12)) + le32(quint32(rtf.size())) + "MELA" + le32(0) + rtf;
     QTest::newRow("HTML recovered, declared as UTF-8")
         << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, fromHtml)) << -2 << 0
         << QByteArray("<html><meta content=\"text/html; charset=utf-8\">caf\xc3\xa9</html>") << QByteArray("UTF-8");
