@@ -370,10 +370,14 @@ OSErr FSReadForkAt(SInt16 forkRefNum, SInt64 offset, UInt32 requestCount, void *
         if (OSErr err = gHooks.beforeRead(forkRefNum, requestCount))
             return err;
     }
+    // Nothing past the stretch a range fork sees is there for it to read.
+    UInt32 wanted = requestCount;
+    if (fork->limit >= 0)
+        wanted = UInt32(std::clamp<SInt64>(fork->limit - offset, 0, requestCount));
     auto *out = static_cast<char *>(buffer);
     UInt32 done = 0;
-    while (done < requestCount) {
-        const ssize_t got = ::pread(fork->fd, out + done, requestCount - done, offset + SInt64(done));
+    while (done < wanted) {
+        const ssize_t got = ::pread(fork->fd, out + done, wanted - done, fork->base + offset + SInt64(done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -568,9 +572,17 @@ OSErr FSCopyFork(SInt16 source, SInt64 sourceOffset, SInt16 target, UInt64 count
         return err;
     if (OSErr err = settle(to))
         return err;
+    // A range fork's positions count from its base, and its stretch ends at
+    // its limit: a copy past it copies what is there and answers eofErr.
+    bool cut = false;
+    if (from->limit >= 0 && UInt64(std::max<SInt64>(from->limit - sourceOffset, 0)) < count) {
+        count = UInt64(std::max<SInt64>(from->limit - sourceOffset, 0));
+        cut = true;
+    }
+    const SInt64 sourceStart = from->base + sourceOffset;
     const loff_t pageSize = ::sysconf(_SC_PAGESIZE);
     std::optional<CopyPipe> pipe;
-    if (count >= kPipeWorthIt && (sourceOffset - to->mark) % pageSize != 0) {
+    if (count >= kPipeWorthIt && (sourceStart - to->mark) % pageSize != 0) {
         pipe.emplace();
         if (!pipe->usable())
             pipe.reset();
@@ -580,7 +592,7 @@ OSErr FSCopyFork(SInt16 source, SInt64 sourceOffset, SInt16 target, UInt64 count
     while (done < count) {
         // Counted from what reached the target, so that a pipe given up
         // half-way leaves nothing out.
-        loff_t in = sourceOffset + loff_t(done);
+        loff_t in = sourceStart + loff_t(done);
         loff_t out = to->mark + loff_t(done);
         const size_t chunk = size_t(std::min<UInt64>(count - done, pipe ? pipe->size() : kCopyChunk));
         const int refusal = gHooks.beforeCopy ? gHooks.beforeCopy(chunk) : 0;
@@ -612,6 +624,8 @@ OSErr FSCopyFork(SInt16 source, SInt64 sourceOffset, SInt16 target, UInt64 count
         }
         done += UInt64(moved);
     }
+    if (err == noErr && cut)
+        err = eofErr;
     from->mark = sourceOffset + SInt64(done);
     to->mark += SInt64(done);
     if (copied)

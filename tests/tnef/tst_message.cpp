@@ -1,6 +1,7 @@
 // The message model: headers from properties or attributes, each body as
 // bytes, and attached messages as documents.
 #include "TnefBuilder.h"
+#include "platform/FSFolder.h"
 #include "tnef/TNEFMessage.h"
 #include "tnef/TNEFNamedProps.h"
 
@@ -213,6 +214,17 @@ void TestMessage::attachedMessage()
     QCOMPARE(middle.file->fileName, QStringLiteral("Fwd"));
     QCOMPARE(middle.status, 0);  // the stream ends exactly where the attachment does
     QCOMPARE(middle.message.subject, QStringLiteral("Middle"));
+    // The attached document's names and bytes are its own, not the outer
+    // file's at the same positions, both through a read and a copy.
+    const TNEFFileItem *plain = middle.file->fileList.head;
+    while (plain && plain->isTNEF)
+        plain = plain->next;
+    QVERIFY(plain);
+    QCOMPARE(plain->name, std::string("plain.txt"));
+    FSFolder folder;
+    QCOMPARE(folder.open(middle.dir.path()), OSErr(noErr));
+    QCOMPARE(TNEFFileSaveItem(middle.file, plain, folder, QStringLiteral("out.txt"), false), 0);
+    QCOMPARE(readFile(middle.dir.filePath("out.txt")), QByteArray("text"));
     Document innermost(TNEFFileOpenAttached(middle.file, 1, &err));
     QCOMPARE(innermost.status, 0);
     QCOMPARE(innermost.message.subject, QStringLiteral("Innermost"));
