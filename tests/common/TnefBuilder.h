@@ -28,6 +28,8 @@ public:
     MapiBlock &named(quint32 numericName);
     MapiBlock &named(const QString &name);
     MapiBlock &namedKind(quint32 kind, const QByteArray &rest);
+    // A numeric name in the property set whose 16 GUID bytes are `set`.
+    MapiBlock &named(const QByteArray &set, quint32 numericName);
 
     MapiBlock &fixed(quint16 type, quint16 id, const QByteArray &value);
     MapiBlock &shortValue(quint16 id, quint16 v) { return fixed(PT_SHORT, id, le16(v)); }

@@ -97,6 +97,12 @@ TNEFCalendarItem meeting(const char *messageClass)
     return m;
 }
 
+QByteArray setGuid(tnefprop::PropSet set)
+{
+    const tnefprop::Guid &g = tnefprop::guidOf(set);
+    return QByteArray(reinterpret_cast<const char *>(g.data()), qsizetype(g.size()));
+}
+
 quint64 filetime(const char *iso) { return quint64(utc(iso).toSecsSinceEpoch() + 11644473600LL) * 10000000ULL; }
 
 // Parses the bytes and adds the made file; the list's names and ids, in order.
@@ -310,12 +316,17 @@ void TestCalendar::messageItems_data()
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<QStringList>("lines");  // in the made file
 
-    // Named properties filed under a set of their own: the id decides.
+    // Every named property with the id 0x8000, as some servers write them:
+    // set and long id tell them apart, and a long id in a set other than its
+    // own is another property.
+    using tnefprop::PropSet;
+    const QByteArray appointment = setGuid(PropSet::Appointment), common = setGuid(PropSet::Common);
     const MapiBlock meeting = MapiBlock()
-        .named(tnefprop::PidLidAppointmentStartWhole).systime(0x8001, filetime("2024-03-04T09:00:00Z"))
-        .named(tnefprop::PidLidAppointmentEndWhole).systime(0x8002, filetime("2024-03-04T10:30:00Z"))
-        .named(tnefprop::PidLidLocation).unicode(0x8003, QStringLiteral("Room; 1"))
-        .named(tnefprop::PidLidAppointmentSequence).longValue(0x8004, 3)
+        .named(common, tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("not the location"))
+        .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
+        .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:30:00Z"))
+        .named(appointment, tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("Room; 1"))
+        .named(appointment, tnefprop::PidLidAppointmentSequence).longValue(0x8000, 3)
         .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Boss"))
         .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("boss@example.com"))
         .unicode(tnefprop::PR_BODY, QStringLiteral("Agenda:\r\n1. Budget"));
@@ -325,11 +336,23 @@ void TestCalendar::messageItems_data()
         << QStringList{"2 Sync_ A_B.ics", "1 a.txt"}
         << QStringList{"METHOD:REQUEST", "DTSTART:20240304T090000Z", "DTEND:20240304T103000Z", "LOCATION:Room\\; 1",
                        "SEQUENCE:3", "ORGANIZER;CN=Boss:mailto:boss@example.com", "DESCRIPTION:Agenda:\\n1. Budget"};
+    const QByteArray goid = QByteArray::fromHex("040000008200E00074C5B7101A82E008") + QByteArray(20, '\0') + le32(24)
+        + QByteArray("vCal-Uid\1\0\0\0{organizer}\0", 24);
+    QTest::newRow("reply, every named property 0x8000, a name twice")
+        << Tnef().message(attMessageClass, z0("IPM.Schedule.Meeting.Resp.Tent")).message(attSubject, z0("Sync"))
+               .mapiProps(MapiBlock()
+                   .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
+                   .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:00:00Z"))
+                   .named(setGuid(PropSet::Meeting), tnefprop::PidLidCleanGlobalObjectId).binary(0x8000, goid)
+                   .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 1)
+                   .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 3))
+               .bytes()
+        << QStringList{"1 Sync.ics"} << QStringList{"UID:{organizer}", "X-MICROSOFT-CDO-BUSYSTATUS:TENTATIVE"};
     QTest::newRow("contact")
         << Tnef().message(attMessageClass, z0("IPM.Contact"))
                .mapiProps(MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("Doe, Jane"))
                               .unicode(tnefprop::PR_MOBILE_TELEPHONE_NUMBER, QStringLiteral("+1 555"))
-                              .named(tnefprop::PidLidEmail1EmailAddress).unicode(0x8010, QStringLiteral("jane@example.com")))
+                              .named(setGuid(PropSet::Address), tnefprop::PidLidEmail1EmailAddress).unicode(0x8000, QStringLiteral("jane@example.com")))
                .bytes()
         << QStringList{"1 Doe, Jane.vcf"} << QStringList{"FN:Doe\\, Jane", "EMAIL:jane@example.com", "TEL;TYPE=cell:+1 555"};
     QTest::newRow("plain message") << Tnef().message(attMessageClass, z0("IPM.Note")).bytes() << QStringList() << QStringList();
