@@ -349,16 +349,46 @@ icaltimetype dateValue(const QDate &date)
     return value;
 }
 
+// A text value for libical, which escapes the line feeds left in it.
 QByteArray utf8(const QString &text)
 {
     return TextWithoutControls(text).toUtf8();
 }
 
+// The address as a calendar address (a mailto: URI), or nothing (logged)
+// when it is not one line of printable text: a URI has no escapes that
+// could keep it on its line.
 QByteArray calendarAddress(const QString &address)
 {
+    if (!TextIsOneLine(address)) {
+        TNEF_LOG_ERROR("    calendar address \"%s\" left out: not one line of printable text.\n",
+                       TextForLog(address).constData());
+        return {};
+    }
     if (address.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
-        return utf8(address);
-    return "mailto:" + utf8(address);
+        return address.toUtf8();
+    return "mailto:" + address.toUtf8();
+}
+
+// A name for a CN parameter: on one line and without the quote that would
+// end libical's quoting of it.
+QByteArray parameterText(const QString &name)
+{
+    QString text = TextWithoutControls(name);
+    text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\t'), QLatin1Char(' '));
+    text.remove(QLatin1Char('"'));
+    return text.trimmed().toUtf8();
+}
+
+// A person with the CN parameter `name` where there is one.
+icalproperty *addPerson(icalcomponent *event, icalproperty *(*make)(const char *), const QByteArray &address,
+                        const QString &name)
+{
+    icalproperty *person = make(address.constData());
+    if (const QByteArray cn = parameterText(name); !cn.isEmpty())
+        icalproperty_add_parameter(person, icalparameter_new_cn(cn.constData()));
+    icalcomponent_add_property(event, person);
+    return person;
 }
 
 // The UID calendar servers give the item: the string a vCal-Uid id
@@ -411,17 +441,16 @@ void addPeople(icalcomponent *event, const TNEFCalendarItem &item, TNEFCalendarM
                TNEFCalendarResponse response)
 {
     if (!item.organizerAddress.isEmpty()) {
-        icalproperty *organizer = icalproperty_new_organizer(calendarAddress(item.organizerAddress).constData());
-        if (!item.organizerName.isEmpty())
-            icalproperty_add_parameter(organizer, icalparameter_new_cn(utf8(item.organizerName).constData()));
-        icalcomponent_add_property(event, organizer);
+        if (const QByteArray address = calendarAddress(item.organizerAddress); !address.isEmpty())
+            addPerson(event, icalproperty_new_organizer, address, item.organizerName);
     }
     for (const TNEFCalendarAttendee &person : item.attendees) {
         if (person.address.isEmpty())
             continue;  // no calendar address to answer to
-        icalproperty *attendee = icalproperty_new_attendee(calendarAddress(person.address).constData());
-        if (!person.name.isEmpty())
-            icalproperty_add_parameter(attendee, icalparameter_new_cn(utf8(person.name).constData()));
+        const QByteArray address = calendarAddress(person.address);
+        if (address.isEmpty())
+            continue;
+        icalproperty *attendee = addPerson(event, icalproperty_new_attendee, address, person.name);
         switch (person.role) {
         case TNEFCalendarRole::Required:
             icalproperty_add_parameter(attendee, icalparameter_new_role(ICAL_ROLE_REQPARTICIPANT));
@@ -443,7 +472,6 @@ void addPeople(icalcomponent *event, const TNEFCalendarItem &item, TNEFCalendarM
             icalproperty_add_parameter(attendee, icalparameter_new_partstat(ICAL_PARTSTAT_NEEDSACTION));
             icalproperty_add_parameter(attendee, icalparameter_new_rsvp(ICAL_RSVP_TRUE));
         }
-        icalcomponent_add_property(event, attendee);
     }
 }
 
@@ -557,7 +585,7 @@ std::optional<TNEFCalendarRecurrence> TNEFCalendarReadRecurrence(const QByteArra
 QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item)
 {
     if (!item.start.isValid()) {
-        TNEF_LOG_ERROR("    calendar item \"%s\" has no start.\n", qPrintable(item.summary));
+        TNEF_LOG_ERROR("    calendar item \"%s\" has no start.\n", TextForLog(item.summary).constData());
         return {};
     }
     TNEFCalendarResponse response = TNEFCalendarResponse::None;
