@@ -404,6 +404,24 @@ void TestCalendar::messageItems_data()
         << QStringList{"1 Doe X-EVIL_8.vcf"}
         << QStringList{"FN:Doe\\nX-EVIL:8", "TEL;TYPE=cell:+1\\nX-EVIL:9", "ADR;TYPE=work:;;1 Main\\nX-EVIL:11;;;;"}
         << "e-mail address \"jane@example.com?X-EVIL:10\" left out";
+
+    // Every day for 358 years deleted, and all but the first modified: a
+    // look-up of each deleted date among the modified ones would take minutes.
+    QList<QDate> deleted, modified;
+    for (int day = 1; day <= 131000; ++day) {
+        deleted << kMar4.addDays(day);
+        modified << kMar4.addDays(131001 - day);
+    }
+    modified.removeLast();
+    const QByteArray manyDates = blob(kDaily, 0, {}, 1440, kNever, 0, kMar4, kMar4, deleted, modified);
+    QTest::newRow("131,000 deleted and modified dates")
+        << when("IPM.Appointment", MapiBlock().named(appointment, tnefprop::PidLidAppointmentRecur).binary(0x8000, manyDates))
+               .bytes()
+        << QStringList{"1 Sync.ics"} << QStringList{"RRULE:FREQ=DAILY", "EXDATE:20240305T090000Z"} << QString();
+    QTest::newRow("start in the year 10000")
+        << when("IPM.Appointment", MapiBlock().named(appointment, tnefprop::PidLidAppointmentStartWhole)
+                                       .systime(0x8000, (253402300800ULL + 11644473600ULL) * 10000000ULL)).bytes()
+        << QStringList() << QStringList() << "calendar item \"Sync\" starts or ends in a year iCalendar cannot hold";
     QTest::newRow("plain message") << Tnef().message(attMessageClass, z0("IPM.Note")).bytes() << QStringList() << QStringList() << QString();
     QTest::newRow("meeting without a start") << Tnef().message(attMessageClass, z0("IPM.Appointment")).bytes()
                                              << QStringList() << QStringList() << QString();
