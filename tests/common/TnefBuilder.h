@@ -2,6 +2,7 @@
 // Builds TNEF streams in code, so that each test shows the bytes it is about,
 // and runs them through the file layer and the parser.
 #include "platform/FileManager.h"
+#include "tnef/TNEFNamedProps.h"
 #include "tnef/TNEFParse.h"
 
 #include <QByteArray>
@@ -20,6 +21,9 @@ QByteArray z0(const char *text);         // the text and its terminating zero
 QByteArray utf16z(const QString &text);  // UTF-16LE and a zero unit, as PT_UNICODE values are stored
 // The 88 characters that stand in attAttachData for an attached message, and their zero.
 QByteArray embeddedPlaceholder();
+
+// The 16 GUID bytes of a property set, as a named property carries them.
+QByteArray propertySet(tnefprop::PropSet set);
 
 // One MAPI property block: the count, then the properties back to back.
 class MapiBlock {

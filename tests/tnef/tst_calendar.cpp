@@ -97,12 +97,6 @@ TNEFCalendarItem meeting(const char *messageClass)
     return m;
 }
 
-QByteArray setGuid(tnefprop::PropSet set)
-{
-    const tnefprop::Guid &g = tnefprop::guidOf(set);
-    return QByteArray(reinterpret_cast<const char *>(g.data()), qsizetype(g.size()));
-}
-
 quint64 filetime(const char *iso) { return quint64(utc(iso).toSecsSinceEpoch() + 11644473600LL) * 10000000ULL; }
 
 // Parses the bytes and adds the made file; the list's names and ids, in order.
@@ -321,7 +315,7 @@ void TestCalendar::messageItems_data()
     // set and long id tell them apart, and a long id in a set other than its
     // own is another property.
     using tnefprop::PropSet;
-    const QByteArray appointment = setGuid(PropSet::Appointment), common = setGuid(PropSet::Common);
+    const QByteArray appointment = propertySet(PropSet::Appointment), common = propertySet(PropSet::Common);
     const MapiBlock meeting = MapiBlock()
         .named(common, tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("not the location"))
         .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
@@ -345,7 +339,7 @@ void TestCalendar::messageItems_data()
                .mapiProps(MapiBlock()
                    .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
                    .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:00:00Z"))
-                   .named(setGuid(PropSet::Meeting), tnefprop::PidLidCleanGlobalObjectId).binary(0x8000, goid)
+                   .named(propertySet(PropSet::Meeting), tnefprop::PidLidCleanGlobalObjectId).binary(0x8000, goid)
                    .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 1)
                    .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 3))
                .bytes()
@@ -355,7 +349,7 @@ void TestCalendar::messageItems_data()
         << Tnef().message(attMessageClass, z0("IPM.Contact"))
                .mapiProps(MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("Doe, Jane"))
                               .unicode(tnefprop::PR_MOBILE_TELEPHONE_NUMBER, QStringLiteral("+1 555"))
-                              .named(setGuid(PropSet::Address), tnefprop::PidLidEmail1EmailAddress).unicode(0x8000, QStringLiteral("jane@example.com")))
+                              .named(propertySet(PropSet::Address), tnefprop::PidLidEmail1EmailAddress).unicode(0x8000, QStringLiteral("jane@example.com")))
                .bytes()
         << QStringList{"1 Doe, Jane.vcf"} << QStringList{"FN:Doe\\, Jane", "EMAIL:jane@example.com", "TEL;TYPE=cell:+1 555"} << QString();
 
@@ -396,9 +390,9 @@ void TestCalendar::messageItems_data()
         << Tnef().message(attMessageClass, z0("IPM.Contact"))
                .mapiProps(MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("Doe\r\nX-EVIL:8"))
                               .unicode(tnefprop::PR_MOBILE_TELEPHONE_NUMBER, QStringLiteral("+1\u2028X-EVIL:9"))
-                              .named(setGuid(PropSet::Address), tnefprop::PidLidEmail1EmailAddress)
+                              .named(propertySet(PropSet::Address), tnefprop::PidLidEmail1EmailAddress)
                               .unicode(0x8000, QStringLiteral("jane@example.com\nX-EVIL:10"))
-                              .named(setGuid(PropSet::Address), tnefprop::PidLidWorkAddressStreet)
+                              .named(propertySet(PropSet::Address), tnefprop::PidLidWorkAddressStreet)
                               .unicode(0x8000, QStringLiteral("1 Main\u0085X-EVIL:11")))
                .bytes()
         << QStringList{"1 Doe X-EVIL_8.vcf"}
