@@ -1,10 +1,23 @@
 #include "TextCodec.h"
 
+#include <QList>
 #include <QStringDecoder>
+#include <algorithm>
 #include <mutex>
 #include <unordered_map>
 
 namespace {
+
+bool printable(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Separator_Line: case QChar::Separator_Paragraph: case QChar::Other_Control: case QChar::Other_Format:
+    case QChar::Other_Surrogate: case QChar::Other_PrivateUse: case QChar::Other_NotAssigned:
+        return false;
+    default:
+        return true;
+    }
+}
 
 // Windows-1252 is the fallback for every undeclared or unknown code page, so
 // it is decoded here rather than through a converter that may be missing.
@@ -123,10 +136,34 @@ std::string TextDecodeCodePageToUtf8(const char *bytes, size_t length, UInt32 co
 
 QString TextWithoutControls(const QString &text)
 {
-    QString kept = text;
-    kept.removeIf([](QChar c) {
-        const char16_t u = c.unicode();
-        return (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0x7F;
-    });
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text.at(i).unicode();
+        if (u == u'\r' || u == u'\n' || u == 0x85 || u == 0x2028 || u == 0x2029) {
+            // Readers that split lines on any of these would see a new line
+            // where the writer sees text: all become the one break it escapes.
+            if (u == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+            kept += QLatin1Char('\n');
+        } else if (!((u < 0x20 && u != u'\t') || (u >= 0x7F && u <= 0x9F))) {
+            kept += text.at(i);
+        }
+    }
     return kept;
+}
+
+bool TextIsOneLine(const QString &text)
+{
+    const QList<uint> characters = text.toUcs4();
+    return !characters.isEmpty()
+        && std::all_of(characters.begin(), characters.end(), [](uint c) { return printable(c); });
+}
+
+QByteArray TextForLog(const QString &text)
+{
+    QString shown;
+    for (const char32_t c : text.left(200).toUcs4())
+        shown += printable(c) ? QString::fromUcs4(&c, 1) : QStringLiteral("?");
+    return shown.toUtf8();
 }

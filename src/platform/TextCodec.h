@@ -20,6 +20,15 @@ std::string TextDecodeCodePageToUtf8(const char *bytes, size_t length, UInt32 co
 bool TextCodePageSupported(UInt32 codePage);
 
 // The text without the control characters that calendar and address-book
-// values may not hold: everything below U+0020 but tab, line feed and
-// carriage return, and DEL.
+// values may not hold (everything below U+0020 but tab, DEL and the C1
+// controls), and with each line break (CR LF, CR, LF, NEL, U+2028, U+2029)
+// as one line feed, the only break the writers then escape.
 QString TextWithoutControls(const QString &text);
+// True for non-empty text that is one line of printable characters: none
+// of the controls, format characters, line or paragraph separators, private
+// or unassigned code points. What cannot be escaped (a calendar address, a
+// URI) must be such a line.
+bool TextIsOneLine(const QString &text);
+// The text as the error log may show it: at most 200 characters, each that
+// is not printable shown as "?", so that a terminal acts on none of them.
+QByteArray TextForLog(const QString &text);

@@ -8,6 +8,7 @@
 #include <QtEndian>
 #include <libical/ical.h>
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -52,6 +53,8 @@ constexpr qint64 kMinutesPerDay = 1440;
 // Senders offer intervals up to 999; libical keeps the interval in a short.
 constexpr UInt32 kMaxInterval = 999;
 constexpr qint64 kMaxReminderMinutes = 366 * kMinutesPerDay;
+// iCalendar writes years with four digits.
+constexpr int kLastYear = 9999;
 const char *const kWeekdays[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 
 // Little-endian reads that never pass the blob's end.
@@ -305,6 +308,7 @@ bool ruleFor(const RecurrencePattern &p, const QDateTime &firstStart, bool allDa
         // The last occurrence is as many days after the first as the
         // blob's two local dates are apart.
         const qint64 days = (qint64(p.endDate) - p.startDate) / kMinutesPerDay;
+        // The blob's dates end in 9772, so UNTIL always has four digits.
         parts << QStringLiteral("UNTIL=")
                 + (allDay ? firstDay.addDays(days).toString(QStringLiteral("yyyyMMdd"))
                           : firstStart.toUTC().addDays(days).toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")));
@@ -322,9 +326,17 @@ bool ruleFor(const RecurrencePattern &p, const QDateTime &firstStart, bool allDa
     recurrence->rule = (parts + byParts).join(QLatin1Char(';'));
 
     // A modified occurrence is listed as deleted too; it still takes place.
-    for (UInt32 date : p.deleted) {
-        if (!p.modified.contains(date))
-            recurrence->removed << firstStart.toUTC().addSecs((qint64(date) - p.startDate) * 60);
+    // Sorted, so that each deleted date is looked up among a hundred
+    // thousand modified ones in a few steps; each date is removed once.
+    QList<UInt32> modified = p.modified;
+    std::sort(modified.begin(), modified.end());
+    QList<UInt32> deleted = p.deleted;
+    std::sort(deleted.begin(), deleted.end());
+    deleted.erase(std::unique(deleted.begin(), deleted.end()), deleted.end());
+    const QDateTime utcStart = firstStart.toUTC();
+    for (UInt32 date : deleted) {
+        if (!std::binary_search(modified.begin(), modified.end(), date))
+            recurrence->removed << utcStart.addSecs((qint64(date) - p.startDate) * 60);
     }
     return true;
 }
@@ -335,13 +347,25 @@ struct ComponentFree {
 };
 using Component = std::unique_ptr<icalcomponent, ComponentFree>;
 
-icaltimetype utcTime(const QDateTime &time)
+// A time as iCalendar writes it, or nothing for one it cannot hold: a year
+// before 1 or after 9999, or what libical turns into a null time (written
+// as 00000000T000000).
+std::optional<icaltimetype> utcTime(const QDateTime &time)
 {
-    return icaltime_from_timet_with_zone(time_t(time.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
+    const QDateTime utc = time.toUTC();
+    if (!utc.isValid() || utc.date().year() < 1 || utc.date().year() > kLastYear)
+        return std::nullopt;
+    const icaltimetype value =
+        icaltime_from_timet_with_zone(time_t(utc.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
+    if (icaltime_is_null_time(value))
+        return std::nullopt;
+    return value;
 }
 
-icaltimetype dateValue(const QDate &date)
+std::optional<icaltimetype> dateValue(const QDate &date)
 {
+    if (!date.isValid() || date.year() < 1 || date.year() > kLastYear)
+        return std::nullopt;
     icaltimetype value = icaltime_null_date();
     value.year = date.year();
     value.month = date.month();
@@ -349,16 +373,46 @@ icaltimetype dateValue(const QDate &date)
     return value;
 }
 
+// A text value for libical, which escapes the line feeds left in it.
 QByteArray utf8(const QString &text)
 {
     return TextWithoutControls(text).toUtf8();
 }
 
+// The address as a calendar address (a mailto: URI), or nothing (logged)
+// when it is not one line of printable text: a URI has no escapes that
+// could keep it on its line.
 QByteArray calendarAddress(const QString &address)
 {
+    if (!TextIsOneLine(address)) {
+        TNEF_LOG_ERROR("    calendar address \"%s\" left out: not one line of printable text.\n",
+                       TextForLog(address).constData());
+        return {};
+    }
     if (address.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
-        return utf8(address);
-    return "mailto:" + utf8(address);
+        return address.toUtf8();
+    return "mailto:" + address.toUtf8();
+}
+
+// A name for a CN parameter: on one line and without the quote that would
+// end libical's quoting of it.
+QByteArray parameterText(const QString &name)
+{
+    QString text = TextWithoutControls(name);
+    text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\t'), QLatin1Char(' '));
+    text.remove(QLatin1Char('"'));
+    return text.trimmed().toUtf8();
+}
+
+// A person with the CN parameter `name` where there is one.
+icalproperty *addPerson(icalcomponent *event, icalproperty *(*make)(const char *), const QByteArray &address,
+                        const QString &name)
+{
+    icalproperty *person = make(address.constData());
+    if (const QByteArray cn = parameterText(name); !cn.isEmpty())
+        icalproperty_add_parameter(person, icalparameter_new_cn(cn.constData()));
+    icalcomponent_add_property(event, person);
+    return person;
 }
 
 // The UID calendar servers give the item: the string a vCal-Uid id
@@ -411,17 +465,16 @@ void addPeople(icalcomponent *event, const TNEFCalendarItem &item, TNEFCalendarM
                TNEFCalendarResponse response)
 {
     if (!item.organizerAddress.isEmpty()) {
-        icalproperty *organizer = icalproperty_new_organizer(calendarAddress(item.organizerAddress).constData());
-        if (!item.organizerName.isEmpty())
-            icalproperty_add_parameter(organizer, icalparameter_new_cn(utf8(item.organizerName).constData()));
-        icalcomponent_add_property(event, organizer);
+        if (const QByteArray address = calendarAddress(item.organizerAddress); !address.isEmpty())
+            addPerson(event, icalproperty_new_organizer, address, item.organizerName);
     }
     for (const TNEFCalendarAttendee &person : item.attendees) {
         if (person.address.isEmpty())
             continue;  // no calendar address to answer to
-        icalproperty *attendee = icalproperty_new_attendee(calendarAddress(person.address).constData());
-        if (!person.name.isEmpty())
-            icalproperty_add_parameter(attendee, icalparameter_new_cn(utf8(person.name).constData()));
+        const QByteArray address = calendarAddress(person.address);
+        if (address.isEmpty())
+            continue;
+        icalproperty *attendee = addPerson(event, icalproperty_new_attendee, address, person.name);
         switch (person.role) {
         case TNEFCalendarRole::Required:
             icalproperty_add_parameter(attendee, icalparameter_new_role(ICAL_ROLE_REQPARTICIPANT));
@@ -443,26 +496,35 @@ void addPeople(icalcomponent *event, const TNEFCalendarItem &item, TNEFCalendarM
             icalproperty_add_parameter(attendee, icalparameter_new_partstat(ICAL_PARTSTAT_NEEDSACTION));
             icalproperty_add_parameter(attendee, icalparameter_new_rsvp(ICAL_RSVP_TRUE));
         }
-        icalcomponent_add_property(event, attendee);
     }
 }
 
-void addTimes(icalcomponent *event, const TNEFCalendarItem &item)
+// False, with nothing added, when the start or the end is a date that
+// iCalendar cannot hold.
+bool addTimes(icalcomponent *event, const TNEFCalendarItem &item)
 {
     if (item.allDay) {
         const QDate first = TNEFCalendarAllDayDate(item.start);
         QDate last = item.end.isValid() ? TNEFCalendarAllDayDate(item.end) : QDate();
         if (!last.isValid() || last <= first)
             last = first.addDays(1);
-        icalcomponent_add_property(event, icalproperty_new_dtstart(dateValue(first)));
-        icalcomponent_add_property(event, icalproperty_new_dtend(dateValue(last)));
+        const std::optional<icaltimetype> start = dateValue(first), end = dateValue(last);
+        if (!start || !end)
+            return false;
+        icalcomponent_add_property(event, icalproperty_new_dtstart(*start));
+        icalcomponent_add_property(event, icalproperty_new_dtend(*end));
         addX(event, "X-MICROSOFT-CDO-ALLDAYEVENT", "TRUE");
-        return;
+        return true;
     }
-    icalcomponent_add_property(event, icalproperty_new_dtstart(utcTime(item.start)));
     // An end that is not after the start makes an event of no length.
-    if (item.end.isValid() && item.end > item.start)
-        icalcomponent_add_property(event, icalproperty_new_dtend(utcTime(item.end)));
+    const bool hasEnd = item.end.isValid() && item.end > item.start;
+    const std::optional<icaltimetype> start = utcTime(item.start), end = hasEnd ? utcTime(item.end) : start;
+    if (!start || !end)
+        return false;
+    icalcomponent_add_property(event, icalproperty_new_dtstart(*start));
+    if (hasEnd)
+        icalcomponent_add_property(event, icalproperty_new_dtend(*end));
+    return true;
 }
 
 void addRecurrence(icalcomponent *event, const TNEFCalendarItem &item)
@@ -479,9 +541,12 @@ void addRecurrence(icalcomponent *event, const TNEFCalendarItem &item)
         return;
     }
     icalcomponent_add_property(event, icalproperty_new_rrule(rule));
+    // A removed occurrence that iCalendar cannot name is none the series has
+    // (the blob's dates, 1601 to 9772, all have names).
     for (const QDateTime &removed : recurrence->removed) {
-        icalcomponent_add_property(event, icalproperty_new_exdate(item.allDay ? dateValue(TNEFCalendarAllDayDate(removed))
-                                                                              : utcTime(removed)));
+        if (const std::optional<icaltimetype> date =
+                item.allDay ? dateValue(TNEFCalendarAllDayDate(removed)) : utcTime(removed))
+            icalcomponent_add_property(event, icalproperty_new_exdate(*date));
     }
 }
 
@@ -557,7 +622,7 @@ std::optional<TNEFCalendarRecurrence> TNEFCalendarReadRecurrence(const QByteArra
 QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item)
 {
     if (!item.start.isValid()) {
-        TNEF_LOG_ERROR("    calendar item \"%s\" has no start.\n", qPrintable(item.summary));
+        TNEF_LOG_ERROR("    calendar item \"%s\" has no start.\n", TextForLog(item.summary).constData());
         return {};
     }
     TNEFCalendarResponse response = TNEFCalendarResponse::None;
@@ -575,10 +640,15 @@ QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item)
     icalcomponent *event = icalcomponent_new_vevent();
     icalcomponent_add_component(calendar.get(), event);
     addText(event, icalproperty_new_uid, uidFor(item));
+    const std::optional<icaltimetype> stamp = utcTime(item.stamp);
     icalcomponent_add_property(
-        event, icalproperty_new_dtstamp(utcTime(item.stamp.isValid() ? item.stamp : QDateTime::currentDateTimeUtc())));
+        event, icalproperty_new_dtstamp(stamp ? *stamp : *utcTime(QDateTime::currentDateTimeUtc())));
     addText(event, icalproperty_new_summary, item.summary);
-    addTimes(event, item);
+    if (!addTimes(event, item)) {
+        TNEF_LOG_ERROR("    calendar item \"%s\" starts or ends in a year iCalendar cannot hold.\n",
+                       TextForLog(item.summary).constData());
+        return {};
+    }
     addRecurrence(event, item);
     addText(event, icalproperty_new_location, item.location);
     addPeople(event, item, method, response);

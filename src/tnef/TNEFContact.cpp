@@ -1,6 +1,7 @@
 #include "TNEFContact.h"
 
 #include "TNEFNamedProps.h"
+#include "platform/ErrorLog.h"
 #include "platform/TextCodec.h"
 
 #include <iterator>
@@ -29,7 +30,7 @@ constexpr qsizetype kLineOctets = 75;
 
 // A text value escaped for its property: backslash, comma and line breaks
 // always; the semicolon only inside a compound value, where it separates
-// the fields.
+// the fields. No value can start a line of its own.
 QString escapeValue(const QString &value, bool compound)
 {
     const QString text = TextWithoutControls(value);
@@ -40,9 +41,7 @@ QString escapeValue(const QString &value, bool compound)
         if (c == QLatin1Char('\\') || c == QLatin1Char(',') || (compound && c == QLatin1Char(';'))) {
             out += QLatin1Char('\\');
             out += c;
-        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
+        } else if (c == QLatin1Char('\n')) {
             out += QLatin1String("\\n");
         } else {
             out += c;
@@ -156,8 +155,11 @@ QByteArray TNEFContactWriteVCard(const TNEFContactItem &contact)
     if (!contact.title.isEmpty())
         card.add("TITLE", escapeValue(contact.title, false));
     for (const QString &email : contact.emails) {
-        if (!email.isEmpty())
+        if (TextIsOneLine(email))
             card.add("EMAIL", escapeValue(email, false));
+        else if (!email.isEmpty())
+            TNEF_LOG_ERROR("    e-mail address \"%s\" left out: not one line of printable text.\n",
+                           TextForLog(email).constData());
     }
     for (const TNEFContactPhone &phone : contact.phones) {
         if (!phone.number.isEmpty())

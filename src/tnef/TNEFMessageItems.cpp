@@ -21,7 +21,8 @@ constexpr UInt32 kRecurrenceLimit = 1024 * 1024;
 constexpr qsizetype kNameLimit = 100;
 
 // The message's properties by tag, and its named ones by the long id of
-// their entry in the table, whichever set the sender filed them under.
+// their entry in the table (found by set and long id, never by the id 0x8000
+// and above that the file gives them).
 struct Values {
     std::unordered_map<UInt16, TNEFValuePlace> tagged;
     std::unordered_map<UInt16, TNEFValuePlace> named;
@@ -42,7 +43,7 @@ struct Values {
     QDateTime time(const TNEFValuePlace &place) const { return TNEFValueTime(fork, place); }
 };
 
-// Named properties pass (their name decides later); of the tagged ones,
+// Named properties pass (KeepItemName decides by their name); of the tagged ones,
 // only those a calendar item or contact reads.
 bool KeepItemProperty(UInt16 id)
 {
@@ -67,6 +68,12 @@ bool KeepItemProperty(UInt16 id)
     return false;
 }
 
+// The named properties a calendar item or contact reads.
+bool KeepItemName(const TNEFNamedId &name)
+{
+    return !name.isString && findNamedProp(name.guid, name.lid);
+}
+
 // Reads the message's property blocks again, this time with the names of
 // the named properties. Reading them must not add to the document's trace.
 Values ReadValues(SInt16 fork, const TNEFMessagePlaces &places)
@@ -82,13 +89,13 @@ Values ReadValues(SInt16 fork, const TNEFMessagePlaces &places)
         TNEFList<TNEFMAPIItem> list;
         // A block that breaks off still gives what it held before.
         TNEFParseMAPI(fork, &list, block.position + SInt64(block.length), places.codePage, KeepItemProperty, true,
-                      true);
+                      KeepItemName);
         for (const TNEFMAPIItem *item = list; item; item = item->next) {
             const TNEFValuePlace place{item->position, item->length, item->type};
             if (item->id < 0x8000) {
                 values.tagged.try_emplace(item->id, place);
             } else if (item->named && !item->named->isString) {
-                if (const NamedProp *prop = findNamedProp(item->named->lid))
+                if (const NamedProp *prop = findNamedProp(item->named->guid, item->named->lid))
                     values.named.try_emplace(prop->lid, place);
             }
         }

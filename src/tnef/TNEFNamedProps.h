@@ -5,14 +5,32 @@
 // parser and the message model name.
 #include "platform/MacTypes.h"
 
+#include <array>
 #include <cstddef>
 
 namespace tnefprop {
 
-// The property sets the named properties belong to. Senders file some of
-// them under other sets, so a property is found by its long id alone and the
-// set only documents the table.
+// The property sets the named properties belong to. A named property is
+// itself only in its set: servers that number every named property of a
+// message 0x8000 tell them apart by set and long id alone, and a long id of
+// one set means something else in another.
 enum class PropSet : UInt8 { Appointment, Meeting, Common, Address, Task };
+
+// Each set's GUID as the file stores it (the first three fields little-endian).
+using Guid = std::array<UInt8, 16>;
+constexpr Guid kPropSetGuids[] = {
+    // PSETID_Appointment {00062002-0000-0000-C000-000000000046}
+    {0x02, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46},
+    // PSETID_Meeting {6ED8DA90-450B-101B-98DA-00AA003F1305}
+    {0x90, 0xDA, 0xD8, 0x6E, 0x0B, 0x45, 0x1B, 0x10, 0x98, 0xDA, 0x00, 0xAA, 0x00, 0x3F, 0x13, 0x05},
+    // PSETID_Common {00062008-0000-0000-C000-000000000046}
+    {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46},
+    // PSETID_Address {00062004-0000-0000-C000-000000000046}
+    {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46},
+    // PSETID_Task {00062003-0000-0000-C000-000000000046}
+    {0x03, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46},
+};
+constexpr const Guid &guidOf(PropSet set) { return kPropSetGuids[std::size_t(set)]; }
 
 // Long ids of the named properties (their set in the table below).
 enum : UInt16 {
@@ -267,8 +285,8 @@ constexpr NamedProp kNamedProps[] = {
 };
 #undef TNEF_NAMED
 
-// Each long id stands once in the table, so that a match on the id alone is
-// never ambiguous.
+// Each long id stands once in the table, so that the readers can name an
+// entry by its long id; a file's property still has to match its set too.
 constexpr bool namedPropIdsUnique()
 {
     for (std::size_t i = 0; i < std::size(kNamedProps); ++i)
@@ -279,12 +297,12 @@ constexpr bool namedPropIdsUnique()
 }
 static_assert(namedPropIdsUnique());
 
-// The table's entry for a numeric named property, by its long id; null when
-// the id is not in the table.
-constexpr const NamedProp *findNamedProp(UInt32 lid)
+// The table's entry for a numeric named property, by its set and long id;
+// null when the table has no such property.
+constexpr const NamedProp *findNamedProp(const Guid &set, UInt32 lid)
 {
     for (const NamedProp &prop : kNamedProps) {
-        if (prop.lid == lid)
+        if (prop.lid == lid && guidOf(prop.set) == set)
             return &prop;
     }
     return nullptr;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <unordered_set>
 #include <vector>
 
 bool gTNEFParseTraceOn = false;
@@ -380,10 +381,38 @@ SInt32 ParseNamedPropertyName(const BlockReader &in, TNEFNamedId *named)
 struct BlockValues {
     TNEFList<TNEFMAPIItem> *list;
     TNEFMAPIItem *single[3] = {};
-    // With names: the name of the property being read, and the ids that
-    // already have their item.
+    // With names: the name of the property being read, the names wanted,
+    // and the tagged ids and the names that already have their item. A named
+    // property is known by its name alone: servers give all of a message's
+    // named properties the one id 0x8000.
     std::optional<TNEFNamedId> named = std::nullopt;
+    bool (*keepNamed)(const TNEFNamedId &name) = nullptr;
     std::vector<bool> seen = {};
+    std::unordered_set<std::string> seenNames = {};
+
+    static std::string identity(const TNEFNamedId &name)
+    {
+        std::string key(name.guid.begin(), name.guid.end());
+        key += name.isString ? 'S' : 'N';
+        if (name.isString)
+            return key + name.name;
+        for (int shift = 0; shift < 32; shift += 8)
+            key += char(name.lid >> shift);
+        return key;
+    }
+    // False for a value that makes no item: a second one of its id or name,
+    // or a name not wanted.
+    bool firstOfItsKind(UInt16 id)
+    {
+        if (seen.empty())
+            return true;
+        if (named)
+            return keepNamed(*named) && seenNames.insert(identity(*named)).second;
+        if (seen[id])
+            return false;
+        seen[id] = true;
+        return true;
+    }
 
     static int slotOf(UInt16 id)
     {
@@ -409,11 +438,8 @@ struct BlockValues {
             *kept = TNEFMAPIItem{type, id, position, length, count, index, std::move(text), named, kept->next};
             return noErr;
         }
-        if (!seen.empty()) {
-            if (seen[id])
-                return noErr;
-            seen[id] = true;
-        }
+        if (!firstOfItsKind(id))
+            return noErr;
         TNEFMAPIItem *item = TNEFParseAddMAPIToList(list, type, id, position, length, count, index,
                                                     std::move(text));
         if (!item)
@@ -575,12 +601,16 @@ SInt32 ParseOtherValues(const BlockReader &in, BlockValues &out, UInt16 type, UI
 } // namespace
 
 SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFList<TNEFMAPIItem> *mapiList, SInt64 blockEnd,
-                     UInt32 codePage, bool (*keep)(UInt16 id), bool allTypes, bool names)
+                     UInt32 codePage, bool (*keep)(UInt16 id), bool allTypes,
+                     bool (*keepNamed)(const TNEFNamedId &name))
 {
+    const bool names = keepNamed != nullptr;
     const BlockReader in{forkRefNum, blockEnd, keep, allTypes, names};
     BlockValues out{mapiList};
-    if (names)
+    if (names) {
+        out.keepNamed = keepNamed;
         out.seen.assign(0x10000, false);
+    }
     UInt32 count = 0;
     if (in.int32(&count) != noErr)
         return MAPIFail("TNEF Trace Error -- can't read mapi properties count.\n", -1);

@@ -73,12 +73,15 @@ void TNEFParseMAPIDestroy(TNEFList<TNEFMAPIItem> *mapiList);
 // `allTypes`, the value types the stream parse passes by (64-bit integers,
 // class ids, multiple values, ...) are read too, one item per value; a type
 // that is not known at all then fails the block, since its size is not known.
-// With `names`, each named property's item carries its name (TNEFMAPIItem::named),
-// and only the first value of each id becomes an item, so that the list
-// never holds more than one item per id.
+// With `keepNamed`, each named property's item carries its name
+// (TNEFMAPIItem::named), a named property makes an item only when keepNamed
+// accepts its name, and only the first value of each tagged id and of each
+// name (set and long id, or set and string) becomes an item, so that the
+// list never holds more than one item per id or name. Named properties that
+// share an id are told apart by their names.
 SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFList<TNEFMAPIItem> *mapiList, SInt64 blockEnd = -1,
                      UInt32 codePage = 0, bool (*keep)(UInt16 id) = nullptr, bool allTypes = false,
-                     bool names = false);
+                     bool (*keepNamed)(const TNEFNamedId &name) = nullptr);
 // True when the fork begins with the TNEF signature: a file that fails to
 // parse without it is no TNEF file at all rather than a damaged one. The
 // mark is left at the fork's start.

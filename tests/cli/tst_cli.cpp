@@ -149,8 +149,9 @@ void TestCli::runs()
     writeFile(dir.filePath("hostile.tnef"), titled(hostile, {}, "payload", QByteArray("/\0a\0\x00\xd8/\0b\0\0\0", 12)).bytes());
     writeFile(dir.filePath("ctl.tnef"), Tnef().mapiProps(MapiBlock().string8(0x0037, z0("a\x1b]0;pwned\x07\r\xc2\x9b" "b"))).bytes());
     writeFile(dir.filePath("message.html"), "taken");
-    const MapiBlock times = MapiBlock().named(0x820D).systime(0x8001, 133541000000000000ULL)
-                                .named(0x820E).systime(0x8002, 133541036000000000ULL);
+    const QByteArray appointment = propertySet(tnefprop::PropSet::Appointment);
+    const MapiBlock times = MapiBlock().named(appointment, 0x820D).systime(0x8001, 133541000000000000ULL)
+                                .named(appointment, 0x820E).systime(0x8002, 133541036000000000ULL);
     writeFile(dir.filePath("meet.tnef"), titled(Tnef().message(attMessageClass, z0("IPM.Appointment")).message(attSubject, z0("Talk"))
                                            .mapiProps(times), z0("small.txt"), "hello").bytes());
     QDir(dir.path()).mkdir("folder");

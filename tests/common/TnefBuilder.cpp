@@ -51,6 +51,18 @@ MapiBlock &MapiBlock::namedKind(quint32 kind, const QByteArray &rest)
     return *this;
 }
 
+QByteArray propertySet(tnefprop::PropSet set)
+{
+    const tnefprop::Guid &g = tnefprop::guidOf(set);
+    return QByteArray(reinterpret_cast<const char *>(g.data()), qsizetype(g.size()));
+}
+
+MapiBlock &MapiBlock::named(const QByteArray &set, quint32 numericName)
+{
+    m_pendingName = set + le32(0) + le32(numericName);
+    return *this;
+}
+
 void MapiBlock::header(quint16 type, quint16 id)
 {
     m_props += le16(type) + le16(id) + m_pendingName;

@@ -2,6 +2,7 @@
 // Builds TNEF streams in code, so that each test shows the bytes it is about,
 // and runs them through the file layer and the parser.
 #include "platform/FileManager.h"
+#include "tnef/TNEFNamedProps.h"
 #include "tnef/TNEFParse.h"
 
 #include <QByteArray>
@@ -21,6 +22,9 @@ QByteArray utf16z(const QString &text);  // UTF-16LE and a zero unit, as PT_UNIC
 // The 88 characters that stand in attAttachData for an attached message, and their zero.
 QByteArray embeddedPlaceholder();
 
+// The 16 GUID bytes of a property set, as a named property carries them.
+QByteArray propertySet(tnefprop::PropSet set);
+
 // One MAPI property block: the count, then the properties back to back.
 class MapiBlock {
 public:
@@ -28,6 +32,8 @@ public:
     MapiBlock &named(quint32 numericName);
     MapiBlock &named(const QString &name);
     MapiBlock &namedKind(quint32 kind, const QByteArray &rest);
+    // A numeric name in the property set whose 16 GUID bytes are `set`.
+    MapiBlock &named(const QByteArray &set, quint32 numericName);
 
     MapiBlock &fixed(quint16 type, quint16 id, const QByteArray &value);
     MapiBlock &shortValue(quint16 id, quint16 v) { return fixed(PT_SHORT, id, le16(v)); }

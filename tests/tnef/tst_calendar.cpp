@@ -309,13 +309,19 @@ void TestCalendar::messageItems_data()
     QTest::addColumn<QByteArray>("tnef");
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<QStringList>("lines");  // in the made file
+    QTest::addColumn<QString>("logged");     // a piece of the error log; empty: not looked at
 
-    // Named properties filed under a set of their own: the id decides.
+    // Every named property with the id 0x8000, as some servers write them:
+    // set and long id tell them apart, and a long id in a set other than its
+    // own is another property.
+    using tnefprop::PropSet;
+    const QByteArray appointment = propertySet(PropSet::Appointment), common = propertySet(PropSet::Common);
     const MapiBlock meeting = MapiBlock()
-        .named(tnefprop::PidLidAppointmentStartWhole).systime(0x8001, filetime("2024-03-04T09:00:00Z"))
-        .named(tnefprop::PidLidAppointmentEndWhole).systime(0x8002, filetime("2024-03-04T10:30:00Z"))
-        .named(tnefprop::PidLidLocation).unicode(0x8003, QStringLiteral("Room; 1"))
-        .named(tnefprop::PidLidAppointmentSequence).longValue(0x8004, 3)
+        .named(common, tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("not the location"))
+        .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
+        .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:30:00Z"))
+        .named(appointment, tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("Room; 1"))
+        .named(appointment, tnefprop::PidLidAppointmentSequence).longValue(0x8000, 3)
         .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Boss"))
         .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("boss@example.com"))
         .unicode(tnefprop::PR_BODY, QStringLiteral("Agenda:\r\n1. Budget"));
@@ -324,24 +330,102 @@ void TestCalendar::messageItems_data()
                .mapiProps(meeting).title(QByteArray("a.txt", 6)).data("hello").attachment(MapiBlock()).bytes()
         << QStringList{"2 Sync_ A_B.ics", "1 a.txt"}
         << QStringList{"METHOD:REQUEST", "DTSTART:20240304T090000Z", "DTEND:20240304T103000Z", "LOCATION:Room\\; 1",
-                       "SEQUENCE:3", "ORGANIZER;CN=Boss:mailto:boss@example.com", "DESCRIPTION:Agenda:\\n1. Budget"};
+                       "SEQUENCE:3", "ORGANIZER;CN=Boss:mailto:boss@example.com", "DESCRIPTION:Agenda:\\n1. Budget"}
+        << QString();
+    const QByteArray goid = QByteArray::fromHex("040000008200E00074C5B7101A82E008") + QByteArray(20, '\0') + le32(24)
+        + QByteArray("vCal-Uid\1\0\0\0{organizer}\0", 24);
+    QTest::newRow("reply, every named property 0x8000, a name twice")
+        << Tnef().message(attMessageClass, z0("IPM.Schedule.Meeting.Resp.Tent")).message(attSubject, z0("Sync"))
+               .mapiProps(MapiBlock()
+                   .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
+                   .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:00:00Z"))
+                   .named(propertySet(PropSet::Meeting), tnefprop::PidLidCleanGlobalObjectId).binary(0x8000, goid)
+                   .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 1)
+                   .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 3))
+               .bytes()
+        << QStringList{"1 Sync.ics"} << QStringList{"UID:{organizer}", "X-MICROSOFT-CDO-BUSYSTATUS:TENTATIVE"}
+        << QString();
     QTest::newRow("contact")
         << Tnef().message(attMessageClass, z0("IPM.Contact"))
                .mapiProps(MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("Doe, Jane"))
                               .unicode(tnefprop::PR_MOBILE_TELEPHONE_NUMBER, QStringLiteral("+1 555"))
-                              .named(tnefprop::PidLidEmail1EmailAddress).unicode(0x8010, QStringLiteral("jane@example.com")))
+                              .named(propertySet(PropSet::Address), tnefprop::PidLidEmail1EmailAddress).unicode(0x8000, QStringLiteral("jane@example.com")))
                .bytes()
-        << QStringList{"1 Doe, Jane.vcf"} << QStringList{"FN:Doe\\, Jane", "EMAIL:jane@example.com", "TEL;TYPE=cell:+1 555"};
-    QTest::newRow("plain message") << Tnef().message(attMessageClass, z0("IPM.Note")).bytes() << QStringList() << QStringList();
+        << QStringList{"1 Doe, Jane.vcf"} << QStringList{"FN:Doe\\, Jane", "EMAIL:jane@example.com", "TEL;TYPE=cell:+1 555"} << QString();
+
+    // Line breaks of every kind in each value that reaches a made file: no
+    // value starts a line (an X-EVIL property, a second VEVENT or VCARD).
+    const auto when = [&](const char *messageClass, const MapiBlock &block, const char *subject = "Sync") {
+        return Tnef().message(attMessageClass, z0(messageClass)).message(attSubject, z0(subject))
+            .mapiProps(MapiBlock(block)
+                .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
+                .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:00:00Z")));
+    };
+    QTest::newRow("organizer address of two lines")
+        << when("IPM.Schedule.Meeting.Request", MapiBlock()
+                    .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("boss@example.com\r\nX-EVIL:1"))).bytes()
+        << QStringList{"1 Sync.ics"} << QStringList{"METHOD:REQUEST"}
+        << "calendar address \"boss@example.com??X-EVIL:1\" left out";
+    const QByteArray recipients = le32(2)
+        + MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("Ann")).unicode(tnefprop::PR_SMTP_ADDRESS, QStringLiteral("ann@example.com\nX-EVIL:2")).bytes()
+        + MapiBlock().longValue(tnefprop::PR_RECIPIENT_TYPE, 2).unicode(PR_DISPLAY_NAME, QStringLiteral("Bob\"\r\nX-EVIL:3"))
+              .unicode(tnefprop::PR_SMTP_ADDRESS, QStringLiteral("bob@example.com")).bytes();
+    QTest::newRow("attendee address of two lines, names of several")
+        << when("IPM.Schedule.Meeting.Request", MapiBlock()
+                    .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Boss\u2028X-EVIL:4"))
+                    .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("boss@example.com")))
+               .message(attRecipTable, recipients).bytes()
+        << QStringList{"1 Sync.ics"}
+        << QStringList{"ORGANIZER;CN=\"Boss X-EVIL:4\":mailto:boss@example.com",
+                       "ATTENDEE;CN=\"Bob X-EVIL:3\";ROLE=OPT-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:bob@example.com"}
+        << "calendar address \"ann@example.com?X-EVIL:2\" left out";
+    QTest::newRow("summary, location and description of several lines")
+        << when("IPM.Appointment", MapiBlock()
+                    .named(appointment, tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("Room\u2028X-EVIL:6"))
+                    .unicode(tnefprop::PR_BODY, QStringLiteral("a\u0085X-EVIL:7\r\nEND:VEVENT")), "Sync\rX-EVIL:5").bytes()
+        << QStringList{"1 Sync X-EVIL_5.ics"}
+        << QStringList{"SUMMARY:Sync\\nX-EVIL:5", "LOCATION:Room\\nX-EVIL:6", "DESCRIPTION:a\\nX-EVIL:7\\nEND:VEVENT"}
+        << QString();
+    QTest::newRow("contact fields of several lines")
+        << Tnef().message(attMessageClass, z0("IPM.Contact"))
+               .mapiProps(MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("Doe\r\nX-EVIL:8"))
+                              .unicode(tnefprop::PR_MOBILE_TELEPHONE_NUMBER, QStringLiteral("+1\u2028X-EVIL:9"))
+                              .named(propertySet(PropSet::Address), tnefprop::PidLidEmail1EmailAddress)
+                              .unicode(0x8000, QStringLiteral("jane@example.com\nX-EVIL:10"))
+                              .named(propertySet(PropSet::Address), tnefprop::PidLidWorkAddressStreet)
+                              .unicode(0x8000, QStringLiteral("1 Main\u0085X-EVIL:11")))
+               .bytes()
+        << QStringList{"1 Doe X-EVIL_8.vcf"}
+        << QStringList{"FN:Doe\\nX-EVIL:8", "TEL;TYPE=cell:+1\\nX-EVIL:9", "ADR;TYPE=work:;;1 Main\\nX-EVIL:11;;;;"}
+        << "e-mail address \"jane@example.com?X-EVIL:10\" left out";
+
+    // Every day for 358 years deleted, and all but the first modified: a
+    // look-up of each deleted date among the modified ones would take minutes.
+    QList<QDate> deleted, modified;
+    for (int day = 1; day <= 131000; ++day) {
+        deleted << kMar4.addDays(day);
+        modified << kMar4.addDays(131001 - day);
+    }
+    modified.removeLast();
+    const QByteArray manyDates = blob(kDaily, 0, {}, 1440, kNever, 0, kMar4, kMar4, deleted, modified);
+    QTest::newRow("131,000 deleted and modified dates")
+        << when("IPM.Appointment", MapiBlock().named(appointment, tnefprop::PidLidAppointmentRecur).binary(0x8000, manyDates))
+               .bytes()
+        << QStringList{"1 Sync.ics"} << QStringList{"RRULE:FREQ=DAILY", "EXDATE:20240305T090000Z"} << QString();
+    QTest::newRow("start in the year 10000")
+        << when("IPM.Appointment", MapiBlock().named(appointment, tnefprop::PidLidAppointmentStartWhole)
+                                       .systime(0x8000, (253402300800ULL + 11644473600ULL) * 10000000ULL)).bytes()
+        << QStringList() << QStringList() << "calendar item \"Sync\" starts or ends in a year iCalendar cannot hold";
+    QTest::newRow("plain message") << Tnef().message(attMessageClass, z0("IPM.Note")).bytes() << QStringList() << QStringList() << QString();
     QTest::newRow("meeting without a start") << Tnef().message(attMessageClass, z0("IPM.Appointment")).bytes()
-                                             << QStringList() << QStringList();
+                                             << QStringList() << QStringList() << QString();
     // Appointments from the corpus of real files, when it is there.
     QFile holiday(corpusDir() + "/multi-name-property.tnef"), triples(corpusDir() + "/triples.tnef");
     if (holiday.open(QIODevice::ReadOnly) && triples.open(QIODevice::ReadOnly)) {
         QTest::newRow("corpus holiday") << holiday.readAll() << QStringList{"1 Pfingstmontag.ics"}
-                                        << QStringList{"SUMMARY:Pfingstmontag", "DTSTART;VALUE=DATE:20030609"};
+                                        << QStringList{"SUMMARY:Pfingstmontag", "DTSTART;VALUE=DATE:20030609"} << QString();
         QTest::newRow("corpus triples") << triples.readAll() << QStringList{"1 Sample Summary.ics"}
-                                        << QStringList{"SUMMARY:Sample Summary"};
+                                        << QStringList{"SUMMARY:Sample Summary"} << QString();
     }
 }
 
@@ -350,14 +434,19 @@ void TestCalendar::messageItems()
     QFETCH(QByteArray, tnef);
     QFETCH(QStringList, items);
     QFETCH(QStringList, lines);
+    QFETCH(QString, logged);
     LogCapture log;
     QByteArray made;
     QCOMPARE(parsedItems(tnef, &made), items);
     const QStringList got = unfolded(made);
     for (const QString &line : lines)
         QVERIFY2(got.contains(line), qPrintable(line + QLatin1String(" not in\n") + got.join(QLatin1Char('\n'))));
+    QVERIFY2(log.text.contains(logged), qPrintable(log.text));
+    QCOMPARE(got.filter(QRegularExpression("^(X-EVIL|bad)")), QStringList());
     if (items.value(0).endsWith(QLatin1String(".ics")))
         checkCalendar(made);
+    else if (!made.isEmpty())
+        QCOMPARE(got.count(QStringLiteral("BEGIN:VCARD")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCalendar)
