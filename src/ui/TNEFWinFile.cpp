@@ -74,7 +74,7 @@ public:
     void set(const QString &text, const QString &part, const QUrl &link)
     {
         m_text = text;
-        m_part = text.lastIndexOf(part);
+        m_part = part.isEmpty() ? -1 : text.lastIndexOf(part);
         m_partLength = m_part < 0 ? 0 : part.size();
         m_link = link;
         fit();

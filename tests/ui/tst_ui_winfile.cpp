@@ -489,6 +489,7 @@ void TestWinFile::openAndDragHandOverPrivateCopies()
     }
     if (privateFolderTaken) {
         QVERIFY(urls.isEmpty());
+        QCOMPARE(w->statusText(), drag ? QString() : QString("The attachment could not be copied for opening."));
         QVERIFY(tree(m_dir->path()).keys() == QStringList{"open.dat"});
         return;
     }
