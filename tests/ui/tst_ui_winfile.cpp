@@ -596,13 +596,10 @@ void TestWinFile::attachedMessageActsAsItsOwnFile()
     const QMap<QString, QByteArray> fromAttached = act(attached, m_dir->filePath("attached"));
     const QMap<QString, QByteArray> fromOwn = act(own, m_dir->filePath("own"));
     QCOMPARE(fromAttached, fromOwn);
-    // Each action gave both attachments, or the message's words.
-    QByteArray all;
-    for (auto it = fromOwn.begin(); it != fromOwn.end(); ++it)
-        all += it.key().toUtf8() + it.value();
-    QVERIFY2(action == "message" ? all.contains("attached") : all.contains("agenda.txt") || all.contains("Budget"),
-             all.left(200).constData());
-    QVERIFY(action == "rows" || action == "attributes" || action == "message" || fromOwn.values().contains(big));
+    // Each action gave something, and those that write gave the big one whole.
+    QVERIFY(!fromOwn.isEmpty());
+    const QStringList writing{"save one", "save several", "save all", "open", "drag"};
+    QVERIFY(!writing.contains(action) || fromOwn.values().contains(big));
 }
 
 void TestWinFile::statusBarTellsOneMessage()
