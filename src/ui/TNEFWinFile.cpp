@@ -23,6 +23,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QUrl>
@@ -56,6 +57,67 @@ QMenu *windowMenu(QMainWindow *window, SInt16 menuID)
 }
 
 } // namespace
+
+// The status bar's one line: each message replaces the one before, and
+// when the window is too narrow the part it names (a folder, a file) gives
+// way in its middle, so that its start and its end stay readable.
+class TNEFWinFile::StatusLine : public QLabel {
+public:
+    explicit StatusLine(QWidget *parent) : QLabel(parent)
+    {
+        setTextFormat(Qt::RichText);
+        setContentsMargins(4, 0, 4, 0);
+        // The status bar gives it what is left; its text never widens the window.
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+
+    void set(const QString &text, const QString &part, const QUrl &link)
+    {
+        m_text = text;
+        m_part = part.isEmpty() ? -1 : text.lastIndexOf(part);
+        m_partLength = m_part < 0 ? 0 : part.size();
+        m_link = link;
+        fit();
+    }
+    QString shown() const { return m_shown; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+
+private:
+    void fit()
+    {
+        const QFontMetrics metrics = fontMetrics();
+        const int room = contentsRect().width();
+        if (m_part < 0) {
+            m_shown = metrics.elidedText(m_text, Qt::ElideMiddle, room);
+            setText(m_shown.toHtmlEscaped());
+            return;
+        }
+        const QString before = m_text.left(m_part);
+        const QString after = m_text.mid(m_part + m_partLength);
+        const int fixed = metrics.horizontalAdvance(before + after);
+        QString part = metrics.elidedText(m_text.mid(m_part, m_partLength), Qt::ElideMiddle, std::max(room - fixed, 0));
+        if (part.isEmpty())
+            part = QStringLiteral("…");
+        m_shown = before + part + after;
+        const QString partHtml = m_link.isEmpty() ? part.toHtmlEscaped()
+                                                  : QStringLiteral("<a href=\"%1\">%2</a>")
+                                                        .arg(m_link.toString(QUrl::FullyEncoded).toHtmlEscaped(),
+                                                             part.toHtmlEscaped());
+        setText(before.toHtmlEscaped() + partHtml + after.toHtmlEscaped());
+    }
+
+    QString m_text;
+    qsizetype m_part = -1;
+    qsizetype m_partLength = 0;
+    QUrl m_link;
+    QString m_shown;
+};
 
 void TNEFFileDestroyer::operator()(TNEFFile *tnefFile) const
 {
@@ -176,16 +238,14 @@ void TNEFWinFile::setUpActions()
 
 void TNEFWinFile::setUpStatusBar()
 {
-    m_savedText = new QLabel(this);
-    m_savedText->setTextFormat(Qt::RichText);
-    m_savedText->setContentsMargins(4, 0, 4, 0);
-    connect(m_savedText, &QLabel::linkActivated, this, [](const QString &link) { DesktopOpenURL(QUrl(link)); });
+    m_statusLine = new StatusLine(this);
+    connect(m_statusLine, &QLabel::linkActivated, this, [](const QString &link) { DesktopOpenURL(QUrl(link)); });
     m_openFolderButton = new QPushButton(QIcon::fromTheme(QStringLiteral("folder-open")), tr("Open Folder"), this);
     connect(m_openFolderButton, &QPushButton::clicked, this,
             [this] { DesktopOpenURL(DesktopFileURL(m_savedFolder)); });
-    statusBar()->addWidget(m_savedText, 1);
+    statusBar()->addWidget(m_statusLine, 1);
     statusBar()->addWidget(m_openFolderButton);
-    m_savedText->hide();
+    m_statusLine->hide();
     m_openFolderButton->hide();
 
     quint64 total = 0;
@@ -221,9 +281,19 @@ QMenu *TNEFWinFile::createContextMenu()
     return menu;
 }
 
-QString TNEFWinFile::savedText() const
+QString TNEFWinFile::statusText() const
 {
-    return m_savedText->text();
+    return m_statusLine->isVisible() ? m_statusLine->shown() : QString();
+}
+
+void TNEFWinFile::showStatus(const QString &text, const QString &part, const QString &folder)
+{
+    // A link's address shown while the pointer rests on it goes too.
+    statusBar()->clearMessage();
+    m_savedFolder = folder;
+    m_statusLine->set(text, part, folder.isEmpty() ? QUrl() : DesktopFileURL(folder));
+    m_statusLine->show();
+    m_openFolderButton->setVisible(!folder.isEmpty());
 }
 
 OSStatus TNEFWinFile::switchTab(SInt32 newTab)
@@ -417,15 +487,15 @@ OSStatus TNEFWinFileCopyNames(TNEFWinFile *winFile)
 
 void TNEFWinFileShowSaved(TNEFWinFile *winFile, const QString &folder, int written, int failed)
 {
-    winFile->m_savedFolder = folder;
-    const QString link = QStringLiteral("<a href=\"%1\">%2</a>")
-                             .arg(DesktopFileURL(folder).toString(QUrl::FullyEncoded).toHtmlEscaped(),
-                                  FSPathForDisplay(folder).toHtmlEscaped());
-    QString text = written == 1 ? TNEFWinFile::tr("Saved 1 attachment in %1").arg(link)
-                                : TNEFWinFile::tr("Saved %1 attachments in %2").arg(QString::number(written), link);
+    const QString place = FSPathForDisplay(folder);
+    QString text = written == 1 ? TNEFWinFile::tr("Saved 1 attachment in %1").arg(place)
+                                : TNEFWinFile::tr("Saved %1 attachments in %2").arg(QString::number(written), place);
     if (failed > 0)
         text += QStringLiteral(" — ") + TNEFWinFile::tr("%1 could not be saved").arg(failed);
-    winFile->m_savedText->setText(text);
-    winFile->m_savedText->show();
-    winFile->m_openFolderButton->show();
+    winFile->showStatus(text, place, folder);
+}
+
+void TNEFWinFileShowStatus(TNEFWinFile *winFile, const QString &text, const QString &part)
+{
+    winFile->showStatus(text, part);
 }

@@ -53,8 +53,13 @@ public:
     QList<QAction *> attachmentActions() const;
     // The attachment list's context menu, filled; the caller shows it.
     QMenu *createContextMenu();
-    // The text of the status bar's line about saved files.
-    QString savedText() const;
+    // The status bar's message as it reads now, shortened to fit; empty
+    // when there is none.
+    QString statusText() const;
+    // Makes `text` the status bar's one message; `part` of it is what gives
+    // way when it does not fit, a link to `folder` when one is given, with
+    // the Open Folder button beside it.
+    void showStatus(const QString &text, const QString &part = QString(), const QString &folder = QString());
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -73,11 +78,10 @@ private:
     QAction *m_saveAction = nullptr;
     QAction *m_saveAllAction = nullptr;
     QAction *m_copyNameAction = nullptr;
-    QLabel *m_savedText = nullptr;
+    class StatusLine;
+    StatusLine *m_statusLine = nullptr;
     QPushButton *m_openFolderButton = nullptr;
     QString m_savedFolder;
-
-    friend void TNEFWinFileShowSaved(TNEFWinFile *, const QString &, int, int);
 };
 
 constexpr int kTNEFWinFileMinimumWidth = 520;
@@ -131,3 +135,6 @@ OSStatus TNEFWinFileCopyNames(TNEFWinFile *winFile);
 // Tells in the status bar that `written` files were saved in `folder` and
 // `failed` could not be, with a link and a button that open the folder.
 void TNEFWinFileShowSaved(TNEFWinFile *winFile, const QString &folder, int written, int failed);
+// Tells `text` in the status bar in place of what it told before; `part`
+// of it (a name) is shortened in its middle when the window is narrow.
+void TNEFWinFileShowStatus(TNEFWinFile *winFile, const QString &text, const QString &part = QString());

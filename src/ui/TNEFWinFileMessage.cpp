@@ -5,6 +5,7 @@
 #include "platform/ErrorLog.h"
 #include "tnef/TNEFMessage.h"
 
+#include <QImage>
 #include <QLocale>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -58,10 +59,25 @@ TNEFMessageBrowser::TNEFMessageBrowser(QWidget *parent) : QTextBrowser(parent)
 
 QVariant TNEFMessageBrowser::loadResource(int type, const QUrl &name)
 {
-    if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
-        return dataUrlContents(name);
-    // A value that is there but empty, so that nobody else looks further.
-    return type == QTextDocument::StyleSheetResource ? QVariant(QString()) : QVariant(QByteArray());
+    const bool carried = name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0;
+    const QByteArray contents = carried ? dataUrlContents(name) : QByteArray();
+    // Every answer is a value, never an empty one: given nothing, Qt reads
+    // the name from the disk itself, and given a picture it cannot decode,
+    // it loads the name as an image file.
+    switch (type) {
+    case QTextDocument::ImageResource: {
+        QImage picture = QImage::fromData(contents);
+        if (picture.isNull()) {
+            picture = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+            picture.fill(Qt::transparent);
+        }
+        return picture;
+    }
+    case QTextDocument::StyleSheetResource:
+        return QString::fromUtf8(contents);
+    default:
+        return contents.isNull() ? QByteArray("") : contents;
+    }
 }
 
 bool TNEFMessageBrowser::openLink(const QUrl &url)

@@ -16,6 +16,8 @@ class TNEFMessageBrowser : public QTextBrowser {
     Q_OBJECT
 public:
     explicit TNEFMessageBrowser(QWidget *parent = nullptr);
+    // What a data URL holds; for any other name a transparent dot, an
+    // empty style sheet or no bytes, so that nothing is looked up further.
     QVariant loadResource(int type, const QUrl &name) override;
     // True when the link was handed to the desktop.
     static bool openLink(const QUrl &url);

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
-#include <QStatusBar>
 #include <QUrl>
 #include <cerrno>
 #include <cstdlib>
@@ -118,15 +117,15 @@ OSStatus TNEFWinFileOpenAttachments(TNEFWinFile *winFile, const std::vector<UInt
     const QStringList copies = TNEFWinFileWriteCopies(tnefFile, files);
     if (copies.size() != int(files.size())) {
         status = ioErr;
-        winFile->statusBar()->showMessage(QCoreApplication::translate(
+        TNEFWinFileShowStatus(winFile, QCoreApplication::translate(
             "TNEFWinFile", "The attachment could not be copied for opening."));
     }
     for (const QString &copy : copies) {
         if (!DesktopOpenURL(DesktopFileURL(copy))) {
             status = fnfErr;
-            winFile->statusBar()->showMessage(
-                QCoreApplication::translate("TNEFWinFile", "No application opens “%1”.")
-                    .arg(FSPathLastComponent(copy)));
+            const QString name = FSPathLastComponent(copy);
+            TNEFWinFileShowStatus(
+                winFile, QCoreApplication::translate("TNEFWinFile", "No application opens “%1”.").arg(name), name);
         }
     }
     return status;

@@ -10,14 +10,23 @@
 #include "ui/TNEFWinFileMessage.h"
 #include "ui/TNEFWinFileSave.h"
 
+#include <QBuffer>
 #include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QFileDialog>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
 #include <QtTest>
+#include <atomic>
+#include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace tnefbuild;
 
@@ -71,8 +80,13 @@ private slots:
     void cleanup();
     void messageView_data();
     void messageView();
-    void messageShowsOnlyWhatItCarries_data();
-    void messageShowsOnlyWhatItCarries();
+    void linksOpenOnlyOnTheWebOrMail_data();
+    void linksOpenOnlyOnTheWebOrMail();
+    void messageReadsNoFile_data();
+    void messageReadsNoFile();
+    void attachedMessageActsAsItsOwnFile_data();
+    void attachedMessageActsAsItsOwnFile();
+    void statusBarTellsOneMessage();
     void saveAllWritesWhatExtractWrites_data();
     void saveAllWritesWhatExtractWrites();
     void openAndDragHandOverPrivateCopies_data();
@@ -104,6 +118,7 @@ private:
     QTemporaryDir *m_dir = nullptr;
     QTemporaryDir m_runtime;
     QList<QUrl> m_opened;  // what the desktop was asked to open
+    bool m_desktopRefuses = false;
 };
 
 void TestWinFile::initTestCase()
@@ -113,7 +128,7 @@ void TestWinFile::initTestCase()
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
     SetDesktopOpenHook([this](const QUrl &url) {
         m_opened << url;
-        return true;
+        return !m_desktopRefuses;
     });
 }
 
@@ -121,6 +136,7 @@ void TestWinFile::init()
 {
     m_dir = new QTemporaryDir;
     m_opened.clear();
+    m_desktopRefuses = false;
 }
 
 void TestWinFile::cleanup()
@@ -288,29 +304,111 @@ void TestWinFile::messageView()
     QCOMPARE(f.noAttachments->isVisible(), !attachments);
 }
 
-void TestWinFile::messageShowsOnlyWhatItCarries_data()
+void TestWinFile::linksOpenOnlyOnTheWebOrMail_data()
 {
-    const QString local = m_runtime.filePath("local.png");
-    QVERIFY(writeFile(local, "\x89PNG\r\n on this computer only"));
     QTest::addColumn<QUrl>("url");
-    QTest::addColumn<QByteArray>("loaded");
-    QTest::addColumn<bool>("opened");  // when clicked
-    QTest::newRow("picture in the message") << QUrl("data:image/png;base64,iVBORw0K") << QByteArray("\x89PNG\r\n", 6) << false;
-    QTest::newRow("web") << QUrl("https://example.org/track.png?id=1") << QByteArray() << true;
-    QTest::newRow("mail address") << QUrl("mailto:a@example.org") << QByteArray() << true;
-    QTest::newRow("file on this computer") << QUrl::fromLocalFile(local) << QByteArray() << false;
-    QTest::newRow("script") << QUrl("javascript:alert(1)") << QByteArray() << false;
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("web") << QUrl("https://example.org/track.png?id=1") << true;
+    QTest::newRow("mail address") << QUrl("mailto:a@example.org") << true;
+    QTest::newRow("file on this computer") << QUrl::fromLocalFile(m_runtime.filePath("local.png")) << false;
+    QTest::newRow("script") << QUrl("javascript:alert(1)") << false;
 }
 
-void TestWinFile::messageShowsOnlyWhatItCarries()
+void TestWinFile::linksOpenOnlyOnTheWebOrMail()
 {
     QFETCH(QUrl, url);
-    QFETCH(QByteArray, loaded);
     QFETCH(bool, opened);
     TNEFMessageBrowser browser;
-    QCOMPARE(browser.loadResource(QTextDocument::ImageResource, url).toByteArray(), loaded);
     emit browser.anchorClicked(url);
     QCOMPARE(m_opened, opened ? QList<QUrl>{url} : QList<QUrl>{});
+}
+
+void TestWinFile::messageReadsNoFile_data()
+{
+    QTest::addColumn<QString>("html");  // %1: a folder holding pic.png, style.css and the FIFO fifo; also the current one
+    QTest::addColumn<QList<QSize>>("pictures");  // the sizes the pictures are laid out at
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && QImage(3, 2, QImage::Format_RGB32).save(&buffer, "PNG"));
+    const QList<QSize> dot{QSize(1, 1)};
+    QTest::newRow("picture in the message") << QString("<img src=\"data:image/png;base64,%1\">").arg(QString(png.toBase64()))
+                                            << QList<QSize>{QSize(3, 2)};
+    QTest::newRow("picture in the message that does not decode") << "<img src=\"data:image/png;base64,AAAA\">" << dot;
+    QTest::newRow("absolute path") << "<img src=\"%1/pic.png\">" << dot;
+    QTest::newRow("relative path") << "<img src=\"pic.png\"><img src=\"./pic.png\">" << (dot + dot);
+    QTest::newRow("file URL") << "<img src=\"file://%1/pic.png\">" << dot;
+    QTest::newRow("FIFO") << "<img src=\"%1/fifo\">" << dot;
+    QTest::newRow("resource URL") << "<img src=\"qrc:/qt-project.org/styles/commonstyle/images/standardbutton-save-32.png\">"
+                                  << dot;
+    QTest::newRow("background attributes") << "<body background=\"%1/pic.png\"><table background=\"pic.png\"><tr>"
+                                              "<td background=\"fifo\">x</td></tr></table></body>" << QList<QSize>{};
+    QTest::newRow("style background") << "<p style=\"background-image: url(%1/pic.png)\">x</p>"
+                                         "<p style=\"background-image: url('fifo')\">y</p>" << QList<QSize>{};
+    QTest::newRow("style sheet links") << "<html><head><link rel=\"stylesheet\" type=\"text/css\" href=\"%1/style.css\">"
+                                          "<link rel=\"stylesheet\" href=\"fifo\"></head><body><p>x</p></body></html>"
+                                       << QList<QSize>{};
+    QTest::newRow("style element") << "<style>@import url(style.css); p { background-image: url(%1/pic.png) }</style><p>x</p>"
+                                   << QList<QSize>{};
+}
+
+// Qt reads a name from the disk whenever the view gives it no value: every
+// way HTML names a file is tried, on a folder watched for files opened.
+void TestWinFile::messageReadsNoFile()
+{
+    QFETCH(QString, html);
+    QFETCH(QList<QSize>, pictures);
+    QTemporaryDir dir;
+    QVERIFY(QImage(40, 30, QImage::Format_RGB32).save(dir.filePath("pic.png")));
+    QVERIFY(writeFile(dir.filePath("style.css"), "p { background-image: url(pic.png) }"));
+    const QByteArray fifo = QFile::encodeName(dir.filePath("fifo"));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0 && ::inotify_add_watch(watch, QFile::encodeName(dir.path()).constData(), IN_OPEN) >= 0);
+    // A reader of the FIFO would wait for a writer for ever: this one lets it
+    // go (its own open succeeds only then, and is seen too).
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        while (!done) {
+            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0)
+                ::close(fd);
+            ::usleep(1000);
+        }
+    });
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QList<QSize> laidOut;
+    {
+        TNEFMessageBrowser browser;
+        browser.resize(400, 300);
+        browser.setHtml(QString(html).replace("%1", dir.path()));
+        browser.show();
+        browser.grab();
+        QTextDocument *doc = browser.document();
+        QTextObjectInterface *images = doc->documentLayout()->handlerForObject(QTextFormat::ImageObject);
+        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment part = it.fragment();
+                if (part.charFormat().isImageFormat())
+                    laidOut << images->intrinsicSize(doc, part.position(), part.charFormat()).toSize();
+            }
+        }
+    }
+    QDir::setCurrent(current);
+    done = true;
+    watchdog.join();
+    QStringList opened;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t got; (got = ::read(watch, events, sizeof events)) > 0;) {
+        for (char *at = events; at < events + got;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(at);
+            opened << QString::fromUtf8(event->len ? event->name : ".");
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    QCOMPARE(opened, QStringList());
+    QCOMPARE(laidOut, pictures);
 }
 
 void TestWinFile::saveAllWritesWhatExtractWrites_data()
@@ -343,7 +441,7 @@ void TestWinFile::saveAllWritesWhatExtractWrites()
     }
     QCOMPARE(tree(m_dir->filePath("app")), tree(m_dir->filePath("cli")));
     QVERIFY(!tree(m_dir->filePath("app")).isEmpty());
-    QVERIFY(w->savedText().contains(m_dir->filePath("app")));
+    QVERIFY(w->statusText().contains(m_dir->filePath("app")));
     QCOMPARE((QVariantList{gTNEFPrefCEDest, gTNEFPrefCEDestOther, gTNEFPrefCEFolder}), prefs);
 }
 
@@ -391,6 +489,7 @@ void TestWinFile::openAndDragHandOverPrivateCopies()
     }
     if (privateFolderTaken) {
         QVERIFY(urls.isEmpty());
+        QCOMPARE(w->statusText(), drag ? QString() : QString("The attachment could not be copied for opening."));
         QVERIFY(tree(m_dir->path()).keys() == QStringList{"open.dat"});
         return;
     }
@@ -406,6 +505,129 @@ void TestWinFile::openAndDragHandOverPrivateCopies()
     struct stat info {};
     QCOMPARE(::stat(QFile::encodeName(root).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, mode_t(0700));
+}
+
+void TestWinFile::attachedMessageActsAsItsOwnFile_data()
+{
+    QTest::addColumn<QString>("action");
+    for (const char *action : {"rows", "save one", "save several", "save all", "open", "drag", "attributes", "message"})
+        QTest::newRow(action) << QString(action);
+}
+
+// An attached message's window against the same stream written to a file of
+// its own: every action gives the same names, texts and bytes.
+void TestWinFile::attachedMessageActsAsItsOwnFile()
+{
+    QFETCH(QString, action);
+    QByteArray big(100000, '\0');  // past the size at which copies go through a pipe
+    for (int i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7 % 251);
+    const Tnef inner = withAttachment(withAttachment(Tnef().message(attSubject, z0("Minutes of the planning meeting"))
+                                                         .message(attBody, z0("The agenda is attached.")).title(z0("agenda.txt")),
+                                                     "1. Budget\n2. Dates\n").title(z0("big.bin")), big);
+    const Tnef outer = withAttachment(Tnef().message(attSubject, z0("Fwd: minutes")).title(z0("outer.txt")), QByteArray(700, 'o'))
+                           .data(embeddedPlaceholder()).attachment(MapiBlock().string8(PR_DISPLAY_NAME, z0("Minutes"))
+                                                                       .object(PR_ATTACH_DATA_OBJ, inner.bytes()));
+    TNEFWinFile *own = show(write("inner.dat", inner.bytes()));
+    TNEFWinFile *holder = show(write("outer.dat", outer.bytes()));
+    QVERIFY(own && holder);
+    TNEFWinFile *attached = nullptr;
+    TNEFWinFileSetOpeners({nullptr, [&](TNEFFile *doc) { return (attached = showDocument(doc)) ? 0 : -1; }});
+    clickRow(holder->form().fileList_131, 1);
+    QCOMPARE(TNEFWinFileCommandHandler(holder, kTNEFCommandOpenAttachment), OSStatus(noErr));
+    QVERIFY(attached && attached->document()->fileList);
+    const TNEFFileItem *bigItem = attached->document()->fileList->next;
+    QVERIFY(bigItem && (outer.bytes().indexOf(inner.bytes()) + bigItem->dataPosition) % 4096 != 0);
+
+    const auto act = [&](TNEFWinFile *w, const QString &out) {
+        QMap<QString, QByteArray> got;
+        QDir().mkpath(out);
+        QTreeView *list = w->form().fileList_131;
+        const auto copies = [&](const QList<QUrl> &urls) {
+            for (const QUrl &url : urls)
+                got.insert(url.fileName(), readFile(url.toLocalFile()));
+        };
+        TNEFWinFileSaveSetFolderDialogHook([&](TNEFWinFile *) { return out; });
+        if (action == "rows" || action == "save one") {
+            for (int row = 0; row < list->model()->rowCount(); ++row) {
+                clickRow(list, row);
+                QByteArray &texts = got[QString::number(row)];
+                for (int column = 0; column < 3; ++column) {
+                    const QModelIndex cell = list->model()->index(row, column);
+                    texts += (cell.data().toString() + '|' + cell.data(Qt::ToolTipRole).toString() + '|').toUtf8();
+                }
+                texts += fields(w, false).join('|').toUtf8();
+                if (action == "save one") {
+                    TNEFWinFileSaveSetDialogHook([&](TNEFWinFile *, const QString &name) {
+                        return TNEFWinFileSaveReply{true, out, name, false};
+                    });
+                    w->form().saveButton_137->click();
+                }
+            }
+            if (action == "save one")
+                got = tree(out);
+        } else if (action == "save several") {
+            list->selectAll();
+            w->form().saveButton_137->click();
+            got = tree(out);
+        } else if (action == "save all") {
+            w->form().saveAllButton->click();
+            got = tree(out);
+        } else if (action == "open") {
+            m_opened.clear();
+            list->selectAll();
+            TNEFWinFileCommandHandler(w, kTNEFCommandOpenAttachment);
+            copies(m_opened);
+        } else if (action == "drag") {
+            const std::unique_ptr<QMimeData> data(TNEFWinFileListFileDBMimeData(DataBrowser::of(list), {1, 2}));
+            copies(data ? data->urls() : QList<QUrl>());
+        } else if (action == "attributes") {
+            QTreeView *attributes = attributeList(w);
+            for (int row = 0; row < attributes->model()->rowCount(); ++row) {
+                clickRow(attributes, row);
+                got.insert(QString::number(row), fields(w, true).join('|').toUtf8());
+            }
+        } else {
+            got.insert("subject", w->form().messageSubject->text().toUtf8());
+            got.insert("body", w->form().messageBody->toPlainText().toUtf8());
+        }
+        return got;
+    };
+    const QMap<QString, QByteArray> fromAttached = act(attached, m_dir->filePath("attached"));
+    const QMap<QString, QByteArray> fromOwn = act(own, m_dir->filePath("own"));
+    QCOMPARE(fromAttached, fromOwn);
+    // Each action gave something, and those that write gave the big one whole.
+    QVERIFY(!fromOwn.isEmpty());
+    const QStringList writing{"save one", "save several", "save all", "open", "drag"};
+    QVERIFY(!writing.contains(action) || fromOwn.values().contains(big));
+}
+
+void TestWinFile::statusBarTellsOneMessage()
+{
+    const QString folder = m_dir->filePath("minutes of the planning meeting, with every attachment");
+    QVERIFY(QDir().mkpath(folder));
+    TNEFWinFile *w = show(write("one.dat", withAttachment(Tnef().title(z0("report.pdf")), "x").bytes()));
+    QVERIFY(w);
+    w->resize(1400, 500);
+    // What the bar shows: a message painted on it, and its line.
+    const auto shown = [w] {
+        QCoreApplication::processEvents();
+        return QStringList{w->statusBar()->currentMessage(), w->statusText()}.filter(QRegularExpression("."));
+    };
+    m_desktopRefuses = true;
+    clickRow(w->form().fileList_131, 0);
+    TNEFWinFileCommandHandler(w, kTNEFCommandOpenAttachment);
+    QCOMPARE(shown(), QStringList{"No application opens “report.pdf”."});
+    TNEFWinFileSaveSetFolderDialogHook([&](TNEFWinFile *) { return folder; });
+    w->form().saveAllButton->click();
+    const QString saved = "Saved 1 attachment in " + folder;
+    QCOMPARE(shown(), QStringList{saved});
+    w->resize(600, 500);
+    const QString narrow = shown().value(0);
+    QVERIFY2(narrow.contains("…") && narrow.startsWith("Saved 1 attachment in /") && narrow.endsWith(" attachment"),
+             qPrintable(narrow));
+    w->resize(1400, 500);
+    QCOMPARE(shown(), QStringList{saved});
 }
 
 void TestWinFile::titlesAndClosing()
