@@ -143,19 +143,7 @@ TNEFFile *openDocument(const QString &file)
     OSErr err = noErr;
     TNEFFile *tnefFile = nullptr;
     if (file == QLatin1String("-")) {
-        tnefFile = TNEFFileCreate();
-        if (!tnefFile) {
-            printError(file, describeStatus(memFullErr));
-            return nullptr;
-        }
-        tnefFile->fileName = QStringLiteral("stdin");
-        tnefFile->fileRef = FSPathAbsolute(tnefFile->fileName);
-        err = FSOpenForkFromStream(STDIN_FILENO, &tnefFile->forkRefNum);
-        if (err != noErr) {
-            tnefFile->forkRefNum = 0;
-            TNEFFileDestroy(tnefFile);
-            tnefFile = nullptr;
-        }
+        tnefFile = TNEFFileOpenStream(STDIN_FILENO, QStringLiteral("stdin"), &err);
         // The process began without it (see StandardStreamsOpenMissing).
         if (err == rfNumErr) {
             printError(file, QStringLiteral("standard input is closed"));
