@@ -19,7 +19,6 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -420,18 +419,13 @@ bool bodyCommand(const QString &file, CliBodyChoice choice)
 
 // Extraction is the application's own, with the options of the command
 // line: the user's preferences are neither read nor written.
-// Standard input, a pipe or a process substitution, and the names of open
-// descriptors (/dev/stdin, /proc/self/fd/0): no folder of theirs is a place
-// to write into.
-bool isStream(const QString &file)
+// A process substitution (/dev/fd/63) and the other names of open
+// descriptors (/dev/stdin, /proc/self/fd/0) have no folder to write into.
+// Standard input ("-") is named after the current folder already.
+bool isDescriptorName(const QString &file)
 {
-    if (file == QLatin1String("-"))
-        return true;
     const QString path = FSPathAbsolute(file);
-    if (path.startsWith(QLatin1String("/dev/")) || path.startsWith(QLatin1String("/proc/")))
-        return true;
-    struct stat st;
-    return ::stat(FSPathToNative(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+    return path.startsWith(QLatin1String("/dev/")) || path.startsWith(QLatin1String("/proc/"));
 }
 
 bool extractCommand(const QString &file, TNEFExtractOptions options)
@@ -441,7 +435,7 @@ bool extractCommand(const QString &file, TNEFExtractOptions options)
         return false;
     bool handled = parseDocument(file, tnefFile);
     if (handled && options.destination.isEmpty())
-        options.destination = isStream(file) ? FSPathAbsolute(QStringLiteral(".")) : TNEFExtractSourceFolder(tnefFile);
+        options.destination = isDescriptorName(file) ? FSPathAbsolute(QStringLiteral(".")) : TNEFExtractSourceFolder(tnefFile);
     if (handled) {
         options.events.written = [](const QString &path) {
             std::printf("%s\n", printablePath(path).constData());

@@ -99,7 +99,7 @@ void TestCli::runs_data()
     // in a folder named after it (its title made safe) that holds what it
     // holds extracted on its own.
     QTest::newRow("list -r") << "\"$CLI\" list -r nested.tnef" << 0
-                             << QByteArray("\t..\\x2fFwd/TNEF: In\n9\t..\\x2fFwd/In/x.txt\n6\t..\\x2fFwd/a.txt\n5\ta.txt\n") << "";
+                             << QByteArray("274\tTNEF: ..\\x2fFwd\n58\t..\\x2fFwd/TNEF: In\n9\t..\\x2fFwd/In/x.txt\n6\t..\\x2fFwd/a.txt\n5\ta.txt\n") << "";
     QTest::newRow("list -r, json") << "\"$CLI\" list -r --json nested.tnef" << 0
                                    << QByteArray("\"name\":\"x.txt\",\"size\":9}],\"id\":1,\"name\":\"In\"") << "";
     QTest::newRow("extract -r") << "\"$CLI\" extract -r -C folder --folder always nested.tnef > /dev/null && cd 'folder/nested.tnef Folder' && "
