@@ -27,7 +27,7 @@ struct TNEFAutomateEvents {
     std::function<void(const QString &path)> folderCreated;
     // Attached message `name` was not read (see TNEFAttachedMessage): its
     // attachments were not written.
-    std::function<void(const QString &name, const TNEFAttachedMessage &why)> unreadMessage;
+    std::function<void(const QString &name, const TNEFAttachedMessage &why)> unreadMessage = {};
 };
 
 // How one extraction runs.
