@@ -29,8 +29,9 @@ _parvane_cli()
                 COMPREPLY=($(compgen -W "$commands" -- "$cur"))
             fi
             return ;;
-        list | attributes | message) options+=" --json" ;;
-        extract) options+=" -C --folder --body" ;;
+        list) options+=" --json -r --recursive" ;;
+        attributes | message) options+=" --json" ;;
+        extract) options+=" -C --folder --body -r --recursive" ;;
         body) options+=" --rtf --html --text" ;;
     esac
 

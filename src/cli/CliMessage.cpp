@@ -144,16 +144,20 @@ QJsonObject CliMessageJson(SInt16 forkRefNum, const TNEFMessage &message)
     return json;
 }
 
-QJsonObject CliListJson(const TNEFFile *tnefFile)
+QJsonObject CliListJson(const TNEFFile *tnefFile,
+                        const std::function<void(const TNEFFileItem *item, QJsonObject *entry)> &more)
 {
     QJsonArray attachments;
     for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
-        attachments.append(QJsonObject{
+        QJsonObject entry{
             {QStringLiteral("id"), qint64(item->fileID)},
             {QStringLiteral("name"), TNEFFileItemTitle(item)},
             {QStringLiteral("size"), qint64(item->dataLength)},
             {QStringLiteral("attachedMessage"), item->isTNEF == -1},
-        });
+        };
+        if (more)
+            more(item, &entry);
+        attachments.append(entry);
     }
     return QJsonObject{{QStringLiteral("attachments"), attachments}};
 }

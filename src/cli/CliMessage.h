@@ -6,6 +6,7 @@
 
 #include <QJsonObject>
 #include <QStringList>
+#include <functional>
 
 // The body choices of `body`.
 enum class CliBodyChoice { Preferred, Rtf, Html, Text };
@@ -25,5 +26,8 @@ QString CliMessageBodyWarning(const TNEFBody &body);
 
 // The JSON documents of `message`, `list` and (one entry each) `attributes`.
 QJsonObject CliMessageJson(SInt16 forkRefNum, const TNEFMessage &message);
-QJsonObject CliListJson(const TNEFFile *tnefFile);
+// `more` may add to each attachment's entry (an attached message's own
+// attachments, say).
+QJsonObject CliListJson(const TNEFFile *tnefFile,
+                        const std::function<void(const TNEFFileItem *item, QJsonObject *entry)> &more = {});
 QJsonObject CliAttributeJson(const TNEFAttributeItem *item, const QString &name, const QString &preview);

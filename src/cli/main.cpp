@@ -1,6 +1,7 @@
 // parvane-cli: the command-line front end. It uses the core alone and never
 // opens a window.
 #include "CliMessage.h"
+#include "CliOutput.h"
 #include "extract/TNEFAppOpen.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
@@ -31,13 +32,14 @@ const char kUsage[] =
     "Shows what TNEF files (winmail.dat) hold and gets their attachments out.\n"
     "\n"
     "Commands:\n"
-    "  list FILE...         one line per attachment: SIZE<TAB>NAME\n"
+    "  list [-r] FILE...    one line per attachment: SIZE<TAB>NAME\n"
     "  attributes FILE...   one line per attribute: ID<TAB>NAME<TAB>SIZE TEXT<TAB>PREVIEW\n"
     "  trace FILE...        the parse trace of each file\n"
-    "  extract [-C DIR] [--folder multi|always|never] [--body] FILE...\n"
+    "  extract [-C DIR] [--folder multi|always|never] [--body] [-r] FILE...\n"
     "                       write every attachment into DIR (default: the TNEF\n"
-    "                       file's folder), inside a new folder named after the\n"
-    "                       TNEF file when it has several files to write (multi,\n"
+    "                       file's folder; for a pipe, the current folder),\n"
+    "                       inside a new folder named after the TNEF file when\n"
+    "                       it has several files to write (multi,\n"
     "                       the default), always, or never; with --body also the\n"
     "                       message: message.html, message.rtf, or message.txt\n"
     "                       when it has plain text only; names are made safe and\n"
@@ -51,10 +53,14 @@ const char kUsage[] =
     "                       the RTF; the text (default: the HTML, else the RTF,\n"
     "                       else the text)\n"
     "\n"
-    "FILE may be \"-\" for standard input (extracted into DIR or the current folder). With several files, each file's lines\n"
-    "follow a line \"==> FILE <==\".\n"
+    "FILE may be \"-\" for standard input. With several files, each file's lines\n"
+    "follow a line \"==> FILE <==\". On a terminal, control characters from the\n"
+    "file are shown as \\xNN.\n"
     "\n"
     "Options:\n"
+    "  -r, --recursive      list, extract: also the attachments of attached\n"
+    "                       messages: listed as MESSAGE/NAME after the message,\n"
+    "                       extracted into a new folder named after it\n"
     "  --json               list, attributes, message: one JSON document per file,\n"
     "                       one per line\n"
     "  -v, --verbose        also write the program's error log on standard error\n"
@@ -63,48 +69,36 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 when every file was handled, 1 when any failed, 2 for a usage error.\n";
 
-QByteArray escapedByte(unsigned char b)
-{
-    return "\\x" + QByteArray::number(b, 16).rightJustified(2, '0');
-}
-
 // Names come from the sender: a control character in one must not reach the
-// terminal, nor split a line that a script reads. They are shown as \xNN.
-QByteArray printable(const QByteArray &bytes)
+// terminal, nor split a line that a script reads.
+QByteArray printable(const QString &text, std::FILE *stream = stdout)
 {
-    QByteArray out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F)
-            out += escapedByte(b);
-        else
-            out += c;
-    }
-    return out;
-}
-
-QByteArray printable(const QString &text)
-{
-    return printable(text.toUtf8());
+    return CliEscape(text.toUtf8(), CliShow::Field, stream);
 }
 
 // Paths are printed as the bytes the system gave, so that a script can use them.
-QByteArray printablePath(const QString &path)
+QByteArray printablePath(const QString &path, std::FILE *stream = stdout)
 {
-    return printable(FSPathToNative(path));
+    return CliEscape(FSPathToNative(path), CliShow::Field, stream);
 }
 
 void printError(const QString &file, const QString &what)
 {
-    std::fprintf(stderr, "parvane-cli: %s: %s\n", printablePath(file).constData(),
-                 printable(what).constData());
+    std::fprintf(stderr, "parvane-cli: %s: %s\n", printablePath(file, stderr).constData(),
+                 printable(what, stderr).constData());
+}
+
+// Running text from the file, exact unless on a terminal.
+void printText(const QByteArray &text)
+{
+    const QByteArray shown = CliEscape(text, CliShow::Text, stdout);
+    std::fwrite(shown.constData(), 1, size_t(shown.size()), stdout);
 }
 
 int usageError(const QString &what)
 {
     std::fprintf(stderr, "parvane-cli: %s\nTry 'parvane-cli --help' for more information.\n",
-                 FSPathToNative(what).constData());
+                 printablePath(what, stderr).constData());
     return kExitUsage;
 }
 
@@ -148,19 +142,7 @@ TNEFFile *openDocument(const QString &file)
     OSErr err = noErr;
     TNEFFile *tnefFile = nullptr;
     if (file == QLatin1String("-")) {
-        tnefFile = TNEFFileCreate();
-        if (!tnefFile) {
-            printError(file, describeStatus(memFullErr));
-            return nullptr;
-        }
-        tnefFile->fileName = QStringLiteral("stdin");
-        tnefFile->fileRef = FSPathAbsolute(tnefFile->fileName);
-        err = FSOpenForkFromStream(STDIN_FILENO, &tnefFile->forkRefNum);
-        if (err != noErr) {
-            tnefFile->forkRefNum = 0;
-            TNEFFileDestroy(tnefFile);
-            tnefFile = nullptr;
-        }
+        tnefFile = TNEFFileOpenStream(STDIN_FILENO, QStringLiteral("stdin"), &err);
         // The process began without it (see StandardStreamsOpenMissing).
         if (err == rfNumErr) {
             printError(file, QStringLiteral("standard input is closed"));
@@ -197,15 +179,74 @@ void printJson(const QString &file, QJsonObject json)
 {
     // JSON holds text: bytes of the name that are not UTF-8 show as U+FFFD.
     json.insert(QStringLiteral("file"), FSPathForDisplay(file));
-    std::printf("%s\n", QJsonDocument(json).toJson(QJsonDocument::Compact).constData());
+    const QByteArray document = QJsonDocument(json).toJson(QJsonDocument::Compact);
+    std::printf("%s\n", CliEscape(document, CliShow::Json, stdout).constData());
 }
 
-void printList(const TNEFFile *tnefFile)
+// Why an attached message's attachments are not shown or written.
+QString describeUnreadMessage(const QString &name, const TNEFAttachedMessage &why)
 {
-    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next)
-        std::printf("%u\t%s\n", unsigned(item->dataLength),
-                    printable(TNEFFileItemDisplayName(item)).constData());
+    QString what;
+    if (why.tooDeep)
+        what = QStringLiteral("attached messages nested more than %1 deep are not opened").arg(kTNEFAttachedMaxDepth);
+    else if (why.openStatus != noErr)
+        what = QStringLiteral("%1 (status %2)").arg(describeStatus(why.openStatus)).arg(why.openStatus);
+    else
+        what = QStringLiteral("%1 (parser code %2)").arg(describeParseFailure(why.parseCode, true)).arg(why.parseCode);
+    return QStringLiteral("attached message \"%1\": %2").arg(name, what);
 }
+
+// With -r, the attachments of each attached message, opened one at a time,
+// follow its own line or entry.
+struct Lister {
+    QString file;
+    bool recursive = false;
+    bool handled = true;
+
+    // Null, after telling why, when the message cannot be read.
+    TNEFFile *openAttached(const TNEFFile *tnefFile, const TNEFFileItem *item, int depth)
+    {
+        const TNEFAttachedMessage attached = TNEFAttachedMessageOpen(tnefFile, item->fileID, depth);
+        if (!attached.file) {
+            printError(file, describeUnreadMessage(TNEFFileItemTitle(item), attached));
+            handled = false;
+        }
+        return attached.file;
+    }
+
+    // SIZE<TAB>NAME lines; an attached message's attachments are named by
+    // the titles of the messages down to them and their own, joined by "/"
+    // (a "/" within a title shows as \x2f).
+    void printLines(const TNEFFile *tnefFile, const QString &path = {}, int depth = 0)
+    {
+        for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
+            QString name = TNEFFileItemDisplayName(item);
+            if (recursive)
+                name.replace(QLatin1Char('/'), QLatin1String("\\x2f"));
+            std::printf("%u\t%s\n", unsigned(item->dataLength), printable(path + name).constData());
+            if (!recursive || item->isTNEF != -1)
+                continue;
+            if (TNEFFile *attached = openAttached(tnefFile, item, depth + 1)) {
+                const QString title = TNEFFileItemTitle(item).replace(QLatin1Char('/'), QLatin1String("\\x2f"));
+                printLines(attached, path + title + QLatin1Char('/'), depth + 1);
+                TNEFFileDestroy(attached);
+            }
+        }
+    }
+
+    // An attached message's entry holds its attachments as the document does.
+    QJsonObject json(const TNEFFile *tnefFile, int depth = 0)
+    {
+        return CliListJson(tnefFile, [&](const TNEFFileItem *item, QJsonObject *entry) {
+            if (!recursive || item->isTNEF != -1)
+                return;
+            if (TNEFFile *attached = openAttached(tnefFile, item, depth + 1)) {
+                entry->insert(QStringLiteral("attachments"), json(attached, depth + 1).value(QStringLiteral("attachments")));
+                TNEFFileDestroy(attached);
+            }
+        });
+    }
+};
 
 using Command = std::function<bool(const QString &file)>;
 
@@ -227,18 +268,19 @@ int runOnFiles(const QStringList &files, const Command &command, bool headers = 
     return allHandled ? kExitOk : kExitFailed;
 }
 
-bool listCommand(const QString &file, bool json)
+bool listCommand(const QString &file, bool json, bool recursive)
 {
     TNEFFile *tnefFile = openDocument(file);
     if (!tnefFile)
         return false;
     const bool parsed = parseDocument(file, tnefFile);
+    Lister lister{file, recursive};
     if (parsed && json)
-        printJson(file, CliListJson(tnefFile));
+        printJson(file, lister.json(tnefFile));
     else if (parsed)
-        printList(tnefFile);
+        lister.printLines(tnefFile);
     TNEFFileDestroy(tnefFile);
-    return parsed;
+    return parsed && lister.handled;
 }
 
 // The same name, size text and preview as the document window's attribute
@@ -273,42 +315,21 @@ bool attributesCommand(const QString &file, bool json)
     return handled;
 }
 
-// The trace echoes names and values from the file. On a terminal, control
-// characters among them (escape sequences that retitle or clear it, carriage
-// returns that overwrite a line) are shown as \xNN, C1 controls in their
-// UTF-8 form too; only the line feeds pass. Piped, the trace stays exact.
+// The trace echoes names and values from the file: on a terminal it goes
+// through the escaping of running text, piece by piece as the parser writes.
 struct TerminalFilter {
-    bool pendingC2 = false;  // a byte that may begin a C1 control
+    CliEscaper escaper{CliShow::Text, true};
 
     static ssize_t write(void *cookie, const char *bytes, size_t size)
     {
-        auto *self = static_cast<TerminalFilter *>(cookie);
-        QByteArray out;
-        out.reserve(qsizetype(size));
-        for (size_t i = 0; i < size; ++i) {
-            const auto b = static_cast<unsigned char>(bytes[i]);
-            if (self->pendingC2) {
-                self->pendingC2 = false;
-                if (b >= 0x80 && b <= 0x9F) {
-                    out += escapedByte(0xC2) + escapedByte(b);
-                    continue;
-                }
-                out += char(0xC2);
-            }
-            if (b == 0xC2)
-                self->pendingC2 = true;
-            else if ((b < 0x20 && b != '\n') || b == 0x7F)
-                out += escapedByte(b);
-            else
-                out += char(b);
-        }
+        const QByteArray out = static_cast<TerminalFilter *>(cookie)->escaper.feed(bytes, size);
         const bool written = std::fwrite(out.constData(), 1, size_t(out.size()), stdout) == size_t(out.size());
         return written ? ssize_t(size) : -1;
     }
     static int close(void *cookie)
     {
-        if (static_cast<TerminalFilter *>(cookie)->pendingC2)
-            std::fputc(0xC2, stdout);
+        const QByteArray out = static_cast<TerminalFilter *>(cookie)->escaper.finish();
+        std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
         return 0;
     }
 };
@@ -320,7 +341,7 @@ bool traceCommand(const QString &file)
         return false;
     TerminalFilter filter;
     FILE *terminal = nullptr;
-    if (::isatty(STDOUT_FILENO)) {
+    if (CliIsTerminal(stdout)) {
         const cookie_io_functions_t io{nullptr, TerminalFilter::write, nullptr, TerminalFilter::close};
         terminal = ::fopencookie(&filter, "w", io);
     }
@@ -368,7 +389,7 @@ bool messageCommand(const QString &file, bool json)
         const QByteArray text = TNEFMessageGetText(tnefFile->forkRefNum, message, &body) == noErr
             ? CliMessageTerminalText(body) : QByteArray();
         std::printf("\n");
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        printText(text);
     }
     TNEFFileDestroy(tnefFile);
     return true;
@@ -390,7 +411,7 @@ bool bodyCommand(const QString &file, CliBodyChoice choice)
         if (const QString warning = CliMessageBodyWarning(body); !warning.isEmpty())
             printError(file, warning);
         // A write that fails is told once, at the end, as any output's.
-        std::fwrite(body.bytes.constData(), 1, size_t(body.bytes.size()), stdout);
+        printText(body.bytes);
     }
     TNEFFileDestroy(tnefFile);
     return handled;
@@ -398,6 +419,15 @@ bool bodyCommand(const QString &file, CliBodyChoice choice)
 
 // Extraction is the application's own, with the options of the command
 // line: the user's preferences are neither read nor written.
+// A process substitution (/dev/fd/63) and the other names of open
+// descriptors (/dev/stdin, /proc/self/fd/0) have no folder to write into.
+// Standard input ("-") is named after the current folder already.
+bool isDescriptorName(const QString &file)
+{
+    const QString path = FSPathAbsolute(file);
+    return path.startsWith(QLatin1String("/dev/")) || path.startsWith(QLatin1String("/proc/"));
+}
+
 bool extractCommand(const QString &file, TNEFExtractOptions options)
 {
     TNEFFile *tnefFile = openDocument(file);
@@ -405,7 +435,7 @@ bool extractCommand(const QString &file, TNEFExtractOptions options)
         return false;
     bool handled = parseDocument(file, tnefFile);
     if (handled && options.destination.isEmpty())
-        options.destination = TNEFExtractSourceFolder(tnefFile);
+        options.destination = isDescriptorName(file) ? FSPathAbsolute(QStringLiteral(".")) : TNEFExtractSourceFolder(tnefFile);
     if (handled) {
         options.events.written = [](const QString &path) {
             std::printf("%s\n", printablePath(path).constData());
@@ -421,6 +451,10 @@ bool extractCommand(const QString &file, TNEFExtractOptions options)
                 printError(file, QStringLiteral("cannot write \"%1\": %2 (status %3)")
                                      .arg(name, describeStatus(OSErr(status)))
                                      .arg(status));
+        };
+        options.events.unreadMessage = [&](const QString &name, const TNEFAttachedMessage &why) {
+            handled = false;
+            printError(file, describeUnreadMessage(name, why));
         };
         TNEFExtractAll(tnefFile, options);
     }
@@ -454,6 +488,7 @@ int run(int argc, char **argv)
     bool json = false;
     CliBodyChoice bodyChoice = CliBodyChoice::Preferred;
     bool verbose = false;
+    bool recursive = false;
     TNEFExtractOptions extractOptions;
     QStringList files;
     bool optionsEnded = false;
@@ -479,6 +514,9 @@ int run(int argc, char **argv)
             }
         } else if (!optionsEnded && extracting && arg == QLatin1String("--body")) {
             extractOptions.body = true;
+        } else if (!optionsEnded && (extracting || command == QLatin1String("list"))
+                   && (arg == QLatin1String("-r") || arg == QLatin1String("--recursive"))) {
+            recursive = true;
         } else if (!optionsEnded && jsonCapable && arg == QLatin1String("--json")) {
             json = true;
         } else if (!optionsEnded && choosingBody
@@ -507,7 +545,7 @@ int run(int argc, char **argv)
         DebugAssertSetHook([](const DebugAssertReport &) {});
     }
     if (command == QLatin1String("list"))
-        return runOnFiles(files, [json](const QString &f) { return listCommand(f, json); }, !json);
+        return runOnFiles(files, [json, recursive](const QString &f) { return listCommand(f, json, recursive); }, !json);
     if (command == QLatin1String("trace"))
         return runOnFiles(files, traceCommand);
     if (command == QLatin1String("attributes"))
@@ -521,9 +559,7 @@ int run(int argc, char **argv)
         return runOnFiles(files, [bodyChoice](const QString &f) { return bodyCommand(f, bodyChoice); });
     }
     if (extracting) {
-        // Standard input has no folder of its own: it goes to DIR or here.
-        if (extractOptions.destination.isEmpty() && files.contains(QLatin1String("-")))
-            extractOptions.destination = FSPathAbsolute(QStringLiteral("."));
+        extractOptions.recursive = recursive;
         return runOnFiles(files, [&extractOptions](const QString &f) { return extractCommand(f, extractOptions); });
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(command));

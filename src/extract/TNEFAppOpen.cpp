@@ -8,6 +8,8 @@
 #include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFMessage.h"
+#include "tnef/TNEFMessageItems.h"
+#include "tnef/TNEFParse.h"
 #include "tnef/TNEFText.h"
 
 #include <QDir>
@@ -50,38 +52,37 @@ QString storedDestination(const QString &myPrefDestOther, const QString &destina
     return path;
 }
 
-// Makes the new folder named after the TNEF file inside `destination`, and
-// makes it the destination, written into through its own descriptor;
-// `destination` stays as it was when no folder can be made. A name that
-// somebody takes between the search and the creation sends the search on to
-// the next counter.
-void makeNewFolder(const TNEFFile *tnefFile, FSFolder *destination, const TNEFAutomateEvents *events)
+// Makes the new folder named after `mySourceFileName` (the TNEF file, or an
+// attached message) inside `destination`, and opens it as `*created`, to be
+// written into through its own descriptor; false when no folder can be
+// made. A name that somebody takes between the search and the creation sends
+// the search on to the next counter.
+bool makeNewFolder(const QString &mySourceFileName, const FSFolder &destination, FSFolder *created,
+                   const TNEFAutomateEvents *events)
 {
-    const QString mySourceFileName = tnefFile->fileName;
     if (mySourceFileName.isEmpty()) {
         TNEF_REPORT(mySourceFileName != NULL);
-        return;
+        return false;
     }
     UInt32 counter = 0;
     for (int race = 0; race < kMaxLostRaces; ++race) {
         const QString myNewDirName =
-            UtilFileFindUniqueDir(*destination, mySourceFileName, counter, &counter);
+            UtilFileFindUniqueDir(destination, mySourceFileName, counter, &counter);
         if (myNewDirName.isNull()) {
             TNEF_REPORT(myNewDirURL != NULL);
-            return;
+            return false;
         }
         OSErr err = noErr;
-        FSFolder created;
-        if (UtilFileCreateDir(*destination, myNewDirName, &created, &err)) {
-            *destination = std::move(created);
+        if (UtilFileCreateDir(destination, myNewDirName, created, &err)) {
             if (events && events->folderCreated)
-                events->folderCreated(destination->path());
-            return;
+                events->folderCreated(created->path());
+            return true;
         }
         if (err != dupFNErr || counter + 1 == kUtilFileCounterEnd)
-            return;
+            return false;
         ++counter;
     }
+    return false;
 }
 
 // Where the searches of one extraction stopped, by name: a candidate found
@@ -200,26 +201,44 @@ QString TNEFExtractSourceFolder(const TNEFFile *inTnefFile)
     return myParentDirURL;
 }
 
-void TNEFExtractAll(TNEFFile *inTnefFile, const TNEFExtractOptions &options)
+TNEFAttachedMessage TNEFAttachedMessageOpen(const TNEFFile *tnefFile, UInt32 fileID, int depth)
 {
-    if (!inTnefFile) {
-        TNEF_REPORT(inTnefFile != NULL);
-        return;
+    TNEFAttachedMessage opened;
+    // Each level is a shorter stretch of the file, but a file of nested
+    // messages could still cost a parse of nearly all of it per level.
+    if (depth > kTNEFAttachedMaxDepth) {
+        opened.tooDeep = true;
+        return opened;
     }
-    const TNEFAutomateEvents &events = options.events;
+    TNEFFile *attached = TNEFFileOpenAttached(tnefFile, fileID, &opened.openStatus);
+    if (!attached)
+        return opened;
+    opened.parseCode = TNEFParseFileList(attached->forkRefNum, &attached->fileList, nullptr, &attached->messagePlaces);
+    if (opened.parseCode != 0) {
+        TNEFFileDestroy(attached);
+        return opened;
+    }
+    TNEFFileAddVirtualItems(attached);
+    opened.file = attached;
+    return opened;
+}
 
-    // The destination is opened once; from here on every file and folder is
-    // made through that descriptor.
-    FSFolder destination;
-    const OSErr myErr = destination.open(options.destination);
-    if (myErr != noErr)
-        TNEF_REPORT_STATUS(myErr);
+namespace {
+
+// One document's files into `destination` (kept open by the caller), then,
+// when asked, each of its attached messages' into a folder of its own.
+// `folderName` names the new folder; an attached message (`depth` above 0)
+// gets one whenever it has anything to write.
+void extractDocument(TNEFFile *inTnefFile, const FSFolder &parent, OSErr myErr, const QString &folderName,
+                     const TNEFExtractOptions &options, int depth)
+{
+    const TNEFAutomateEvents &events = options.events;
 
     // The bodies are read first: they count among the files that ask for a
     // folder of their own.
-    const QList<BodyFile> bodies = options.body ? readBodies(inTnefFile, events) : QList<BodyFile>();
+    QList<BodyFile> bodies = options.body ? readBodies(inTnefFile, events) : QList<BodyFile>();
     std::vector<const TNEFFileItem *> items;
-    if (options.fileIDs.empty()) {
+    if (options.fileIDs.empty() || depth > 0) {
         for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next)
             items.push_back(item);
     } else {
@@ -230,9 +249,13 @@ void TNEFExtractAll(TNEFFile *inTnefFile, const TNEFExtractOptions &options)
     }
     const auto count = UInt32(bodies.size() + items.size());
 
-    const SInt32 folderMode = options.folderMode;
-    if (destination.isOpen() && (folderMode == 3 || (folderMode == 1 && count >= 2)))
-        makeNewFolder(inTnefFile, &destination, &events);
+    // An attached message's files always go into a folder of their own, so
+    // that they cannot be taken for the outer message's.
+    const bool wanted = depth > 0 ? count > 0 : options.folderMode == 3 || (options.folderMode == 1 && count >= 2);
+    FSFolder made;
+    const bool inNewFolder = parent.isOpen() && wanted
+        && makeNewFolder(folderName, parent, &made, &events);
+    const FSFolder &destination = inNewFolder ? made : parent;
 
     NextCounters nextCounters;
     const auto write = [&](UInt32 fileID, const QString &myFileName, const SaveAs &save) {
@@ -251,6 +274,42 @@ void TNEFExtractAll(TNEFFile *inTnefFile, const TNEFExtractOptions &options)
             return TNEFFileSaveBytes(body.bytes, destination, name, false, nextName, written);
         });
     }
+    if (!options.recursive)
+        return;
+    // One attached message open at a time per level, and no body kept while
+    // it is: memory grows with the depth only, by a list of names each.
+    bodies.clear();
+    for (const TNEFFileItem *item : items) {
+        if (item->isTNEF != -1)
+            continue;
+        const TNEFAttachedMessage attached = TNEFAttachedMessageOpen(inTnefFile, item->fileID, depth + 1);
+        if (!attached.file) {
+            TNEF_REPORT_STATUS(attached.openStatus != noErr ? SInt32(attached.openStatus) : attached.parseCode);
+            if (events.unreadMessage)
+                events.unreadMessage(TNEFFileItemTitle(item), attached);
+            continue;
+        }
+        extractDocument(attached.file, destination, myErr, UtilFileCreateSafeName(TNEFFileItemTitle(item)), options,
+                        depth + 1);
+        TNEFFileDestroy(attached.file);
+    }
+}
+
+} // namespace
+
+void TNEFExtractAll(TNEFFile *inTnefFile, const TNEFExtractOptions &options)
+{
+    if (!inTnefFile) {
+        TNEF_REPORT(inTnefFile != NULL);
+        return;
+    }
+    // The destination is opened once; from here on every file and folder is
+    // made through that descriptor.
+    FSFolder destination;
+    const OSErr myErr = destination.open(options.destination);
+    if (myErr != noErr)
+        TNEF_REPORT_STATUS(myErr);
+    extractDocument(inTnefFile, destination, myErr, inTnefFile->fileName, options, 0);
 }
 
 SInt32 TNEFAppOpenAutomate(TNEFFile *inTnefFile, UInt32 inPrefSet,

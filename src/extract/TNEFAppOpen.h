@@ -9,6 +9,7 @@
 #include <vector>
 
 struct TNEFFile;
+struct TNEFAttachedMessage;
 
 // What a front end may want to hear while extraction runs. Any member may be
 // left empty.
@@ -24,6 +25,9 @@ struct TNEFAutomateEvents {
     std::function<void(const QString &path)> writing;
     // The new folder named after the TNEF file was created at `path`.
     std::function<void(const QString &path)> folderCreated;
+    // Attached message `name` was not read (see TNEFAttachedMessage): its
+    // attachments were not written.
+    std::function<void(const QString &name, const TNEFAttachedMessage &why)> unreadMessage = {};
 };
 
 // How one extraction runs.
@@ -39,7 +43,26 @@ struct TNEFExtractOptions {
     TNEFAutomateEvents events;
     // Only these attachments, in this order; all of them when empty.
     std::vector<UInt32> fileIDs = {};
+    // Also the attachments of each attached message (and of the messages
+    // attached to those), each message's into a new folder named after it
+    // beside the message's own file, under the same rules of names.
+    bool recursive = false;
 };
+
+// Attached messages nested deeper than this inside the file are not opened.
+constexpr int kTNEFAttachedMaxDepth = 32;
+
+// An attached message opened as a document of its own and parsed for its
+// attachments (no attribute records), or why not.
+struct TNEFAttachedMessage {
+    TNEFFile *file = nullptr;   // the caller destroys it
+    bool tooDeep = false;       // below kTNEFAttachedMaxDepth messages
+    OSErr openStatus = noErr;   // the opening's status
+    SInt32 parseCode = 0;       // the parser's code
+};
+// Opens attachment `fileID` of `tnefFile`, an attached message at nesting
+// `depth` (1 for one in the file itself), and parses it.
+TNEFAttachedMessage TNEFAttachedMessageOpen(const TNEFFile *tnefFile, UInt32 fileID, int depth);
 
 // Writes every attachment of `inTnefFile`, then the bodies asked for, into
 // `options.destination`. The destination is opened once and every file and

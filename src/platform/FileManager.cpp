@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -113,7 +114,7 @@ QByteArray nativePath(const QString &path)
 }
 
 // What is read may be reached through links: only what is written must not.
-OSErr openForReading(const QByteArray &native, SInt16 *forkRefNum)
+OSErr openForReading(const QByteArray &native, SInt16 *forkRefNum, const QByteArray &streamStart)
 {
     struct stat st;
     if (::stat(native.constData(), &st) != 0)
@@ -134,7 +135,7 @@ OSErr openForReading(const QByteArray &native, SInt16 *forkRefNum)
         return S_ISDIR(st.st_mode) ? notAFileErr : afpObjectTypeErr;
     }
     if (S_ISFIFO(st.st_mode)) {
-        const OSErr err = FSOpenForkFromStream(fd, forkRefNum);
+        const OSErr err = FSOpenForkFromStream(fd, forkRefNum, streamStart);
         ::close(fd);
         return err;
     }
@@ -172,12 +173,12 @@ OSErr FSStatusFromErrno(int err)
     }
 }
 
-OSErr FSOpenFork(const QString &path, SInt8 permission, SInt16 *forkRefNum)
+OSErr FSOpenFork(const QString &path, SInt8 permission, SInt16 *forkRefNum, const QByteArray &streamStart)
 {
     if (!forkRefNum || path.isEmpty())
         return paramErr;
     if (permission == fsRdPerm)
-        return openForReading(nativePath(path), forkRefNum);
+        return openForReading(nativePath(path), forkRefNum, streamStart);
     int flags = O_CLOEXEC | O_NOFOLLOW;
     if (permission == fsWrPerm)
         flags |= O_WRONLY;
@@ -204,10 +205,36 @@ OSErr FSOpenForkFromDescriptor(int fd, SInt16 *forkRefNum)
     return adopt(fd, forkRefNum);
 }
 
-OSErr FSOpenForkFromStream(int fd, SInt16 *forkRefNum)
+OSErr FSOpenForkFromStream(int fd, SInt16 *forkRefNum, const QByteArray &start)
 {
     if (fd < 0 || !forkRefNum)
         return paramErr;
+    // The first bytes are looked at before anything is written: a stream
+    // of something else (a runaway `yes`, a film) costs no disk.
+    char buffer[65536];
+    size_t head = 0;
+    bool differs = false;
+    while (head < size_t(start.size()) && !differs) {
+        const ssize_t got = ::read(fd, buffer + head, size_t(start.size()) - head);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return FSStatusFromErrno(errno);
+        head += size_t(got);
+        differs = got == 0 || std::memcmp(buffer, start.constData(), head) != 0;
+    }
+    if (differs) {
+        // What was read is all the fork holds, enough for a reader to tell
+        // what the stream is not.
+        const int shown = ::memfd_create("parvane-stream", MFD_CLOEXEC);
+        if (shown < 0)
+            return FSStatusFromErrno(errno);
+        if (const OSErr err = writeAll(shown, buffer, head, 0)) {
+            ::close(shown);
+            return err;
+        }
+        return adopt(shown, forkRefNum);
+    }
     const char *tmp = std::getenv("TMPDIR");
     const QByteArray dir = tmp && *tmp ? QByteArray(tmp) : QByteArray("/tmp");
     int copy = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -218,20 +245,27 @@ OSErr FSOpenForkFromStream(int fd, SInt16 *forkRefNum)
             return FSStatusFromErrno(errno);
         ::unlink(templ.constData());
     }
-    char buffer[65536];
+    // The bytes looked at first are the copy's first.
     SInt64 copied = 0;
+    size_t pending = head;
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got == 0)
-            return adopt(copy, forkRefNum);
-        const OSErr err = got < 0 ? FSStatusFromErrno(errno) : writeAll(copy, buffer, size_t(got), copied);
-        if (err != noErr) {
+        if (const OSErr err = writeAll(copy, buffer, pending, copied)) {
             ::close(copy);
             return err;
         }
-        copied += got;
+        copied += SInt64(pending);
+        ssize_t got;
+        do {
+            got = ::read(fd, buffer, sizeof buffer);
+        } while (got < 0 && errno == EINTR);
+        if (got == 0)
+            return adopt(copy, forkRefNum);
+        if (got < 0) {
+            const OSErr err = FSStatusFromErrno(errno);
+            ::close(copy);
+            return err;
+        }
+        pending = size_t(got);
     }
 }
 

@@ -4,6 +4,7 @@
 // the old platform's file references; names are single path components.
 #include "MacTypes.h"
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 
@@ -14,15 +15,18 @@ enum : UInt16 { fsAtMark = 0, fsFromStart = 1 };
 // following symbolic links; a pipe (a FIFO, a process substitution) is read
 // as FSOpenForkFromStream reads it; a folder answers notAFileErr, a device
 // afpObjectTypeErr. fsWrPerm opens it for writing and never follows a
-// symbolic link in the last component.
-OSErr FSOpenFork(const QString &path, SInt8 permission, SInt16 *forkRefNum);
+// symbolic link in the last component. `streamStart` is for a pipe, as
+// FSOpenForkFromStream takes it.
+OSErr FSOpenFork(const QString &path, SInt8 permission, SInt16 *forkRefNum, const QByteArray &streamStart = {});
 // Adopts an open descriptor as a fork (standard input copied to a file, say).
 // The fork owns the descriptor from then on.
 OSErr FSOpenForkFromDescriptor(int fd, SInt16 *forkRefNum);
 // Reads the stream `fd` (a pipe, standard input) to its end into an anonymous
 // temporary file, never into memory, and opens that as the fork: the parsers
-// move back and forth in what they read. `fd` stays the caller's.
-OSErr FSOpenForkFromStream(int fd, SInt16 *forkRefNum);
+// move back and forth in what they read. `fd` stays the caller's. A stream
+// that does not begin with `start` is read no further and not copied: the
+// fork then holds only the bytes read until they differed (in memory).
+OSErr FSOpenForkFromStream(int fd, SInt16 *forkRefNum, const QByteArray &start = {});
 OSErr FSCloseFork(SInt16 forkRefNum);
 // Opens, for reading, a fork that sees only `length` bytes of the file of
 // `parentRefNum` from `offset` on: its positions count from there and its

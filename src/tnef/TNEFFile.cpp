@@ -5,6 +5,7 @@
 #include "platform/FileManager.h"
 #include "platform/NativePath.h"
 
+#include <functional>
 #include <new>
 
 TNEFFile *gTNEFFileList = nullptr;
@@ -43,7 +44,19 @@ void TNEFFileDestroy(TNEFFile *tnefFile)
     delete tnefFile;
 }
 
-TNEFFile *TNEFFileOpen(const QString &path, OSErr *status)
+namespace {
+
+// How every TNEF stream begins, byte for byte: a pipe that does not is
+// refused before it is copied.
+QByteArray signatureBytes()
+{
+    const UInt32 s = kTNEFSignature;
+    const char bytes[] = {char(s), char(s >> 8), char(s >> 16), char(s >> 24)};
+    return QByteArray(bytes, sizeof bytes);
+}
+
+// A new TNEFFile named after `path`, its fork opened by `open`.
+TNEFFile *openAs(const QString &path, const std::function<OSErr(TNEFFile *)> &open, OSErr *status)
 {
     OSErr err = noErr;
     TNEFFile *tnefFile = TNEFFileCreate();
@@ -52,9 +65,8 @@ TNEFFile *TNEFFileOpen(const QString &path, OSErr *status)
     } else {
         tnefFile->fileRef = FSPathAbsolute(path);
         tnefFile->fileName = FSPathLastComponent(path);
-        err = FSOpenFork(tnefFile->fileRef, fsRdPerm, &tnefFile->forkRefNum);
+        err = open(tnefFile);
         if (err != noErr) {
-            TNEF_LOG_ERROR("    FSOpenFork() returned %d.\n", err);
             tnefFile->forkRefNum = 0;
             TNEFFileDestroy(tnefFile);
             tnefFile = nullptr;
@@ -63,6 +75,25 @@ TNEFFile *TNEFFileOpen(const QString &path, OSErr *status)
     if (status)
         *status = err;
     return tnefFile;
+}
+
+} // namespace
+
+TNEFFile *TNEFFileOpen(const QString &path, OSErr *status)
+{
+    return openAs(path, [](TNEFFile *tnefFile) {
+        const OSErr err = FSOpenFork(tnefFile->fileRef, fsRdPerm, &tnefFile->forkRefNum, signatureBytes());
+        if (err != noErr)
+            TNEF_LOG_ERROR("    FSOpenFork() returned %d.\n", err);
+        return err;
+    }, status);
+}
+
+TNEFFile *TNEFFileOpenStream(int fd, const QString &name, OSErr *status)
+{
+    return openAs(name, [fd](TNEFFile *tnefFile) {
+        return FSOpenForkFromStream(fd, &tnefFile->forkRefNum, signatureBytes());
+    }, status);
 }
 
 const TNEFFileItem *TNEFFileFindItem(const TNEFFile *tnefFile, UInt32 fileID)

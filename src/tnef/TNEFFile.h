@@ -113,6 +113,8 @@ void TNEFFileDestroy(TNEFFile *tnefFile);
 // opens its data fork for reading. Null (with *status set) when the file
 // cannot be opened; nothing is then left in gTNEFFileList.
 TNEFFile *TNEFFileOpen(const QString &path, OSErr *status);
+// The same for the stream `fd` (standard input), named `name`.
+TNEFFile *TNEFFileOpenStream(int fd, const QString &name, OSErr *status);
 
 // The attachment whose fileID is `fileID`, and the attribute whose objectID
 // is `objectID`; null when there is none.

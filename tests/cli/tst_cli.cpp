@@ -9,6 +9,7 @@
 #include <QTest>
 
 using namespace tnefbuild;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -24,6 +25,7 @@ Run shell(const QString &dir, const QString &script)
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("CLI"), QStringLiteral(PARVANE_CLI_PATH));
+    env.insert(QStringLiteral("SAMPLE"), QStringLiteral(PARVANE_MAKE_SAMPLE_PATH));
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(dir);
     process.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
@@ -48,6 +50,12 @@ Tnef titled(Tnef tnef, const QByteArray &title, const QByteArray &data, const QB
     if (!unicodeName.isEmpty())
         block.counted(PT_UNICODE, PR_ATTACH_LONG_FILENAME, {unicodeName});
     return tnef.title(title).data(data).attachment(block);
+}
+
+// `message` attached to `tnef` under the title `title`.
+Tnef attached(Tnef tnef, const QByteArray &title, const QByteArray &message)
+{
+    return tnef.data(embeddedPlaceholder()).attachment(MapiBlock().string8(0x3001, z0(title)).object(0x3701, message));
 }
 
 } // namespace
@@ -87,11 +95,36 @@ void TestCli::runs_data()
     QTest::newRow("body beside a taken name") << "\"$CLI\" extract --body msg.tnef" << 0 << QByteArray("/message 1.html\n") << "";
     QTest::newRow("no body unless asked") << "\"$CLI\" extract --folder always msg.tnef && [ -z \"$(ls -A 'msg.tnef Folder')\" ]"
                                           << 0 << QByteArray() << "";
+    // Attached messages: each after its line, named by its path, its files
+    // in a folder named after it (its title made safe) that holds what it
+    // holds extracted on its own.
+    QTest::newRow("list -r") << "\"$CLI\" list -r nested.tnef" << 0
+                             << QByteArray("274\tTNEF: ..\\x2fFwd\n58\t..\\x2fFwd/TNEF: In\n9\t..\\x2fFwd/In/x.txt\n6\t..\\x2fFwd/a.txt\n5\ta.txt\n") << "";
+    QTest::newRow("list -r, json") << "\"$CLI\" list -r --json nested.tnef" << 0
+                                   << QByteArray("\"name\":\"x.txt\",\"size\":9}],\"id\":1,\"name\":\"In\"") << "";
+    QTest::newRow("extract -r") << "\"$CLI\" extract -r -C folder --folder always nested.tnef > /dev/null && cd 'folder/nested.tnef Folder' && "
+                                   "\"$CLI\" extract -r --folder always ..Fwd > /dev/null && diff -r '..Fwd Folder' '..Fwd Folder 1' && "
+                                   "find . -type f | LC_ALL=C sort && cat '..Fwd Folder/In Folder/x.txt'" << 0
+        << QByteArray("./..Fwd\n./..Fwd Folder 1/In\n./..Fwd Folder 1/In Folder/x.txt\n./..Fwd Folder 1/a.txt\n./..Fwd Folder/In\n"
+                      "./..Fwd Folder/In Folder/x.txt\n./..Fwd Folder/a.txt\n./a.txt\ninnermost") << "";
+    QTest::newRow("sample, -r") << "\"$SAMPLE\" s.dat && \"$CLI\" list -r s.dat && \"$CLI\" extract -r -C . s.dat > /dev/null && "
+                                   "cat 's.dat Folder/Minutes of the planning meeting Folder/agenda.txt'" << 0
+        << QByteArray("44\tMinutes of the planning meeting/agenda.txt\n1. Budget\n2. Timeline\n3. Any other business\n") << "";
+    QTest::newRow("attached messages not read") << "\"$CLI\" list -r bad.tnef deep.tnef > /dev/null" << 1 << QByteArray()
+        << "parvane-cli: bad.tnef: attached message \"Bad\": truncated or damaged TNEF file (parser code -1)\n"
+           "parvane-cli: deep.tnef: attached message \"Fwd\": attached messages nested more than 32 deep are not opened\n";
     // Each kind of input.
     QTest::newRow("list, through a symbolic link") << "ln -s two.tnef link.tnef && \"$CLI\" list link.tnef" << 0 << listed << "";
-    QTest::newRow("a pipe by name") << "cat two.tnef | \"$CLI\" list /dev/stdin" << 0 << listed << "";
-    QTest::newRow("standard input, extracted here") << "\"$CLI\" extract --folder never - < two.tnef && ls" << 0
-                                                    << QByteArray("/small.txt\nbig.bin\n") << "";
+    // The signature split between two reads is still the copy's start.
+    QTest::newRow("a pipe by name") << "(head -c 1 two.tnef; sleep 0.2; tail -c +2 two.tnef) | \"$CLI\" list /dev/stdin"
+                                    << 0 << listed << "";
+    // Into the current folder; a file named beside them, into its own.
+    QTest::newRow("pipes, extracted here") << "mkdir here && cd here && \"$CLI\" extract --folder never <(cat ../two.tnef) - "
+                                              "../two.tnef < ../two.tnef && ls && ls ../small.txt" << 0
+                                           << QByteArray("big 1.bin\nbig.bin\nsmall 1.txt\nsmall.txt\n../small.txt\n") << "";
+    // Nothing that is not TNEF is copied: no temporary folder is needed for it.
+    QTest::newRow("pipes not TNEF") << "export TMPDIR=/nonexistent; \"$CLI\" list - <(cat not.tnef) < not.tnef" << 1 << QByteArray()
+                                    << "parvane-cli: -: not a TNEF file (parser code -1)\nparvane-cli: /dev/fd/63: not a TNEF file";
     // Removed by the script: QTemporaryDir cannot remove names that are not UTF-8.
     QTest::newRow("names not UTF-8") << "d=$(printf 'd\\376') && trap 'rm -rf \"$d\"' EXIT && f=\"$d/$(printf 'w\\377')\" && "
                                         "mkdir \"$d\" && cp two.tnef \"$f\" && \"$CLI\" extract \"$f\" && \"$CLI\" list \"$f\" two.tnef" << 0
@@ -128,6 +161,16 @@ void TestCli::runs_data()
     // one); piped, the trace is exact.
     QTest::newRow("trace, piped") << "\"$CLI\" trace ctl.tnef" << 0
                                   << QByteArray("        value = a\x1b]0;pwned\x07\r\xc2\x9b" "b\0\n", 28) << "";
+    QTest::newRow("message, piped") << "\"$CLI\" message esc.tnef && \"$CLI\" list --json esc.tnef" << 0
+                                    << QByteArray("\n\x1b]0;t\x07\x1b[2J\xc2\x9b" "6n\n\tend\n{\"attachments\":[{\"attachedMessage\":false,"
+                                                  "\"id\":1,\"name\":\"a\xc2\x9b" "b\x7f\"") << "";
+    // Every printing path, on a terminal, errors included (script(1) puts
+    // standard error on the terminal too).
+    QTest::newRow("on a terminal") << "export N=$(printf 'x\\233\\033y'); script -qec '\"$CLI\" extract -C folder esc.tnef; \"$CLI\" message esc.tnef; "
+                                      "\"$CLI\" list esc.tnef; \"$CLI\" list --json esc.tnef; \"$CLI\" list \"$N\"' /dev/null" << 1
+        << QByteArray("/folder/a\\xc2\\x9b" "b\\x7f\r\nSubject: S\\xc2\\x9b\r\n\r\n\\x1b]0;t\\x07\\x1b[2J\\xc2\\x9b" "6n\r\n\tend\r\n"
+                      "1\ta\\xc2\\x9b" "b\\x7f\r\n{\"attachments\":[{\"attachedMessage\":false,\"id\":1,\"name\":\"a\\u009bb\\u007f\","
+                      "\"size\":1}],\"file\":\"esc.tnef\"}\r\nparvane-cli: x\\x9b\\x1by: no such file") << "";
     QTest::newRow("trace, on a terminal") << "script -qec '\"$CLI\" trace ctl.tnef' /dev/null" << 0
                                           << QByteArray("        value = a\\x1b]0;pwned\\x07\\x0d\\xc2\\x9bb\\x00\r\n") << "";
 }
@@ -154,6 +197,16 @@ void TestCli::runs()
                                 .named(appointment, 0x820E).systime(0x8002, 133541036000000000ULL);
     writeFile(dir.filePath("meet.tnef"), titled(Tnef().message(attMessageClass, z0("IPM.Appointment")).message(attSubject, z0("Talk"))
                                            .mapiProps(times), z0("small.txt"), "hello").bytes());
+    writeFile(dir.filePath("esc.tnef"), titled(Tnef().mapiProps(MapiBlock().unicode(0x0037, u"S\u009b"_s)
+        .unicode(0x1000, u"\u001b]0;t\u0007\u001b[2J\u009b6n\r\tend"_s)), z0("x"), "!", utf16z(u"a\u009bb\u007f"_s)).bytes());
+    const QByteArray inner = titled(Tnef(), z0("x.txt"), "innermost").bytes();
+    writeFile(dir.filePath("nested.tnef"), titled(attached(Tnef(), "../Fwd", titled(attached(Tnef(), "In", inner), z0("a.txt"), "middle")
+                                                           .bytes()), z0("a.txt"), "outer").bytes());
+    writeFile(dir.filePath("bad.tnef"), titled(attached(Tnef(), "Bad", "not TNEF"), z0("ok.txt"), "ok").bytes());
+    QByteArray deep = inner;
+    for (int depth = 0; depth < 33; ++depth)
+        deep = attached(Tnef(), "Fwd", deep).bytes();
+    writeFile(dir.filePath("deep.tnef"), deep);
     QDir(dir.path()).mkdir("folder");
     const Run run = shell(dir.path(), script);
     QCOMPARE(run.exitCode, exitCode);
