@@ -11,8 +11,10 @@
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "ui/Commands.h"
+#include "ui/Controls.h"
 #include "ui/MenuBar.h"
 #include "ui/TNEFWinAbout.h"
+#include "ui/TNEFWinFile.h"
 #include "ui/TNEFWinFileSave.h"
 #include "ui/TNEFWinPrefs.h"
 
@@ -188,6 +190,12 @@ OSErr TNEFAppOpenFiles(const QStringList &files, UInt32 prefSet)
     OSErr status = noErr;
     bool allHandled = true;
     for (const QString &file : files) {
+        // A file opened again comes forward in its window, read once and
+        // extracted once.
+        if (const TNEFFile *shown = TNEFFileFindShown(file)) {
+            SelectWindow(shown->winFile);
+            continue;
+        }
         TNEFFile *tnefFile = nullptr;
         const SInt32 result = TNEFFileOpenDocument(file, autoExtract != 1, &tnefFile);
         if (result != 0) {
