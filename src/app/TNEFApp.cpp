@@ -54,7 +54,11 @@ bool extractAttachments(TNEFFile *tnefFile, UInt32 prefSet)
     const int failed = saved.failed;
     if (failed == 0)
         return true;
-    const QString folder = saved.folder.isEmpty() ? FSPathParent(tnefFile->fileRef) : saved.folder;
+    // No file was on its way into any folder: the extraction has already
+    // told which folder could not be used, and why.
+    if (saved.folder.isEmpty())
+        return false;
+    const QString &folder = saved.folder;
     const QString what = failed == 1 ? QStringLiteral("1 attachment") : QStringLiteral("%1 attachments").arg(failed);
     TNEFAlertAppModal(QStringLiteral("An error occurred extracting the attachments."),
                       QStringLiteral("%1 of \u201C%2\u201D could not be written to the folder \u201C%3\u201D.")

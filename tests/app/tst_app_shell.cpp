@@ -67,6 +67,7 @@ private slots:
     void singleWindows();
     void failedOpenAlerts_data();
     void failedOpenAlerts();
+    void failedExtractionAlerts_data();
     void failedExtractionAlerts();
     void sameFileOnce_data();
     void sameFileOnce();
@@ -284,19 +285,32 @@ void TestAppShell::failedOpenAlerts()
     QVERIFY(!gTNEFFileList);
 }
 
+void TestAppShell::failedExtractionAlerts_data()
+{
+    QTest::addColumn<QString>("destOther");  // the stored folder; none: every write fails
+    QTest::addColumn<QString>("explanation");
+    QTest::newRow("every write fails") << QString()
+        << "2 attachments of \u201Ca.tnef\u201D could not be written to the folder \u201C" + path("a.tnef Folder") + "\u201D.";
+    // One alert: the folder and why, from the extraction.
+    QTest::newRow("the stored folder is gone") << "file://" + path("gone")
+        << "The attachments of \u201Ca.tnef\u201D were not written: the folder \u201C" + path("gone") + "\u201D does not exist.";
+}
+
 void TestAppShell::failedExtractionAlerts()
 {
-    // Every write fails: the alert says where and how many, and the quit
-    // that follows ends with status 1.
-    loadPrefs({{"AppleEventAuto", 1}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1}});
+    // The alert says where and why or how many, and the quit that follows
+    // ends with status 1.
+    QFETCH(QString, destOther);
+    QFETCH(QString, explanation);
+    loadPrefs({{"AppleEventAuto", 1}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1},
+               {"AppleEventDest", destOther.isNull() ? 1 : 3}, {"AppleEventDestOther", destOther}});
     FSFileLayerHooks full{{}, [](SInt16, UInt32) { return OSErr(dskFulErr); }};
     full.beforeCopy = [](UInt64) { return ENOSPC; };
     FSSetFileLayerHooks(full);
     TNEFAppOpenFiles({path("a.tnef")}, 2);
     FSClearFileLayerHooks();
     QCOMPARE(shownDocuments(), QStringList{"a.tnef"});
-    QCOMPARE(m_alerts, (QStringList{"An error occurred extracting the attachments.",
-        "2 attachments of \u201Ca.tnef\u201D could not be written to the folder \u201C" + path("a.tnef Folder") + "\u201D."}));
+    QCOMPARE(m_alerts, (QStringList{"An error occurred extracting the attachments.", explanation}));
     QCOMPARE(m_beeps, 0);
     QCOMPARE(m_exitStatus, 1);
     QCOMPARE(listing(path("a.tnef Folder")), QStringList());
