@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDataStream>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QHash>
@@ -19,6 +20,8 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -42,6 +45,56 @@ constexpr int kConnectTimeoutMs = 2000;
 constexpr int kAnswerTimeoutMs = 30000;
 
 QLocalServer *gServer = nullptr;
+
+// The folder that holds the socket, held open once found: -1 when there is
+// no folder that only this user can enter, -2 before it was looked for.
+int gSocketFolder = -2;
+
+// Opens `path` as a folder of this user's own that nobody else may enter,
+// judged through the descriptor itself: a link at its place, another owner
+// or a wider mode refuse it (-1), since whoever can put a socket of theirs
+// in it would receive the names of the files handed over.
+int openPrivateFolder(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
+        (info.st_mode & 07777) != 0700) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The runtime folder when it is a private one, else a folder of our own in
+// the temporary folder, made for it. A folder found wanting is not repaired:
+// somebody may have left a socket in it while it stood open.
+int socketFolder()
+{
+    if (gSocketFolder != -2)
+        return gSocketFolder;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    gSocketFolder = QDir::isAbsolutePath(runtime) ? openPrivateFolder(QFile::encodeName(runtime)) : -1;
+    if (gSocketFolder < 0) {
+        const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/parvane-" + QByteArray::number(::getuid());
+        if (::mkdir(own.constData(), 0700) == 0 || errno == EEXIST)
+            gSocketFolder = openPrivateFolder(own);
+    }
+    if (gSocketFolder < 0)
+        TNEF_LOG_ERROR("    open() found no folder that only this user can enter for the instance socket.\n");
+    return gSocketFolder;
+}
+
+// Whether the other end of a local socket runs as this user: a second check
+// that neither side talks to another user's process.
+bool peerIsThisUser(qintptr descriptor)
+{
+    struct ucred peer {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
+}
 
 QList<AppEvent> gPosted;
 constexpr int kModalRetryMs = 250;
@@ -85,6 +138,11 @@ void readHandOver(QLocalSocket *socket)
 void acceptHandOvers()
 {
     while (QLocalSocket *socket = gServer->nextPendingConnection()) {
+        if (!peerIsThisUser(socket->socketDescriptor())) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] { readHandOver(socket); });
         if (socket->bytesAvailable() > 0)
@@ -151,27 +209,27 @@ void AEPostEvent(const AppEvent &event)
 
 QString AEInstanceSocketName()
 {
-    const QString name = QStringLiteral(PARVANE_APP_ID "-%1").arg(::getuid());
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
-        return QDir(runtime).filePath(name);
-    return name;
+    const int folder = socketFolder();
+    if (folder < 0)
+        return QString();
+    // Through the descriptor held, never through the folder's path again:
+    // what stands at that path later is not what was checked.
+    return QStringLiteral("/proc/self/fd/%1/" PARVANE_APP_ID "-%2").arg(folder).arg(::getuid());
 }
 
 AEHandOver AEHandOverToRunningInstance(const QStringList &files)
 {
     const QString name = AEInstanceSocketName();
-    // Outside the private runtime folder the socket sits in a shared one:
-    // only a socket of our own user may receive the file names.
-    const QString path = QDir::isAbsolutePath(name) ? name : QDir(QDir::tempPath()).filePath(name);
-    const QFileInfo socketFile(path);
-    if (!socketFile.exists() || socketFile.ownerId() != ::getuid())
+    if (name.isNull())
         return AEHandOver::NoInstance;
-
     QLocalSocket socket;
-    socket.connectToServer(path);
+    socket.connectToServer(name);
     if (!socket.waitForConnected(kConnectTimeoutMs))
         return AEHandOver::NoInstance;
+    if (!peerIsThisUser(socket.socketDescriptor())) {
+        TNEF_LOG_ERROR("    getsockopt() found the instance socket held by another user.\n");
+        return AEHandOver::NoInstance;
+    }
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
     out << kHandOverMark << UInt32(files.isEmpty() ? kAEReopenApplication : kAEOpenDocuments) << files;
@@ -190,9 +248,11 @@ OSStatus AEListenForLaterLaunches()
 {
     if (gServer)
         return noErr;
-    auto *server = new QLocalServer(qApp);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
     const QString name = AEInstanceSocketName();
+    if (name.isNull())
+        return permErr;
+    // The folder keeps everybody else out; the socket needs no mode of its own.
+    auto *server = new QLocalServer(qApp);
     // Nobody answered there a moment ago: what is left is a socket of an
     // instance that ended without removing it.
     if (!server->listen(name) && server->serverError() == QAbstractSocket::AddressInUseError) {

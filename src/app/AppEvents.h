@@ -44,7 +44,11 @@ OSStatus AEListenForLaterLaunches();
 // find a dead instance's socket.
 void AEStopListening();
 // Where later launches find this one: a socket named with the application
-// identifier and the user id, in $XDG_RUNTIME_DIR when there is one.
+// identifier and the user id, in $XDG_RUNTIME_DIR when that is a folder of
+// the user's own with mode 0700, otherwise in such a folder made as
+// "parvane-UID" in the temporary folder ($TMPDIR or /tmp). The path leads
+// through the descriptor of the folder as checked. Null, and logged, when
+// neither folder passes: then no launch hands over and none listens.
 QString AEInstanceSocketName();
 
 // SIGTERM and SIGINT, the session's end and the application being told to

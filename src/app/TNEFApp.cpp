@@ -11,8 +11,10 @@
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "ui/Commands.h"
+#include "ui/Controls.h"
 #include "ui/MenuBar.h"
 #include "ui/TNEFWinAbout.h"
+#include "ui/TNEFWinFile.h"
 #include "ui/TNEFWinFileSave.h"
 #include "ui/TNEFWinPrefs.h"
 
@@ -52,7 +54,11 @@ bool extractAttachments(TNEFFile *tnefFile, UInt32 prefSet)
     const int failed = saved.failed;
     if (failed == 0)
         return true;
-    const QString folder = saved.folder.isEmpty() ? FSPathParent(tnefFile->fileRef) : saved.folder;
+    // No file was on its way into any folder: the extraction has already
+    // told which folder could not be used, and why.
+    if (saved.folder.isEmpty())
+        return false;
+    const QString &folder = saved.folder;
     const QString what = failed == 1 ? QStringLiteral("1 attachment") : QStringLiteral("%1 attachments").arg(failed);
     TNEFAlertAppModal(QStringLiteral("An error occurred extracting the attachments."),
                       QStringLiteral("%1 of \u201C%2\u201D could not be written to the folder \u201C%3\u201D.")
@@ -188,6 +194,12 @@ OSErr TNEFAppOpenFiles(const QStringList &files, UInt32 prefSet)
     OSErr status = noErr;
     bool allHandled = true;
     for (const QString &file : files) {
+        // A file opened again comes forward in its window, read once and
+        // extracted once.
+        if (const TNEFFile *shown = TNEFFileFindShown(file)) {
+            SelectWindow(shown->winFile);
+            continue;
+        }
         TNEFFile *tnefFile = nullptr;
         const SInt32 result = TNEFFileOpenDocument(file, autoExtract != 1, &tnefFile);
         if (result != 0) {

@@ -10,7 +10,41 @@
 #include "tnef/TNEFParse.h"
 #include "ui/TNEFWinFile.h"
 
+#include <sys/stat.h>
+
 namespace {
+
+// The window property that names the file a document window shows.
+const char kShownFile[] = "parvane.shownFile";
+
+// What makes two paths, links among them, the same file: its device and
+// inode. Empty for anything but a regular file: a pipe is read into a copy
+// of its own at each open.
+QByteArray fileIdentity(const struct stat &info)
+{
+    if (!S_ISREG(info.st_mode))
+        return QByteArray();
+    return QByteArray::number(quint64(info.st_dev)) + ':' + QByteArray::number(quint64(info.st_ino));
+}
+
+QByteArray pathIdentity(const QString &path)
+{
+    struct stat info {};
+    return ::stat(FSPathToNative(path).constData(), &info) == 0 ? fileIdentity(info) : QByteArray();
+}
+
+// Marks the document's window with the file it shows, when what was opened
+// is the file at `path` itself.
+void markShownFile(const TNEFFile *tnefFile, const QString &path)
+{
+    struct stat info {};
+    const int fd = FSGetForkDescriptor(tnefFile->forkRefNum);
+    if (fd < 0 || ::fstat(fd, &info) != 0)
+        return;
+    const QByteArray identity = fileIdentity(info);
+    if (!identity.isEmpty() && identity == pathIdentity(path))
+        tnefFile->winFile->setProperty(kShownFile, identity);
+}
 
 const char kOpenFailed[] = "An error occurred opening this file.";
 const char kSeeReadme[] = " Please consult the Readme file for error reporting information.";
@@ -97,7 +131,20 @@ SInt32 TNEFFileOpenDocument(const QString &path, bool alert, TNEFFile **outShown
         TNEFFileDestroy(tnefFile);
         return parseStatus;
     }
+    markShownFile(tnefFile, path);
     if (outShown)
         *outShown = tnefFile;
     return 0;
+}
+
+TNEFFile *TNEFFileFindShown(const QString &path)
+{
+    const QByteArray identity = pathIdentity(path);
+    if (identity.isEmpty())
+        return nullptr;
+    for (TNEFFile *f = gTNEFFileList; f; f = f->next) {
+        if (f->winFile && f->winFile->property(kShownFile).toByteArray() == identity)
+            return f;
+    }
+    return nullptr;
 }

@@ -19,3 +19,8 @@ SInt32 TNEFFileParse(TNEFFile *tnefFile, bool alert);
 // as TNEFFileParse tells it, and leaves no document behind. 0, the open
 // status or the parser's code.
 SInt32 TNEFFileOpenDocument(const QString &path, bool alert, TNEFFile **outShown = nullptr);
+
+// The document whose window shows the file at `path` (the same device and
+// inode, by whatever path or link TNEFFileOpenDocument opened it), or null.
+// A pipe or a process substitution is never the file of a window.
+TNEFFile *TNEFFileFindShown(const QString &path);

@@ -5,6 +5,8 @@
 #include "platform/FSFolder.h"
 #include "platform/FileManager.h"
 #include "platform/FolderChooser.h"
+#include "platform/NativePath.h"
+#include "platform/UserNotify.h"
 #include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFMessage.h"
@@ -14,6 +16,10 @@
 
 #include <QDir>
 #include <QHash>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,21 +41,48 @@ QString askForDestination(const QString &destination)
     return QDir::isAbsolutePath(chosen) && FSIsFolder(chosen) ? chosen : destination;
 }
 
-// Destination mode 3: the stored folder, or `destination` unchanged.
+// Destination mode 3: the stored folder, `destination` unchanged when none
+// is stored, or a null string when the stored text names no folder here.
 QString storedDestination(const QString &myPrefDestOther, const QString &destination)
 {
     if (myPrefDestOther.isNull()) {
         TNEF_REPORT(myPrefDestOther != NULL);
         return destination;
     }
-    // A stored file is no place to write into, so only a folder counts.
-    const QString path = TNEFPrefsPathFromDestOther(myPrefDestOther);
-    const bool myBool = !path.isNull() && FSIsFolder(path);
-    if (!myBool) {
-        TNEF_REPORT_MSG(myBool == true, "Invalid directory saved in preferences.");
-        return destination;
+    return TNEFPrefsPathFromDestOther(myPrefDestOther);
+}
+
+QString quoted(const QString &text)
+{
+    return QStringLiteral("\u201C%1\u201D").arg(FSPathForDisplay(text));
+}
+
+// Why no file can be made in `folder`, as the end of a sentence, with the
+// status the attachments fail with in *status; a null string when files can
+// be made there.
+QString folderProblem(const QString &folder, OSErr *status)
+{
+    const QByteArray native = FSPathToNative(folder);
+    struct stat info {};
+    int err = 0;
+    if (::stat(native.constData(), &info) != 0)
+        err = errno;
+    else if (!S_ISDIR(info.st_mode))
+        err = ENOTDIR;
+    else if (::access(native.constData(), W_OK | X_OK) != 0)
+        err = errno;
+    if (err == 0)
+        return QString();
+    *status = FSStatusFromErrno(err);
+    const QString name = quoted(folder);
+    switch (err) {
+    case ENOENT: return QStringLiteral("the folder %1 does not exist.").arg(name);
+    case ENOTDIR: return QStringLiteral("%1 is not a folder.").arg(name);
+    case EACCES:
+    case EPERM: return QStringLiteral("you are not allowed to write in the folder %1.").arg(name);
+    case EROFS: return QStringLiteral("the folder %1 is on a read-only disk.").arg(name);
+    default: return QStringLiteral("the folder %1 cannot be used (%2).").arg(name, QString::fromLocal8Bit(std::strerror(err)));
     }
-    return path;
 }
 
 // Makes the new folder named after `mySourceFileName` (the TNEF file, or an
@@ -328,6 +361,31 @@ SInt32 TNEFAppOpenAutomate(TNEFFile *inTnefFile, UInt32 inPrefSet,
     options.body = prefs.body == 1;
     if (events)
         options.events = *events;
-    TNEFExtractAll(inTnefFile, options);
-    return 0;
+
+    // A folder that cannot take the files is named to the user with the
+    // reason, and nothing is written: the TNEF file's own folder is often a
+    // mail program's temporary one, where files written instead are lost.
+    OSErr myStatus = bdNamErr;
+    const QString problem = options.destination.isNull()
+        ? QStringLiteral("%1, the destination saved in the preferences, is no folder path or file URL.")
+              .arg(quoted(prefs.destOther))
+        : folderProblem(options.destination, &myStatus);
+    const bool myBool = problem.isNull();
+    if (myBool) {
+        TNEFExtractAll(inTnefFile, options);
+        return 0;
+    }
+    if (prefs.dest == 3)
+        TNEF_REPORT_MSG(myBool == true, "Invalid directory saved in preferences.");
+    else
+        TNEF_REPORT_STATUS(myStatus);
+    UserNotifyAlert(QStringLiteral("An error occurred extracting the attachments."),
+                    QStringLiteral("The attachments of %1 were not written: ").arg(quoted(inTnefFile->fileName)) + problem);
+    if (options.events.failed) {
+        for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next)
+            options.events.failed(item->fileID, UtilFileCreateSafeName(TNEFFileItemTitle(item)), myStatus);
+        if (options.body)
+            options.events.failed(0, QStringLiteral("message"), myStatus);
+    }
+    return myStatus;
 }

@@ -78,6 +78,10 @@ QString TNEFExtractSourceFolder(const TNEFFile *inTnefFile);
 // Writes every attachment of `inTnefFile` with preference set `inPrefSet`
 // (1: the Open-dialog set, 2: the set for files handed to the application,
 // anything else: beside the TNEF file, no new folder), through
-// TNEFExtractAll. Always answers 0.
+// TNEFExtractAll: 0. When the destination cannot take files (it does not
+// exist, is no folder, cannot be written to, or the stored text names no
+// folder), nothing is written: the alert names the folder and the reason,
+// every attachment (and the message, when asked for) is reported failed
+// with the status answered, and no writing event comes.
 SInt32 TNEFAppOpenAutomate(TNEFFile *inTnefFile, UInt32 inPrefSet,
                            const TNEFAutomateEvents *events = nullptr);

@@ -147,7 +147,19 @@ QString TNEFPrefsPathFromDestOther(const QString &destOther)
 {
     if (destOther.isNull())
         return QString();
-    const QString path = FSPathFromNative(QByteArray::fromPercentEncoding(destOther.toUtf8()));
+    QByteArray text = destOther.toUtf8();
+    // A file URL is its path, behind no authority or that of this computer.
+    if (text.size() >= 5 && qstrnicmp(text.constData(), "file:", 5) == 0) {
+        text.remove(0, 5);
+        if (text.startsWith("//")) {
+            const qsizetype end = text.indexOf('/', 2);
+            const QByteArray host = text.mid(2, end < 0 ? -1 : end - 2).toLower();
+            if (!host.isEmpty() && host != "localhost")
+                return QString();
+            text = end < 0 ? QByteArray() : text.mid(end);
+        }
+    }
+    const QString path = FSPathFromNative(QByteArray::fromPercentEncoding(text));
     if (!path.startsWith(QLatin1Char('/')) || path.contains(QChar(u'\0')))
         return QString();
     return path;

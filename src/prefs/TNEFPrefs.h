@@ -48,8 +48,10 @@ OSStatus TNEFPrefsQuit();
 QString TNEFPrefsFilePath();
 
 // A stored destination folder is the path of the folder's file URL: percent
-// escapes in, ending in "/". These two convert between it and a plain path;
-// the second answers a null QString when the stored text names no absolute
-// path.
+// escapes in, ending in "/". These two convert between it and a plain path.
+// The second also reads a whole file URL ("file:///home/u/Out",
+// "file://localhost/…") and a plain path, whose "%" must then be written
+// "%25"; it answers a null QString when the stored text names no absolute
+// path on this computer.
 QString TNEFPrefsDestOtherFromPath(const QString &folderPath);
 QString TNEFPrefsPathFromDestOther(const QString &destOther);

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QUrl>
 #include <cerrno>
@@ -133,6 +134,13 @@ OSStatus TNEFWinFileOpenAttachments(TNEFWinFile *winFile, const std::vector<UInt
 
 SInt32 TNEFWinFileOpenAttached(TNEFWinFile *winFile, UInt32 fileID)
 {
+    // Opened again from this window, the message comes forward in the window
+    // it already has; it is not read a second time.
+    const QByteArray opened = "parvane.attachedWindow." + QByteArray::number(fileID);
+    if (const auto shown = winFile->property(opened).value<QPointer<QWidget>>(); shown && shown->isVisible()) {
+        SelectWindow(shown);
+        return 0;
+    }
     OSErr err = noErr;
     TNEFFile *attached = TNEFFileOpenAttached(winFile->document(), fileID, &err);
     if (!attached) {
@@ -142,5 +150,7 @@ SInt32 TNEFWinFileOpenAttached(TNEFWinFile *winFile, UInt32 fileID)
     const SInt32 status = TNEFWinFileShowDocument(attached);
     if (status != 0)
         TNEFFileDestroy(attached);
+    else
+        winFile->setProperty(opened, QVariant::fromValue(QPointer<QWidget>(attached->winFile)));
     return status;
 }

@@ -2,9 +2,12 @@
 // own configuration and runtime folders.
 #include "AppFixture.h"
 
+#include <QLocalServer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
+#include <cerrno>
 #include <unistd.h>
 
 using namespace appfix;
@@ -17,17 +20,25 @@ constexpr int kWaitMs = 60000;
 // there through the shell, the program's path in $APP.
 class Run {
 public:
+    Run()
+    {
+        QDir().mkdir(path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QDir().mkdir(path("tmp"));
+        env.insert("XDG_CONFIG_HOME", path("config"));
+        env.insert("XDG_RUNTIME_DIR", path("run"));
+        env.insert("TMPDIR", path("tmp"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("APP", PARVANE_APP_PATH);
+    }
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QString socket() const { return path(QStringLiteral("run/" PARVANE_APP_ID "-%1")).arg(::getuid()); }
+    QString socket() const { return socketIn("run"); }
+    QString socketIn(const QString &folder) const
+    {
+        return path(folder + QStringLiteral("/" PARVANE_APP_ID "-%1").arg(::getuid()));
+    }
 
     void start(QProcess &process, const QString &script) const
     {
-        QDir().mkdir(path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", path("config"));
-        env.insert("XDG_RUNTIME_DIR", path("run"));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("APP", PARVANE_APP_PATH);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(m_dir.path());
         process.start("sh", {"-c", script});
@@ -45,6 +56,8 @@ public:
         return process.exitCode();
     }
 
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+
 private:
     QTemporaryDir m_dir;
 };
@@ -56,7 +69,8 @@ class TestAppProcess : public QObject {
 private slots:
     void launches_data();
     void launches();
-    void laterLaunchesHandOverAndTermQuits();
+    void laterLaunches_data();
+    void laterLaunches();
 };
 
 void TestAppProcess::launches_data()
@@ -99,23 +113,77 @@ void TestAppProcess::launches()
     QVERIFY(!QFile::exists(run.socket()));
 }
 
-void TestAppProcess::laterLaunchesHandOverAndTermQuits()
+void TestAppProcess::laterLaunches_data()
 {
+    // The runtime folder and the own folder (tmp/parvane-UID): "private"
+    // (0700), "wide" (0755), "link" (to a private folder that holds a
+    // socket), absent ("") or, for the runtime folder, unset ("unset").
+    QTest::addColumn<QString>("runtime");
+    QTest::addColumn<QString>("own");
+    QTest::addColumn<QString>("socketIn");  // where the first instance listens; "": nowhere
+    const QString own = QStringLiteral("tmp/parvane-%1").arg(::getuid());
+    QTest::newRow("runtime folder") << "private" << "" << "run";
+    QTest::newRow("no runtime folder: the own folder is made") << "unset" << "" << own;
+    QTest::newRow("runtime folder open to others: the own folder") << "wide" << "private" << own;
+    // Somebody else's socket may sit in a folder others could enter, or
+    // where a link leads: no launch may talk to it, each opens its files.
+    QTest::newRow("own folder open to others") << "unset" << "wide" << "";
+    QTest::newRow("a link in the own folder's place") << "unset" << "link" << "";
+}
+
+void TestAppProcess::laterLaunches()
+{
+    QFETCH(QString, runtime);
+    QFETCH(QString, own);
+    QFETCH(QString, socketIn);
     Run run;
+    const QString ownFolder = QStringLiteral("tmp/parvane-%1").arg(::getuid());
+    const auto makeFolder = [&](const QString &folder, mode_t mode) {
+        const QByteArray native = QFile::encodeName(run.path(folder));
+        return (::mkdir(native.constData(), mode) == 0 || errno == EEXIST) && ::chmod(native.constData(), mode) == 0;
+    };
+    if (runtime == "unset")
+        run.env.remove("XDG_RUNTIME_DIR");
+    QVERIFY(makeFolder("run", runtime == "wide" ? 0755 : 0700) && makeFolder("planted", 0700));
+    if (own == "link")
+        QVERIFY(QFile::link(run.path("planted"), run.path(ownFolder)));
+    else if (!own.isEmpty())
+        QVERIFY(makeFolder(ownFolder, own == "wide" ? 0755 : 0700));
+    QLocalServer planted;
+    QVERIFY(planted.listen(run.socketIn(own == "wide" ? ownFolder : QStringLiteral("planted"))));
+    QLocalServer plantedInRuntime;
+    if (runtime == "wide")
+        QVERIFY(plantedInRuntime.listen(run.socket()));
     QVERIFY(writeTnef(run.path("x.tnef")));
     writePrefs(run.path("config"), {{"AppleEventAuto", 1}, {"AppleEventFolder", 3}});
 
     QProcess first;
     run.start(first, "exec \"$APP\"");
     QVERIFY(first.waitForStarted(kWaitMs));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.socket()), kWaitMs);
-
-    // A later launch with a file hands it over and ends; the running
-    // instance opens it with the desktop's set.
-    QCOMPARE(run.run("\"$APP\" x.tnef"), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(listing(run.path("x.tnef Folder")), (QStringList{"one.txt", "two.txt"}), kWaitMs);
-    // Without files it only asks the instance to come forward.
-    QCOMPARE(run.run("\"$APP\""), 0);
+    const QStringList extracted{"one.txt", "two.txt"};
+    if (socketIn.isEmpty()) {
+        // Refused: the later launch stays and opens the file itself.
+        QProcess later;
+        run.start(later, "exec \"$APP\" x.tnef");
+        QTRY_COMPARE_WITH_TIMEOUT(listing(run.path("x.tnef Folder")), extracted, kWaitMs);
+        QCOMPARE(later.state(), QProcess::Running);
+        later.terminate();
+        QVERIFY(later.waitForFinished(kWaitMs));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.socketIn(socketIn)), kWaitMs);
+        QCOMPARE(QFileInfo(run.path(socketIn)).permissions() & 0x0077, QFile::Permissions());
+        // A later launch with a file hands it over and ends; the running
+        // instance opens it with the desktop's set, once however often it
+        // is handed over: by the time y.tnef is extracted, x.tnef was
+        // handed over twice.
+        QCOMPARE(run.run("cp x.tnef y.tnef && \"$APP\" x.tnef && \"$APP\" ./x.tnef && \"$APP\" y.tnef"), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(listing(run.path("y.tnef Folder")), extracted, kWaitMs);
+        QCOMPARE(listing(run.path("x.tnef Folder")), extracted);
+        QCOMPARE(listing(run.path(".")).filter("x.tnef Folder"), QStringList{"x.tnef Folder"});
+        // Without files it only asks the instance to come forward.
+        QCOMPARE(run.run("\"$APP\""), 0);
+    }
+    QVERIFY(!planted.hasPendingConnections() && !plantedInRuntime.hasPendingConnections());
     QCOMPARE(first.state(), QProcess::Running);
 
     first.terminate();  // SIGTERM
@@ -124,7 +192,8 @@ void TestAppProcess::laterLaunchesHandOverAndTermQuits()
     QCOMPARE(first.exitCode(), 0);
     // Written at quit: every key but the two folders that were never set.
     QCOMPARE(storedKeys(run.path("config")).size(), kPrefKeys.size() - 2);
-    QVERIFY(!QFile::exists(run.socket()));
+    if (!socketIn.isEmpty())
+        QVERIFY(!QFile::exists(run.socketIn(socketIn)));
 }
 
 QTEST_GUILESS_MAIN(TestAppProcess)

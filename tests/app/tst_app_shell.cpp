@@ -5,6 +5,7 @@
 #include "AppFixture.h"
 #include "app/TNEFApp.h"
 #include "app/TNEFAppOpenDialog.h"
+#include "app/TNEFFileParse.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "platform/FolderChooser.h"
@@ -15,6 +16,7 @@
 #include "ui/Commands.h"
 #include "ui/TNEFWinAbout.h"
 #include "ui/TNEFWinFile.h"
+#include "ui/TNEFWinFileOpen.h"
 #include "ui/TNEFWinMain.h"
 #include "ui/TNEFWinPrefs.h"
 
@@ -41,6 +43,15 @@ QStringList shownDocuments()
     return titles;
 }
 
+// The window of the document opened last.
+TNEFWinFile *lastWindow()
+{
+    TNEFFile *last = gTNEFFileList;
+    while (last && last->next)
+        last = last->next;
+    return last ? last->winFile : nullptr;
+}
+
 } // namespace
 
 class TestAppShell : public QObject {
@@ -56,7 +67,10 @@ private slots:
     void singleWindows();
     void failedOpenAlerts_data();
     void failedOpenAlerts();
+    void failedExtractionAlerts_data();
     void failedExtractionAlerts();
+    void sameFileOnce_data();
+    void sameFileOnce();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -84,10 +98,16 @@ void TestAppShell::initTestCase()
 {
     m_config = path("config");
     qputenv("XDG_CONFIG_HOME", m_config.toUtf8());
-    QVERIFY(writeTnef(path("a.tnef")) && writeTnef(path("b.tnef")) && writeTnef(path("locked.tnef")));
+    QVERIFY(writeTnef(path("a.tnef")) && writeTnef(path("b.tnef")) && writeTnef(path("locked.tnef"))
+            && writeTnef(path("c.tnef")));
     QFile::setPermissions(path("locked.tnef"), {});
     QVERIFY(tnefbuild::writeFile(path("notes.txt"), "plain notes, not TNEF\n"));
     QVERIFY(tnefbuild::writeFile(path("cut.tnef"), tnefbuild::Tnef().message(attTnefVersion, tnefbuild::le32(0x10000)).raw("\x07").bytes()));
+    QVERIFY(QFile::link(path("a.tnef"), path("soft.tnef")));
+    QVERIFY(::link(QFile::encodeName(path("a.tnef")).constData(), QFile::encodeName(path("hard.tnef")).constData()) == 0);
+    using namespace tnefbuild;
+    QVERIFY(writeFile(path("outer.tnef"), Tnef().message(attSubject, z0("Outer")).data(embeddedPlaceholder())
+        .attachment(MapiBlock().object(PR_ATTACH_DATA_OBJ, Tnef().message(attSubject, z0("Inner")).bytes())).bytes()));
     QCOMPARE(TNEFAppInit(), 0);
     gTNEFParseDebugFile = nullptr;
     QVERIFY(FolderChooserAvailable());
@@ -265,22 +285,91 @@ void TestAppShell::failedOpenAlerts()
     QVERIFY(!gTNEFFileList);
 }
 
+void TestAppShell::failedExtractionAlerts_data()
+{
+    QTest::addColumn<QString>("destOther");  // the stored folder; none: every write fails
+    QTest::addColumn<QString>("explanation");
+    QTest::newRow("every write fails") << QString()
+        << "2 attachments of \u201Ca.tnef\u201D could not be written to the folder \u201C" + path("a.tnef Folder") + "\u201D.";
+    // One alert: the folder and why, from the extraction.
+    QTest::newRow("the stored folder is gone") << "file://" + path("gone")
+        << "The attachments of \u201Ca.tnef\u201D were not written: the folder \u201C" + path("gone") + "\u201D does not exist.";
+}
+
 void TestAppShell::failedExtractionAlerts()
 {
-    // Every write fails: the alert says where and how many, and the quit
-    // that follows ends with status 1.
-    loadPrefs({{"AppleEventAuto", 1}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1}});
+    // The alert says where and why or how many, and the quit that follows
+    // ends with status 1.
+    QFETCH(QString, destOther);
+    QFETCH(QString, explanation);
+    loadPrefs({{"AppleEventAuto", 1}, {"AppleEventFolder", 3}, {"AppleEventQuit", 1},
+               {"AppleEventDest", destOther.isNull() ? 1 : 3}, {"AppleEventDestOther", destOther}});
     FSFileLayerHooks full{{}, [](SInt16, UInt32) { return OSErr(dskFulErr); }};
     full.beforeCopy = [](UInt64) { return ENOSPC; };
     FSSetFileLayerHooks(full);
     TNEFAppOpenFiles({path("a.tnef")}, 2);
     FSClearFileLayerHooks();
     QCOMPARE(shownDocuments(), QStringList{"a.tnef"});
-    QCOMPARE(m_alerts, (QStringList{"An error occurred extracting the attachments.",
-        "2 attachments of \u201Ca.tnef\u201D could not be written to the folder \u201C" + path("a.tnef Folder") + "\u201D."}));
+    QCOMPARE(m_alerts, (QStringList{"An error occurred extracting the attachments.", explanation}));
     QCOMPARE(m_beeps, 0);
     QCOMPARE(m_exitStatus, 1);
     QCOMPARE(listing(path("a.tnef Folder")), QStringList());
+}
+
+void TestAppShell::sameFileOnce_data()
+{
+    // Each names a file in the test folder, or "pipe" (a new pipe read at
+    // /dev/fd/N, the same path each time) or "attached" (outer.tnef's
+    // attached message, opened from outer.tnef's window).
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("again");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("the same path") << "a.tnef" << "a.tnef" << true;
+    QTest::newRow("a hard link") << "a.tnef" << "hard.tnef" << true;
+    QTest::newRow("a symbolic link") << "soft.tnef" << "a.tnef" << true;
+    QTest::newRow("another file") << "a.tnef" << "b.tnef" << false;
+    QTest::newRow("a pipe at the path of an earlier one") << "pipe" << "pipe" << false;
+    QTest::newRow("an attached message") << "attached" << "attached" << true;
+}
+
+// A file opened while its window is shown brings that window forward and
+// is not read again; c.tnef's window was in front meanwhile.
+void TestAppShell::sameFileOnce()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, again);
+    QFETCH(bool, same);
+    TNEFWinFileSetOpeners({nullptr, [](TNEFFile *tnefFile) { return TNEFFileParse(tnefFile, true); }});
+    TNEFWinFile *outer = nullptr;
+    const auto open = [&](const QString &what) {
+        if (what == "attached") {
+            if (!outer) {
+                QCOMPARE(TNEFAppOpenFiles({path("outer.tnef")}, 1), OSErr(noErr));
+                outer = lastWindow();
+            }
+            QCOMPARE(TNEFWinFileOpenAttached(outer, 1), 0);
+        } else if (what == "pipe") {
+            int fds[2];
+            QVERIFY(::pipe(fds) == 0);
+            const QByteArray bytes = tnefbuild::readFile(path("b.tnef"));
+            QCOMPARE(::write(fds[1], bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+            ::close(fds[1]);
+            QCOMPARE(TNEFAppOpenFiles({QStringLiteral("/dev/fd/%1").arg(fds[0])}, 2), OSErr(noErr));
+            ::close(fds[0]);
+        } else {
+            QCOMPARE(TNEFAppOpenFiles({path(what)}, 2), OSErr(noErr));
+        }
+    };
+    open(first);
+    const QPointer<TNEFWinFile> firstWindow = lastWindow();
+    QVERIFY(firstWindow && QTest::qWaitForWindowActive(firstWindow));
+    open("c.tnef");
+    const int windows = shownDocuments().size();
+    QVERIFY(QTest::qWaitForWindowActive(lastWindow()) && lastWindow() != firstWindow);
+    open(again);
+    QCOMPARE(shownDocuments().size(), windows + int(!same));
+    if (same)
+        QVERIFY(QTest::qWaitForWindowActive(firstWindow));
 }
 
 QTEST_MAIN(TestAppShell)

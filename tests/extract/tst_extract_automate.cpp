@@ -2,6 +2,7 @@
 // races, and never losing a file that was there before.
 #include "ExtractFixture.h"
 #include "extract/TNEFAppOpen.h"
+#include "platform/UserNotify.h"
 #include "prefs/TNEFPrefs.h"
 
 #include <QTemporaryDir>
@@ -57,26 +58,36 @@ void TestAutomate::preferences_data()
 {
     QTest::addColumn<uint>("set");
     QTest::addColumn<int>("destMode");
-    QTest::addColumn<QString>("stored");  // "%1" stands for the temporary folder
+    QTest::addColumn<QString>("stored");  // as stored; "%1" stands for the temporary folder
     QTest::addColumn<int>("folderMode");
     QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("target");  // "": nothing written
     QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<QString>("alert");  // why the folder could not be used
     const QString in("%1/in"), made("%1/in/winmail.dat Folder");
     const QStringList none, invalid{"Parvane: myBool == true | Invalid directory saved in preferences."};
-    QTest::newRow("multi, two attachments") << 1u << 1 << "" << 1 << 2 << made << none;
-    QTest::newRow("always, no attachment") << 1u << 1 << "" << 3 << 0 << made << none;
-    QTest::newRow("other folder mode acts as never") << 1u << 1 << "" << 5 << 3 << in << none;
-    QTest::newRow("unknown set ignores the prefs") << 7u << 3 << "%1/stored" << 3 << 2 << in << none;
-    QTest::newRow("other destination acts as beside") << 2u << 4 << "%1/stored" << 2 << 1 << in << none;
-    QTest::newRow("new folder in the stored folder") << 2u << 3 << "%1/stored" << 1 << 2
-                                                     << "%1/stored/winmail.dat Folder" << none;
-    QTest::newRow("stored folder deleted") << 2u << 3 << "%1/deleted" << 2 << 1 << in << invalid;
+    QTest::newRow("multi, two attachments") << 1u << 1 << "" << 1 << 2 << made << none << "";
+    QTest::newRow("always, no attachment") << 1u << 1 << "" << 3 << 0 << made << none << "";
+    QTest::newRow("other folder mode acts as never") << 1u << 1 << "" << 5 << 3 << in << none << "";
+    QTest::newRow("unknown set ignores the prefs") << 7u << 3 << "%1/stored/" << 3 << 2 << in << none << "";
+    QTest::newRow("other destination acts as beside") << 2u << 4 << "%1/stored/" << 2 << 1 << in << none << "";
+    QTest::newRow("new folder in the stored folder") << 2u << 3 << "%1/stored/" << 1 << 2
+                                                     << "%1/stored/winmail.dat Folder" << none << "";
+    QTest::newRow("stored as a file URL") << 2u << 3 << "FILE://localhost%1/out%20dir" << 2 << 1 << "%1/out dir"
+                                          << none << "";
+    QTest::newRow("stored as a plain path") << 2u << 3 << "%1/out dir" << 2 << 1 << "%1/out dir" << none << "";
+    // Told, and written nowhere else.
+    QTest::newRow("stored folder deleted") << 2u << 3 << "file://%1/deleted/" << 2 << 2 << "" << invalid
+                                           << "the folder \u201C%1/deleted/\u201D does not exist.";
+    QTest::newRow("stored path is a file") << 2u << 3 << "%1/in/winmail.dat" << 2 << 1 << "" << invalid
+                                           << "\u201C%1/in/winmail.dat\u201D is not a folder.";
+    QTest::newRow("stored text names no folder") << 2u << 3 << "file://server/Out" << 2 << 1 << "" << invalid
+        << "\u201Cfile://server/Out\u201D, the destination saved in the preferences, is no folder path or file URL.";
     QTest::newRow("nothing stored") << 2u << 3 << "" << 2 << 1 << in
-                                    << QStringList{"Parvane: myPrefDestOther != NULL"};
+                                    << QStringList{"Parvane: myPrefDestOther != NULL"} << "";
     // With no folder dialog installed, asking acts as a cancelled dialog.
     QTest::newRow("ask, no dialog installed") << 2u << 2 << "" << 2 << 1 << in
-                                              << QStringList{"Parvane: myNavReply.validRecord == true"};
+                                              << QStringList{"Parvane: myNavReply.validRecord == true"} << "";
 }
 
 void TestAutomate::preferences()
@@ -88,20 +99,30 @@ void TestAutomate::preferences()
     QFETCH(int, count);
     QFETCH(QString, target);
     QFETCH(QStringList, reports);
+    QFETCH(QString, alert);
     QTemporaryDir dir;
     const QString root = dir.path();
-    QVERIFY(QDir().mkpath(root + "/in") && QDir().mkpath(root + "/stored"));
-    const QString destOther = stored.isEmpty() ? QString() : TNEFPrefsDestOtherFromPath(stored.arg(root));
-    TNEFPrefsSetSet(set, {0, destMode, destOther, folderMode, 0, 0});
+    QVERIFY(QDir().mkpath(root + "/in") && QDir().mkpath(root + "/stored") && QDir().mkpath(root + "/out dir"));
+    TNEFPrefsSetSet(set, {0, destMode, stored.isEmpty() ? QString() : stored.arg(root), folderMode, 0, 0});
     const QStringList names = QStringList{"a.bin", "b.bin", "c.bin"}.mid(0, count);
     HandFile tnef(root + "/in/winmail.dat", names, contentsFor(count));
     QVERIFY(tnef.file());
     Reports captured;
+    QStringList alerts;
+    UserNotifySetAlertHook([&](const QString &message, const QString &explanation) {
+        alerts << message << explanation;
+        return OSStatus(noErr);
+    });
     Run run;
     TNEFAppOpenAutomate(tnef.file(), set, &run.events);
-    QCOMPARE(run.written.replaceInStrings(target.arg(root) + '/', QString()), names);
+    UserNotifySetAlertHook(nullptr);
+    QCOMPARE(run.written.replaceInStrings(target.arg(root) + '/', QString()), target.isEmpty() ? QStringList() : names);
+    QCOMPARE(run.failed.size(), target.isEmpty() ? count : 0);
     QCOMPARE(QFileInfo::exists(root + "/in/winmail.dat Folder"), target == "%1/in/winmail.dat Folder");
     QCOMPARE(captured.texts, reports);
+    const QStringList told{"An error occurred extracting the attachments.",
+                           "The attachments of \u201Cwinmail.dat\u201D were not written: " + alert.arg(root)};
+    QCOMPARE(alerts, alert.isEmpty() ? QStringList() : told);
 }
 
 void TestAutomate::intoFolder_data()
