@@ -4,6 +4,7 @@
 #include "platform/UserNotify.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace {
@@ -13,6 +14,11 @@ OSStatus runMessageBox(const QString &message, const QString &explanation)
     QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), message,
                     QMessageBox::Ok);
     box.setInformativeText(explanation);
+    // The texts name files and attachments, which a sender chose: shown as
+    // they are, never read as markup that could load a picture from disk.
+    box.setTextFormat(Qt::PlainText);
+    if (auto *informative = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     // Dismissing an alert is not closing the application's last window.
     box.setAttribute(Qt::WA_QuitOnClose, false);
