@@ -48,7 +48,9 @@ const std::array<UInt32, 256> &CrcTable()
 // at a time through the dictionary.
 void Expand(const char *in, const char *end, UInt32 limit, QByteArray *out, bool *ended)
 {
-    char dictionary[kDictionarySize];
+    // Past its initial text the dictionary holds zeros, so that a reference
+    // to a place not yet written gives the same bytes on every run.
+    char dictionary[kDictionarySize] = {};
     std::memcpy(dictionary, kInitialDictionary, kInitialDictionarySize);
     UInt32 writePos = kInitialDictionarySize;
     const auto put = [&](char c) {
