@@ -94,7 +94,7 @@ UInt32 TNEFRtfCrc(const char *bytes, size_t length, UInt32 crc)
     return crc;
 }
 
-SInt32 TNEFRtfDecompress(const QByteArray &property, QByteArray *rtf, TNEFRtfReport *report)
+SInt32 TNEFRtfDecompress(const QByteArray &property, QByteArray *rtf, TNEFRtfReport *report, UInt32 limit)
 {
     rtf->clear();
     TNEFRtfReport local;
@@ -122,16 +122,17 @@ SInt32 TNEFRtfDecompress(const QByteArray &property, QByteArray *rtf, TNEFRtfRep
         r.crcMismatch = r.storedCrc != 0;
         const UInt32 take = std::min(r.rawSize, dataSize);
         r.truncated = take < r.rawSize;
-        rtf->append(data, take);
+        rtf->append(data, std::min(take, limit));
         return noErr;
     }
     r.computedCrc = TNEFRtfCrc(data, dataSize);
     r.crcMismatch = r.computedCrc != r.storedCrc;
     // A reference makes at most 17 bytes of two: no claimed size is trusted further.
-    rtf->reserve(qsizetype(std::min<UInt64>(r.rawSize, UInt64(dataSize) * 9)));
+    const UInt32 wanted = std::min(r.rawSize, limit);
+    rtf->reserve(qsizetype(std::min<UInt64>(wanted, UInt64(dataSize) * 9)));
     bool ended = false;
-    Expand(data, data + dataSize, r.rawSize, rtf, &ended);
-    r.truncated = !ended && UInt32(rtf->size()) < r.rawSize;
+    Expand(data, data + dataSize, wanted, rtf, &ended);
+    r.truncated = !ended && UInt32(rtf->size()) < wanted;
     return noErr;
 }
 
