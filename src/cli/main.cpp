@@ -193,11 +193,19 @@ bool parseDocument(const QString &file, TNEFFile *tnefFile, bool withAttributes 
     return true;
 }
 
-void printJson(const QString &file, QJsonObject json)
+// `member`, when given, is one more member, made as JSON already.
+void printJson(const QString &file, QJsonObject json, const QByteArray &member = {})
 {
     // JSON holds text: bytes of the name that are not UTF-8 show as U+FFFD.
     json.insert(QStringLiteral("file"), FSPathForDisplay(file));
-    std::printf("%s\n", QJsonDocument(json).toJson(QJsonDocument::Compact).constData());
+    QByteArray document = QJsonDocument(json).toJson(QJsonDocument::Compact);
+    if (!member.isEmpty()) {
+        document.chop(1);
+        std::printf("%s,", document.constData());
+        std::fwrite(member.constData(), 1, size_t(member.size()), stdout);
+        document = "}";
+    }
+    std::printf("%s\n", document.constData());
 }
 
 void printList(const TNEFFile *tnefFile)
@@ -359,17 +367,24 @@ bool messageCommand(const QString &file, bool json)
     TNEFFile *tnefFile = openMessage(file, &message);
     if (!tnefFile)
         return false;
+    QString warning;
     if (json) {
-        printJson(file, CliMessageJson(tnefFile->forkRefNum, message));
+        printJson(file, CliMessageJson(tnefFile->forkRefNum, message),
+                  CliMessageJsonText(tnefFile->forkRefNum, message, &warning));
     } else {
         for (const QString &line : CliMessageHeaderLines(message))
             std::printf("%s\n", printable(line).constData());
         TNEFBody body;
-        const QByteArray text = TNEFMessageGetText(tnefFile->forkRefNum, message, &body) == noErr
-            ? CliMessageTerminalText(body) : QByteArray();
+        QByteArray text;
+        if (TNEFMessageGetText(tnefFile->forkRefNum, message, &body) == noErr) {
+            warning = CliMessageBodyWarning(body.rtf);
+            text = CliMessageTerminalText(std::move(body.bytes));
+        }
         std::printf("\n");
         std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     }
+    if (!warning.isEmpty())
+        printError(file, warning);
     TNEFFileDestroy(tnefFile);
     return true;
 }
@@ -387,7 +402,7 @@ bool bodyCommand(const QString &file, CliBodyChoice choice)
         printError(file, CliMessageBodyError(choice, code));
         handled = false;
     } else {
-        if (const QString warning = CliMessageBodyWarning(body); !warning.isEmpty())
+        if (const QString warning = CliMessageBodyWarning(body.rtf); !warning.isEmpty())
             printError(file, warning);
         // A write that fails is told once, at the end, as any output's.
         std::fwrite(body.bytes.constData(), 1, size_t(body.bytes.size()), stdout);
@@ -409,6 +424,9 @@ bool extractCommand(const QString &file, TNEFExtractOptions options)
     if (handled) {
         options.events.written = [](const QString &path) {
             std::printf("%s\n", printablePath(path).constData());
+        };
+        options.events.bodyDamaged = [&](const QString &name, const TNEFRtfReport &report) {
+            printError(file, QStringLiteral("\"%1\": %2").arg(name, CliMessageBodyWarning(report)));
         };
         options.events.failed = [&](UInt32 fileID, const QString &name, SInt32 status) {
             handled = false;

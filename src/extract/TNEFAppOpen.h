@@ -3,6 +3,7 @@
 // message's bodies, written into one folder under safe and free names;
 // automatic extraction chooses that folder by a preference set.
 #include "platform/MacTypes.h"
+#include "tnef/TNEFRtf.h"
 
 #include <QString>
 #include <functional>
@@ -24,6 +25,9 @@ struct TNEFAutomateEvents {
     std::function<void(const QString &path)> writing;
     // The new folder named after the TNEF file was created at `path`.
     std::function<void(const QString &path)> folderCreated;
+    // The message's RTF body, which the body file `name` is made from, is
+    // damaged (see the report); the file is still written. Told once.
+    std::function<void(const QString &name, const TNEFRtfReport &report)> bodyDamaged;
 };
 
 // How one extraction runs.
