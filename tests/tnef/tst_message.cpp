@@ -180,14 +180,14 @@ void TestMessage::bodies_data()
     const QByteArray amps = QByteArray("&a").repeated(1000000);
     QTest::newRow("a million '&' without ';'") << withProps(MapiBlock().binary(PR_BODY_HTML, amps)) << -1 << 0
                                                << amps + "\r\n" << QByteArray("UTF-8");
-    const QByteArray metas = QByteArray("<meta ").repeated(400000);
+    const QByteArray metas = QByteArray("<meta ").repeated(600000);
     QTest::newRow("unclosed <meta>s") << withProps(MapiBlock().binary(PR_BODY_HTML, metas)) << html << 0 << metas
                                       << QByteArray();
-    const QByteArray declared = "{\\rtf1\\ansi\\fromhtml1 " + QByteArray("<meta charset=x>").repeated(400000) + "}";
+    const QByteArray declared = "{\\rtf1\\ansi\\fromhtml1 " + QByteArray("<meta charset=x>").repeated(600000) + "}";
     QTest::newRow("many declarations made UTF-8")
         << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, le32(quint32(declared.size() + 12)) + le32(quint32(declared.size()))
                                                                + "MELA" + le32(0) + declared))
-        << -2 << 0 << QByteArray("<meta charset=utf-8>").repeated(400000) << QByteArray("UTF-8");
+        << -2 << 0 << QByteArray("<meta charset=utf-8>").repeated(600000) << QByteArray("UTF-8");
     QTest::newRow("RTF preferred to text") << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, kRun).unicode(PR_BODY, "t"))
                                            << -3 << 0 << QByteArray("{\\rtf1 WXYZWXYZWXYZWXYZWXYZ}") << QByteArray();
     QTest::newRow("no body") << Tnef().message(attSubject, z0("s")).bytes() << -3 << int(kTNEFMessageErrNoBody)
