@@ -27,7 +27,7 @@ struct TNEFAutomateEvents {
     std::function<void(const QString &path)> folderCreated;
     // The message's RTF body, which the body file `name` is made from, is
     // damaged (see the report); the file is still written. Told once.
-    std::function<void(const QString &name, const TNEFRtfReport &report)> bodyDamaged;
+    std::function<void(const QString &name, const TNEFRtfReport &report)> bodyDamaged = {};
 };
 
 // How one extraction runs.

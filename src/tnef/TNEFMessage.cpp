@@ -219,7 +219,7 @@ bool FindMetaCharset(QByteArrayView html, qsizetype from, qsizetype *start, qsiz
             if (p < close && (b[p] == '"' || b[p] == '\''))
                 ++p;
             qsizetype q = p;
-            while (q < close && (std::isalnum(static_cast<unsigned char>(b[q])) || std::strchr("-_.:", b[q])))
+            while (q < close && (std::isalnum(static_cast<unsigned char>(b[q])) || (b[q] && std::strchr("-_.:", b[q]))))
                 ++q;
             if (q > p) {
                 *start = p;
