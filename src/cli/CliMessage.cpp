@@ -59,9 +59,8 @@ QStringList CliMessageHeaderLines(const TNEFMessage &message)
     return lines;
 }
 
-QByteArray CliMessageTerminalText(const TNEFBody &body)
+QByteArray CliMessageTerminalText(QByteArray text)
 {
-    QByteArray text = body.bytes;
     text.replace("\r\n", "\n");
     text.replace('\r', '\n');
     while (text.endsWith('\n'))
@@ -92,11 +91,11 @@ QString CliMessageBodyError(CliBodyChoice choice, SInt32 code)
     return QStringLiteral("the body cannot be read (status %1)").arg(code);
 }
 
-QString CliMessageBodyWarning(const TNEFBody &body)
+QString CliMessageBodyWarning(const TNEFRtfReport &report)
 {
-    if (body.rtf.crcMismatch)
+    if (report.crcMismatch)
         return QStringLiteral("the compressed RTF's CRC does not match its data; the body may be damaged");
-    if (body.rtf.truncated)
+    if (report.truncated)
         return QStringLiteral("the compressed RTF ends early; the body is incomplete");
     return QString();
 }
@@ -133,15 +132,45 @@ QJsonObject CliMessageJson(SInt16 forkRefNum, const TNEFMessage &message)
         bodies.append(QStringLiteral("text"));
     if (message.htmlBody)
         bodies.append(QStringLiteral("html"));
-    if (TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Rtf, &body) == noErr) {
+    // What the RTF holds stands in its header: its start says it.
+    constexpr UInt32 kRtfHeaderLimit = 64 * 1024;
+    if (TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Rtf, &body, kRtfHeaderLimit) == noErr) {
         bodies.append(QStringLiteral("rtf"));
         static const char *const kOrigins[] = {"rtf", "html", "text"};
         add("rtfHolds", QLatin1String(kOrigins[int(TNEFRtfGetOrigin(body.bytes))]));
     }
     add("bodies", bodies);
-    if (TNEFMessageGetText(forkRefNum, message, &body) == noErr)
-        add("text", QString::fromUtf8(body.bytes));
     return json;
+}
+
+QByteArray CliMessageJsonText(SInt16 forkRefNum, const TNEFMessage &message, QString *warning)
+{
+    TNEFBody body;
+    if (TNEFMessageGetText(forkRefNum, message, &body) != noErr || body.bytes.isEmpty())
+        return QByteArray();
+    *warning = CliMessageBodyWarning(body.rtf);
+    // The text may be tens of megabytes: it is escaped straight from its
+    // UTF-8 (which the model made, so valid), never held as UTF-16 or as a
+    // JSON value besides.
+    QByteArray out = "\"text\":\"";
+    out.reserve(body.bytes.size() + body.bytes.size() / 8 + 16);
+    for (const char c : std::as_const(body.bytes)) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20) {
+            static const char kShort[] = "btn\0fr";  // \b \t \n and \f \r
+            if (b >= 8 && b <= 13 && b != 11)
+                out += '\\', out += kShort[b - 8];
+            else
+                out += "\\u00" + QByteArray::number(b, 16).rightJustified(2, '0');
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+    return out;
 }
 
 QJsonObject CliListJson(const TNEFFile *tnefFile,

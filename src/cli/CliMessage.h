@@ -15,17 +15,21 @@ enum class CliBodyChoice { Preferred, Rtf, Html, Text };
 // date in the user's time zone.
 QStringList CliMessageHeaderLines(const TNEFMessage &message);
 // A text body for a terminal: line feeds only, ending in one.
-QByteArray CliMessageTerminalText(const TNEFBody &body);
+QByteArray CliMessageTerminalText(QByteArray text);
 // The body asked for: 0, or the model's code when there is none or it
 // cannot be read.
 SInt32 CliMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, CliBodyChoice choice, TNEFBody *body);
 // One line telling why there is no such body.
 QString CliMessageBodyError(CliBodyChoice choice, SInt32 code);
-// A line telling what was noticed on the way, or empty.
-QString CliMessageBodyWarning(const TNEFBody &body);
+// A line telling what the RTF decompression noticed on the way, or empty.
+QString CliMessageBodyWarning(const TNEFRtfReport &report);
 
-// The JSON documents of `message`, `list` and (one entry each) `attributes`.
+// The JSON documents of `message` (all but its text), `list` and (one entry
+// each) `attributes`.
 QJsonObject CliMessageJson(SInt16 forkRefNum, const TNEFMessage &message);
+// The message's text as the JSON member "text":"...", or empty when it has
+// none; *warning tells what reading it noticed, or is empty.
+QByteArray CliMessageJsonText(SInt16 forkRefNum, const TNEFMessage &message, QString *warning);
 // `more` may add to each attachment's entry (an attached message's own
 // attachments, say).
 QJsonObject CliListJson(const TNEFFile *tnefFile,

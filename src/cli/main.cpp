@@ -175,12 +175,26 @@ bool parseDocument(const QString &file, TNEFFile *tnefFile, bool withAttributes 
     return true;
 }
 
-void printJson(const QString &file, QJsonObject json)
+// `member`, when given, is one more member, made as JSON already.
+void printJson(const QString &file, QJsonObject json, const QByteArray &member = {})
 {
     // JSON holds text: bytes of the name that are not UTF-8 show as U+FFFD.
     json.insert(QStringLiteral("file"), FSPathForDisplay(file));
-    const QByteArray document = QJsonDocument(json).toJson(QJsonDocument::Compact);
-    std::printf("%s\n", CliEscape(document, CliShow::Json, stdout).constData());
+    QByteArray document = QJsonDocument(json).toJson(QJsonDocument::Compact);
+    // The member (tens of megabytes, perhaps) is escaped in its own piece
+    // rather than copied into the document first.
+    if (!member.isEmpty()) {
+        document.chop(1);
+        document += ',';
+    }
+    CliEscaper escaper(CliShow::Json, CliIsTerminal(stdout));
+    const auto put = [](const QByteArray &bytes) { std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout); };
+    put(escaper.feed(document.constData(), size_t(document.size())));
+    if (!member.isEmpty()) {
+        put(escaper.feed(member.constData(), size_t(member.size())));
+        put(escaper.feed("}", 1));
+    }
+    put(escaper.finish() + '\n');
 }
 
 // Why an attached message's attachments are not shown or written.
@@ -380,17 +394,24 @@ bool messageCommand(const QString &file, bool json)
     TNEFFile *tnefFile = openMessage(file, &message);
     if (!tnefFile)
         return false;
+    QString warning;
     if (json) {
-        printJson(file, CliMessageJson(tnefFile->forkRefNum, message));
+        printJson(file, CliMessageJson(tnefFile->forkRefNum, message),
+                  CliMessageJsonText(tnefFile->forkRefNum, message, &warning));
     } else {
         for (const QString &line : CliMessageHeaderLines(message))
             std::printf("%s\n", printable(line).constData());
         TNEFBody body;
-        const QByteArray text = TNEFMessageGetText(tnefFile->forkRefNum, message, &body) == noErr
-            ? CliMessageTerminalText(body) : QByteArray();
+        QByteArray text;
+        if (TNEFMessageGetText(tnefFile->forkRefNum, message, &body) == noErr) {
+            warning = CliMessageBodyWarning(body.rtf);
+            text = CliMessageTerminalText(std::move(body.bytes));
+        }
         std::printf("\n");
         printText(text);
     }
+    if (!warning.isEmpty())
+        printError(file, warning);
     TNEFFileDestroy(tnefFile);
     return true;
 }
@@ -408,7 +429,7 @@ bool bodyCommand(const QString &file, CliBodyChoice choice)
         printError(file, CliMessageBodyError(choice, code));
         handled = false;
     } else {
-        if (const QString warning = CliMessageBodyWarning(body); !warning.isEmpty())
+        if (const QString warning = CliMessageBodyWarning(body.rtf); !warning.isEmpty())
             printError(file, warning);
         // A write that fails is told once, at the end, as any output's.
         printText(body.bytes);
@@ -439,6 +460,9 @@ bool extractCommand(const QString &file, TNEFExtractOptions options)
     if (handled) {
         options.events.written = [](const QString &path) {
             std::printf("%s\n", printablePath(path).constData());
+        };
+        options.events.bodyDamaged = [&](const QString &name, const TNEFRtfReport &report) {
+            printError(file, QStringLiteral("\"%1\": %2").arg(name, CliMessageBodyWarning(report)));
         };
         options.events.failed = [&](UInt32 fileID, const QString &name, SInt32 status) {
             handled = false;

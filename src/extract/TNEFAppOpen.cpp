@@ -191,12 +191,16 @@ QList<BodyFile> readBodies(const TNEFFile *tnefFile, const TNEFAutomateEvents &e
     }
     QList<BodyFile> files;
     bool found = false;
+    bool damageTold = false;
     const auto take = [&](const char *name, SInt32 myStatus, const TNEFBody &body) {
         if (myStatus == kTNEFMessageErrNoBody)
             return;
         found = true;
         if (myStatus == noErr) {
             files.append({QString::fromLatin1(name), body.bytes});
+            if ((body.rtf.crcMismatch || body.rtf.truncated) && !damageTold && events.bodyDamaged)
+                events.bodyDamaged(QString::fromLatin1(name), body.rtf);
+            damageTold = damageTold || body.rtf.crcMismatch || body.rtf.truncated;
             return;
         }
         TNEF_REPORT_STATUS(myStatus);

@@ -3,6 +3,7 @@
 // message's bodies, written into one folder under safe and free names;
 // automatic extraction chooses that folder by a preference set.
 #include "platform/MacTypes.h"
+#include "tnef/TNEFRtf.h"
 
 #include <QString>
 #include <functional>
@@ -28,6 +29,9 @@ struct TNEFAutomateEvents {
     // Attached message `name` was not read (see TNEFAttachedMessage): its
     // attachments were not written.
     std::function<void(const QString &name, const TNEFAttachedMessage &why)> unreadMessage = {};
+    // The message's RTF body, which the body file `name` is made from, is
+    // damaged (see the report); the file is still written. Told once.
+    std::function<void(const QString &name, const TNEFRtfReport &report)> bodyDamaged = {};
 };
 
 // How one extraction runs.

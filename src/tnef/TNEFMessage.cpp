@@ -6,11 +6,16 @@
 #include "platform/FileManager.h"
 #include "platform/TextCodec.h"
 
+#include "TNEFHtmlEntities.h"
+
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -191,29 +196,39 @@ QByteArray Utf8(const QString &text)
     return text.toUtf8();
 }
 
-// Where the charset value of a <meta> element lies: [start, end), or false.
-bool FindMetaCharset(const QByteArray &lower, qsizetype from, qsizetype *start, qsizetype *end)
+// Where the charset value of the first <meta> element from `from` on that
+// has one lies: [start, end), or false. An element ends at its first '>'
+// (or the end of the document) and the search goes on after it: no byte is
+// looked at more than a few times, whatever the document.
+bool FindMetaCharset(QByteArrayView html, qsizetype from, qsizetype *start, qsizetype *end)
 {
-    for (qsizetype at = lower.indexOf("<meta", from); at >= 0; at = lower.indexOf("<meta", at + 5)) {
-        qsizetype close = lower.indexOf('>', at);
-        if (close < 0)
-            close = lower.size();
-        qsizetype p = lower.indexOf("charset", at);
-        if (p < 0 || p >= close)
+    const qsizetype n = html.size();
+    const char *b = html.data();
+    for (qsizetype at = html.indexOf('<', from); at >= 0 && at < n; at = html.indexOf('<', at + 1)) {
+        if (n - at < 5 || qstrnicmp(b + at, "<meta", 5) != 0)
             continue;
-        p += 7;
-        while (p < close && (lower[p] == ' ' || lower[p] == '='))
-            ++p;
-        if (p < close && (lower[p] == '"' || lower[p] == '\''))
-            ++p;
-        qsizetype q = p;
-        while (q < close && (std::isalnum(static_cast<unsigned char>(lower[q])) || std::strchr("-_.:", lower[q])))
-            ++q;
-        if (q > p) {
-            *start = p;
-            *end = q;
-            return true;
+        qsizetype close = html.indexOf('>', at);
+        if (close < 0)
+            close = n;
+        for (qsizetype p = at + 5; p + 7 <= close; ++p) {
+            if (qstrnicmp(b + p, "charset", 7) != 0)
+                continue;
+            p += 7;
+            while (p < close && (b[p] == ' ' || b[p] == '='))
+                ++p;
+            if (p < close && (b[p] == '"' || b[p] == '\''))
+                ++p;
+            qsizetype q = p;
+            while (q < close && (std::isalnum(static_cast<unsigned char>(b[q])) || (b[q] && std::strchr("-_.:", b[q]))))
+                ++q;
+            if (q > p) {
+                *start = p;
+                *end = q;
+                return true;
+            }
+            break;
         }
+        at = close;
     }
     return false;
 }
@@ -222,23 +237,113 @@ bool FindMetaCharset(const QByteArray &lower, qsizetype from, qsizetype *start, 
 // that what declares the original's charset must say so.
 QByteArray DeclareUtf8(QByteArray html)
 {
-    QByteArray lower = html.toLower();
     qsizetype start = 0, end = 0, from = 0;
-    while (FindMetaCharset(lower, from, &start, &end)) {
-        html.replace(start, end - start, "utf-8");
-        lower.replace(start, end - start, "utf-8");
-        from = start + 5;
+    QByteArray out;
+    while (FindMetaCharset(html, from, &start, &end)) {
+        out.append(QByteArrayView(html).sliced(from, start - from)).append("utf-8");
+        from = end;
     }
-    return html;
+    if (from == 0)
+        return html;
+    return out.append(QByteArrayView(html).sliced(from));
 }
 
-SInt32 ReadBody(SInt16 fork, const TNEFValuePlace &place, UInt32 limit, QByteArray *bytes)
+bool IsAsciiAlnum(QChar c)
+{
+    return c.unicode() < 0x80 && std::isalnum(int(c.unicode()));
+}
+
+// The named reference that is `name` exactly, or null.
+const TNEFHtmlEntity *FindEntity(std::string_view name)
+{
+    const TNEFHtmlEntity *begin = kTNEFHtmlEntities, *end = begin + kTNEFHtmlEntityCount;
+    const TNEFHtmlEntity *it = std::lower_bound(begin, end, name, [](const TNEFHtmlEntity &e, std::string_view n) {
+        return std::string_view(e.name) < n;
+    });
+    return it != end && std::string_view(it->name) == name ? it : nullptr;
+}
+
+void AppendCode(char32_t code, QString *out)
+{
+    *out += QString::fromUcs4(&code, 1);
+}
+
+// The character reference at html[i] ('&'), decoded into *out as HTML
+// decodes one in text; the index after it. What is no reference is the '&'
+// alone, and the rest is read as text.
+qsizetype DecodeReference(QStringView html, qsizetype i, QString *out)
+{
+    const qsizetype n = html.size();
+    qsizetype p = i + 1;
+    if (p < n && html[p] == QLatin1Char('#')) {
+        ++p;
+        const bool hex = p < n && (html[p] == QLatin1Char('x') || html[p] == QLatin1Char('X'));
+        p += hex ? 1 : 0;
+        const qsizetype digits = p;
+        char32_t code = 0;
+        for (; p < n; ++p) {
+            const char16_t c = html[p].unicode();
+            int d = c >= '0' && c <= '9' ? c - '0' : -1;
+            if (hex && d < 0 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+                d = (c | 0x20) - 'a' + 10;
+            if (d < 0)
+                break;
+            code = std::min<char32_t>(code * (hex ? 16 : 10) + char32_t(d), 0x110000);
+        }
+        if (p == digits) {
+            *out += QLatin1Char('&');
+            return i + 1;
+        }
+        if (p < n && html[p] == QLatin1Char(';'))
+            ++p;
+        if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            code = QChar::ReplacementCharacter;
+        } else if (code >= 0x80 && code <= 0x9F) {
+            // What Windows-1252 puts there, where it puts anything.
+            const char byte = char(code);
+            const QString mapped = TextDecodeCodePage(&byte, 1, kCodePageDefault);
+            if (mapped.size() == 1 && mapped[0] != QChar::ReplacementCharacter)
+                code = mapped[0].unicode();
+        }
+        AppendCode(code, out);
+        return p;
+    }
+    // The longest name that matches: one that ends in ';', else one of the
+    // few old ones that may go without it.
+    constexpr size_t kLongestName = 32, kLongestBareName = 6;
+    std::string name;
+    while (p < n && name.size() < kLongestName && IsAsciiAlnum(html[p]))
+        name += char(html[p++].unicode());
+    const TNEFHtmlEntity *entity = nullptr;
+    qsizetype next = p + 1;
+    if (p < n && html[p] == QLatin1Char(';'))
+        entity = FindEntity(name + ';');
+    for (size_t length = std::min(name.size(), kLongestBareName); !entity && length >= 2; --length) {
+        entity = FindEntity(std::string_view(name).substr(0, length));
+        next = i + 1 + qsizetype(length);
+    }
+    if (!entity) {
+        *out += QLatin1Char('&');
+        return i + 1;
+    }
+    AppendCode(entity->first, out);
+    if (entity->second)
+        AppendCode(entity->second, out);
+    return next;
+}
+
+// A stored body: no more than `bound` bytes of it may exist, and the first
+// `limit` of them are read.
+SInt32 ReadBody(SInt16 fork, const TNEFValuePlace &place, UInt32 bound, UInt32 limit, QByteArray *bytes,
+                bool *cut = nullptr)
 {
     if (!place)
         return kTNEFMessageErrNoBody;
-    if (place.length > limit)
+    if (place.length > bound)
         return kTNEFMessageErrTooLarge;
-    return ReadBytes(fork, place.position, place.length, bytes);
+    if (cut)
+        *cut = place.length > limit;
+    return ReadBytes(fork, place.position, std::min(place.length, limit), bytes);
 }
 
 } // namespace
@@ -371,15 +476,17 @@ SInt32 TNEFMessageRead(SInt16 forkRefNum, const TNEFMessagePlaces &places, TNEFM
     return noErr;
 }
 
-SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBodyKind kind, TNEFBody *body)
+SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBodyKind kind, TNEFBody *body,
+                          UInt32 limit)
 {
     *body = TNEFBody{};
     body->kind = kind;
+    limit = std::min(limit, kTNEFBodyMaxSize);
     SInt32 err = noErr;
     switch (kind) {
     case TNEFBodyKind::Text: {
         QByteArray stored;
-        if ((err = ReadBody(forkRefNum, message.textBody, kTNEFBodyMaxSize, &stored)))
+        if ((err = ReadBody(forkRefNum, message.textBody, kTNEFBodyMaxSize, limit, &stored, &body->cut)))
             return err;
         const UInt32 codePage = message.textBody.type == PT_UNICODE ? kCodePageUTF16LE : message.codePage;
         body->bytes = Utf8(TextDecodeCodePage(stored.constData(), size_t(stored.size()), codePage));
@@ -387,7 +494,7 @@ SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBod
         return noErr;
     }
     case TNEFBodyKind::Html: {
-        if ((err = ReadBody(forkRefNum, message.htmlBody, kTNEFBodyMaxSize, &body->bytes)))
+        if ((err = ReadBody(forkRefNum, message.htmlBody, kTNEFBodyMaxSize, limit, &body->bytes, &body->cut)))
             return err;
         if (message.htmlBody.type == PT_UNICODE) {
             body->bytes = Utf8(TextDecodeCodePage(body->bytes.constData(), size_t(body->bytes.size()), kCodePageUTF16LE));
@@ -402,32 +509,41 @@ SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBod
     }
     case TNEFBodyKind::Rtf: {
         // LZFu data is at most 9/8 of what it makes.
+        constexpr UInt32 kCompressedMaxSize = kTNEFBodyMaxSize / 8 * 9 + 16;
         QByteArray compressed;
-        if ((err = ReadBody(forkRefNum, message.rtfBody, kTNEFBodyMaxSize / 8 * 9 + 16, &compressed)))
+        if ((err = ReadBody(forkRefNum, message.rtfBody, kCompressedMaxSize, kCompressedMaxSize, &compressed)))
             return err;
-        return TNEFRtfDecompress(compressed, &body->bytes, &body->rtf);
+        if ((err = TNEFRtfDecompress(compressed, &body->bytes, &body->rtf, limit)))
+            return err;
+        body->cut = body->rtf.rawSize > limit && UInt32(body->bytes.size()) == limit;
+        return noErr;
     }
     case TNEFBodyKind::HtmlFromRtf:
     case TNEFBodyKind::TextFromRtf: {
         TNEFBody rtf;
-        if ((err = TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Rtf, &rtf)))
+        if ((err = TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Rtf, &rtf, limit)))
             return err;
         if (kind == TNEFBodyKind::HtmlFromRtf && TNEFRtfGetOrigin(rtf.bytes) != TNEFRtfOrigin::Html)
             return kTNEFMessageErrNoBody;
         body->rtf = rtf.rtf;
+        body->cut = rtf.cut;
         body->charset = "UTF-8";
-        if (kind == TNEFBodyKind::TextFromRtf) {
-            body->bytes = Utf8(TNEFRtfToText(rtf.bytes));
-            return noErr;
-        }
-        body->bytes = DeclareUtf8(Utf8(TNEFRtfToHtml(rtf.bytes)));
+        // The RTF goes as soon as it is read: a body of the largest size
+        // then stands in memory no more than twice.
+        body->bytes = kind == TNEFBodyKind::TextFromRtf ? TNEFRtfToText(rtf.bytes) : TNEFRtfToHtml(rtf.bytes);
+        rtf.bytes = QByteArray();
+        if (kind == TNEFBodyKind::HtmlFromRtf)
+            body->bytes = DeclareUtf8(std::move(body->bytes));
         return noErr;
     }
     case TNEFBodyKind::TextFromHtml: {
         TNEFBody html;
-        if ((err = TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Html, &html)))
+        if ((err = TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Html, &html, limit)))
             return err;
-        body->bytes = Utf8(TNEFHtmlToText(TNEFBodyToString(html)));
+        QString page = TNEFBodyToString(html);
+        html.bytes = QByteArray();
+        body->cut = html.cut;
+        body->bytes = Utf8(TNEFHtmlToText(page));
         body->charset = "UTF-8";
         return noErr;
     }
@@ -438,11 +554,12 @@ SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBod
 namespace {
 // The first of `kinds` that the message has; a body that is there but
 // cannot be read is reported when no later one can stand in for it.
-SInt32 FirstBody(SInt16 fork, const TNEFMessage &message, std::initializer_list<TNEFBodyKind> kinds, TNEFBody *body)
+SInt32 FirstBody(SInt16 fork, const TNEFMessage &message, std::initializer_list<TNEFBodyKind> kinds, TNEFBody *body,
+                 UInt32 limit = kTNEFBodyMaxSize)
 {
     SInt32 first = kTNEFMessageErrNoBody;
     for (TNEFBodyKind kind : kinds) {
-        const SInt32 err = TNEFMessageGetBody(fork, message, kind, body);
+        const SInt32 err = TNEFMessageGetBody(fork, message, kind, body, limit);
         if (err == noErr)
             return noErr;
         if (first == kTNEFMessageErrNoBody)
@@ -452,15 +569,15 @@ SInt32 FirstBody(SInt16 fork, const TNEFMessage &message, std::initializer_list<
 }
 } // namespace
 
-SInt32 TNEFMessageGetText(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body)
+SInt32 TNEFMessageGetText(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body, UInt32 limit)
 {
     return FirstBody(forkRefNum, message,
-                     {TNEFBodyKind::Text, TNEFBodyKind::TextFromRtf, TNEFBodyKind::TextFromHtml}, body);
+                     {TNEFBodyKind::Text, TNEFBodyKind::TextFromRtf, TNEFBodyKind::TextFromHtml}, body, limit);
 }
 
-SInt32 TNEFMessageGetHtml(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body)
+SInt32 TNEFMessageGetHtml(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body, UInt32 limit)
 {
-    return FirstBody(forkRefNum, message, {TNEFBodyKind::Html, TNEFBodyKind::HtmlFromRtf}, body);
+    return FirstBody(forkRefNum, message, {TNEFBodyKind::Html, TNEFBodyKind::HtmlFromRtf}, body, limit);
 }
 
 SInt32 TNEFMessageGetPreferredBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body)
@@ -482,9 +599,8 @@ QString TNEFBodyToString(const TNEFBody &body)
 
 QByteArray TNEFHtmlDeclaredCharset(const QByteArray &html)
 {
-    const QByteArray lower = html.toLower();
     qsizetype start = 0, end = 0;
-    return FindMetaCharset(lower, 0, &start, &end) ? html.mid(start, end - start) : QByteArray();
+    return FindMetaCharset(html, 0, &start, &end) ? html.mid(start, end - start) : QByteArray();
 }
 
 QString TNEFHtmlToText(const QString &html)
@@ -496,9 +612,6 @@ QString TNEFHtmlToText(const QString &html)
                                      QStringLiteral("pre"), QStringLiteral("h1"), QStringLiteral("h2"),
                                      QStringLiteral("h3"), QStringLiteral("h4"), QStringLiteral("h5"),
                                      QStringLiteral("h6"), QStringLiteral("hr")};
-    static const std::pair<const char *, char16_t> kEntities[] = {
-        {"amp", u'&'}, {"lt", u'<'}, {"gt", u'>'}, {"quot", u'"'}, {"apos", u'\''}, {"nbsp", u'\u00A0'},
-    };
     QString out;
     const auto newline = [&] {
         while (out.endsWith(QLatin1Char(' ')))
@@ -537,27 +650,8 @@ QString TNEFHtmlToText(const QString &html)
             continue;
         }
         if (c == QLatin1Char('&')) {
-            const qsizetype semi = html.indexOf(QLatin1Char(';'), i);
-            if (semi > i && semi - i <= 10) {
-                const QString entity = html.mid(i + 1, semi - i - 1);
-                bool ok = false;
-                uint code = 0;
-                if (entity.startsWith(QLatin1String("#x"), Qt::CaseInsensitive))
-                    code = entity.mid(2).toUInt(&ok, 16);
-                else if (entity.startsWith(QLatin1Char('#')))
-                    code = entity.mid(1).toUInt(&ok, 10);
-                for (const auto &[word, value] : kEntities) {
-                    if (entity == QLatin1String(word)) {
-                        code = value;
-                        ok = true;
-                    }
-                }
-                if (ok && code > 0 && code <= 0x10FFFF) {
-                    out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);
-                    i = semi + 1;
-                    continue;
-                }
-            }
+            i = DecodeReference(html, i, &out);
+            continue;
         }
         if (c.isSpace()) {
             if (!out.isEmpty() && !out.endsWith(QLatin1Char(' ')) && !out.endsWith(QLatin1Char('\n')))

@@ -31,6 +31,7 @@ struct TNEFBody {
     QByteArray charset;
     UInt32 codePage = 0;  // stored HTML without a declaration: its Windows code page
     TNEFRtfReport rtf;    // what the decompression noticed, for kinds made from RTF
+    bool cut = false;     // a limit was asked for and the body goes on past it
 };
 
 struct TNEFRecipient {
@@ -91,12 +92,18 @@ SInt32 TNEFMessageRead(SInt16 forkRefNum, const TNEFMessagePlaces &places, TNEFM
 // Reads one body of `message` into *body: 0, kTNEFMessageErrNoBody, a
 // kTNEFRtfErr code, kTNEFMessageErrTooLarge or a file status. The fork's mark
 // moves. Text and TextFromHtml stand for the stored text only; see below.
-SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBodyKind kind, TNEFBody *body);
+// With a `limit`, only the first `limit` bytes of what the body is made from
+// (the stored text or HTML, the decompressed RTF) are read, and body->cut
+// tells that there was more: a body need not be made whole to be glanced at.
+SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBodyKind kind, TNEFBody *body,
+                          UInt32 limit = kTNEFBodyMaxSize);
 // The text to show or save as text: PR_BODY or attBody, else the text of the
 // RTF body, else that of the HTML body.
-SInt32 TNEFMessageGetText(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body);
+SInt32 TNEFMessageGetText(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body,
+                          UInt32 limit = kTNEFBodyMaxSize);
 // The HTML: PR_BODY_HTML as stored, else the HTML an RTF body carries.
-SInt32 TNEFMessageGetHtml(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body);
+SInt32 TNEFMessageGetHtml(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body,
+                          UInt32 limit = kTNEFBodyMaxSize);
 // The richest body: the HTML, else the RTF, else the text.
 SInt32 TNEFMessageGetPreferredBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body);
 
@@ -105,7 +112,8 @@ QString TNEFBodyToString(const TNEFBody &body);
 // The charset an HTML document declares in a <meta> element, or empty.
 QByteArray TNEFHtmlDeclaredCharset(const QByteArray &html);
 // A rough reading of HTML as text: no head, scripts or styles, tags
-// dropped, line breaks where blocks end, character references decoded.
+// dropped, line breaks where blocks end, character references decoded as
+// HTML decodes them (every named one, numeric ones).
 QString TNEFHtmlToText(const QString &html);
 // "Name <address>", or whichever of the two is known.
 QString TNEFRecipientText(const QString &name, const QString &address);

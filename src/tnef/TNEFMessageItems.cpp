@@ -17,6 +17,8 @@ using namespace tnefprop;
 // exceptions stays far below.
 constexpr UInt32 kIdLimit = 4096;
 constexpr UInt32 kRecurrenceLimit = 1024 * 1024;
+// Bytes of the body read for a description or note.
+constexpr UInt32 kItemTextLimit = 256 * 1024;
 // A made file's name, before its suffix, in characters.
 constexpr qsizetype kNameLimit = 100;
 
@@ -105,10 +107,13 @@ Values ReadValues(SInt16 fork, const TNEFMessagePlaces &places)
     return values;
 }
 
+// The made file is listed, with its size, as soon as the document is
+// parsed: its text is the start of the body only, so that a listing never
+// makes a body of tens of megabytes.
 QString PlainText(SInt16 fork, const TNEFMessage &message)
 {
     TNEFBody body;
-    if (TNEFMessageGetText(fork, message, &body) != noErr)
+    if (TNEFMessageGetText(fork, message, &body, kItemTextLimit) != noErr)
         return QString();
     QString text = TNEFBodyToString(body);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));

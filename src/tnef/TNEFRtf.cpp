@@ -48,7 +48,9 @@ const std::array<UInt32, 256> &CrcTable()
 // at a time through the dictionary.
 void Expand(const char *in, const char *end, UInt32 limit, QByteArray *out, bool *ended)
 {
-    char dictionary[kDictionarySize];
+    // Past its initial text the dictionary holds zeros, so that a reference
+    // to a place not yet written gives the same bytes on every run.
+    char dictionary[kDictionarySize] = {};
     std::memcpy(dictionary, kInitialDictionary, kInitialDictionarySize);
     UInt32 writePos = kInitialDictionarySize;
     const auto put = [&](char c) {
@@ -92,7 +94,7 @@ UInt32 TNEFRtfCrc(const char *bytes, size_t length, UInt32 crc)
     return crc;
 }
 
-SInt32 TNEFRtfDecompress(const QByteArray &property, QByteArray *rtf, TNEFRtfReport *report)
+SInt32 TNEFRtfDecompress(const QByteArray &property, QByteArray *rtf, TNEFRtfReport *report, UInt32 limit)
 {
     rtf->clear();
     TNEFRtfReport local;
@@ -120,16 +122,17 @@ SInt32 TNEFRtfDecompress(const QByteArray &property, QByteArray *rtf, TNEFRtfRep
         r.crcMismatch = r.storedCrc != 0;
         const UInt32 take = std::min(r.rawSize, dataSize);
         r.truncated = take < r.rawSize;
-        rtf->append(data, take);
+        rtf->append(data, std::min(take, limit));
         return noErr;
     }
     r.computedCrc = TNEFRtfCrc(data, dataSize);
     r.crcMismatch = r.computedCrc != r.storedCrc;
     // A reference makes at most 17 bytes of two: no claimed size is trusted further.
-    rtf->reserve(qsizetype(std::min<UInt64>(r.rawSize, UInt64(dataSize) * 9)));
+    const UInt32 wanted = std::min(r.rawSize, limit);
+    rtf->reserve(qsizetype(std::min<UInt64>(wanted, UInt64(dataSize) * 9)));
     bool ended = false;
-    Expand(data, data + dataSize, r.rawSize, rtf, &ended);
-    r.truncated = !ended && UInt32(rtf->size()) < r.rawSize;
+    Expand(data, data + dataSize, wanted, rtf, &ended);
+    r.truncated = !ended && UInt32(rtf->size()) < wanted;
     return noErr;
 }
 

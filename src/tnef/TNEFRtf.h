@@ -27,10 +27,12 @@ struct TNEFRtfReport {
     bool truncated = false;    // the data ends before its end marker or its size
 };
 
-// Decompresses the whole property value `property` into *rtf. 0, or one of
-// the codes above with *rtf left empty. Nothing outside `property` is read,
-// and no more than kTNEFBodyMaxSize bytes are ever produced.
-SInt32 TNEFRtfDecompress(const QByteArray &property, QByteArray *rtf, TNEFRtfReport *report = nullptr);
+// Decompresses the property value `property` into *rtf: all of it, or its
+// first `limit` bytes. 0, or one of the codes above with *rtf left empty.
+// Nothing outside `property` is read, and no more than kTNEFBodyMaxSize
+// bytes are ever produced. Stopping at `limit` is no truncation.
+SInt32 TNEFRtfDecompress(const QByteArray &property, QByteArray *rtf, TNEFRtfReport *report = nullptr,
+                         UInt32 limit = kTNEFBodyMaxSize);
 // The CRC-32 of the compressed form (no initial or final inversion).
 UInt32 TNEFRtfCrc(const char *bytes, size_t length, UInt32 crc = 0);
 // A sentence for one of the codes above.

@@ -143,6 +143,17 @@ UInt32 CodePageOfCharset(SInt32 charset, UInt32 documentCodePage)
     }
 }
 
+// Code pages whose characters may take more than one byte.
+bool IsMultiByteCodePage(UInt32 codePage)
+{
+    switch (codePage) {
+    case 932: case 936: case 949: case 950: case 1361: case 20932: case 51932: case 51949: case 54936: case 65001:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // What a control word does here; a word of no meaning here is Other.
 enum class WordKind : UInt8 {
     Other, SkipGroup, FontTable, HtmlRtf, Unicode, Uc, AnsiCpg, Mac, Pc, Pca, Deff, Font, Plain,
@@ -209,9 +220,8 @@ public:
     Reader(const QByteArray &rtf, Mode mode, bool honourHtmlrtf)
         : m_lexer(rtf), m_mode(mode), m_honourHtmlrtf(honourHtmlrtf) {}
 
-    QString run()
+    QByteArray run()
     {
-        m_out.reserve(64);
         for (Token t = m_lexer.next(); t.kind != Token::End; t = m_lexer.next()) {
             switch (t.kind) {
             case Token::Open: open(); break;
@@ -234,6 +244,7 @@ private:
     // Nesting deeper than this is counted, not remembered: such a document
     // is not one a mail program wrote, and its memory stays bounded.
     static constexpr size_t kMaxDepth = 512;
+    static constexpr qsizetype kPendingLimit = 64 * 1024;
 
     bool emitting() const
     {
@@ -382,26 +393,69 @@ private:
         for (char c : bytes) {
             if (c != 0)
                 m_pending.append(c);
+            if (m_pending.size() >= m_pendingLimit)
+                flushPart();
         }
     }
     void appendByte(char c) { appendBytes(QByteArrayView(&c, 1)); }
+    // The two halves of a character beyond the BMP come as two \uN: they
+    // meet here before becoming UTF-8; a half alone is no character.
     void appendChar(char16_t c)
     {
+        if (m_highSurrogate && QChar::isLowSurrogate(c) && m_pending.isEmpty()) {
+            const QChar pair[2] = {QChar(m_highSurrogate), QChar(c)};
+            m_out.append(QStringView(pair, 2).toUtf8());
+            m_highSurrogate = 0;
+            return;
+        }
         flush();
-        if (c != 0)
-            m_out.append(QChar(c));
+        if (QChar::isHighSurrogate(c))
+            m_highSurrogate = c;
+        else if (c != 0)
+            m_out.append(QString(QChar(QChar::isSurrogate(c) ? char16_t(QChar::ReplacementCharacter) : c)).toUtf8());
     }
     void appendText(const char16_t *text)
     {
         flush();
-        m_out.append(QString::fromUtf16(text));
+        m_out.append(QString::fromUtf16(text).toUtf8());
+    }
+    void endSurrogate()
+    {
+        if (m_highSurrogate)
+            m_out.append(QString(QChar::ReplacementCharacter).toUtf8());
+        m_highSurrogate = 0;
     }
     void flush()
     {
+        endSurrogate();
         if (m_pending.isEmpty())
             return;
-        m_out.append(TextDecodeCodePage(m_pending.constData(), size_t(m_pending.size()), m_pendingCodePage));
+        m_out.append(TextDecodeCodePage(m_pending.constData(), size_t(m_pending.size()), m_pendingCodePage).toUtf8());
         m_pending.clear();
+    }
+    // A long run is decoded a part at a time, so that its text never stands
+    // whole in UTF-16 beside the document. A byte below 0x80 is a character
+    // of its own or the second byte of one in every code page an RTF font
+    // names, so a part may end after it; a part takes at least half of what
+    // waits, so no byte is looked at more than twice. Without such a byte a
+    // single-byte code page is cut anywhere; a double-byte one waits for it.
+    void flushPart()
+    {
+        qsizetype end = -1;
+        for (qsizetype i = m_pending.size() - 1; i >= m_pending.size() / 2 && end < 0; --i) {
+            if (static_cast<unsigned char>(m_pending[i]) < 0x80)
+                end = i + 1;
+        }
+        if (end < 0 && IsMultiByteCodePage(m_pendingCodePage)) {
+            m_pendingLimit = m_pending.size() * 2;
+            return;
+        }
+        if (end < 0)
+            end = m_pending.size();
+        m_pendingLimit = kPendingLimit;
+        endSurrogate();
+        m_out.append(TextDecodeCodePage(m_pending.constData(), size_t(end), m_pendingCodePage).toUtf8());
+        m_pending.remove(0, end);
     }
 
     Lexer m_lexer;
@@ -417,8 +471,10 @@ private:
     SInt32 m_definingFont = -1;
     std::unordered_map<SInt32, SInt32> m_fontCodePages;
     QByteArray m_pending;
+    qsizetype m_pendingLimit = kPendingLimit;
     UInt32 m_pendingCodePage = 0;
-    QString m_out;
+    char16_t m_highSurrogate = 0;
+    QByteArray m_out;  // UTF-8
 };
 
 } // namespace
@@ -445,14 +501,14 @@ TNEFRtfOrigin TNEFRtfGetOrigin(const QByteArray &rtf)
     return TNEFRtfOrigin::Rtf;
 }
 
-QString TNEFRtfToHtml(const QByteArray &rtf)
+QByteArray TNEFRtfToHtml(const QByteArray &rtf)
 {
     if (TNEFRtfGetOrigin(rtf) != TNEFRtfOrigin::Html)
-        return QString();
+        return QByteArray();
     return Reader(rtf, Reader::Mode::Html, true).run();
 }
 
-QString TNEFRtfToText(const QByteArray &rtf)
+QByteArray TNEFRtfToText(const QByteArray &rtf)
 {
     // A document made from HTML shows its line breaks in the RTF-only
     // regions, so those are read as text; one made from text marks only what

@@ -13,12 +13,13 @@ enum class TNEFRtfOrigin {
 // What the RTF header says the document was made from.
 TNEFRtfOrigin TNEFRtfGetOrigin(const QByteArray &rtf);
 
-// The HTML that an RTF made from HTML carries: the \*\htmltag fragments and
-// the text outside \htmlrtf regions, 8-bit text decoded in the code page of
-// its font (or of the document). Empty when the RTF does not carry HTML.
-QString TNEFRtfToHtml(const QByteArray &rtf);
+// The HTML that an RTF made from HTML carries, in UTF-8: the \*\htmltag
+// fragments and the text outside \htmlrtf regions, 8-bit text decoded in the
+// code page of its font (or of the document). Empty when the RTF does not
+// carry HTML.
+QByteArray TNEFRtfToHtml(const QByteArray &rtf);
 
-// The readable text of any RTF: paragraphs and line breaks end in CR LF,
-// tables and tabs become tabs; pictures, fields' instructions and the header
-// tables are left out.
-QString TNEFRtfToText(const QByteArray &rtf);
+// The readable text of any RTF, in UTF-8: paragraphs and line breaks end in
+// CR LF, tables and tabs become tabs; pictures, fields' instructions and the
+// header tables are left out.
+QByteArray TNEFRtfToText(const QByteArray &rtf);

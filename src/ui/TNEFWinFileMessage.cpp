@@ -43,6 +43,19 @@ void setHeader(QLabel *field, const QString &text)
         label->setVisible(!text.isEmpty());
 }
 
+constexpr qsizetype kLongestWrappedWord = 4096;
+
+// The length of the longest run of characters that are not white space.
+qsizetype LongestWord(const QString &text)
+{
+    qsizetype longest = 0, run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
 } // namespace
 
 TNEFMessageBrowser::TNEFMessageBrowser(QWidget *parent) : QTextBrowser(parent)
@@ -96,11 +109,27 @@ OSStatus TNEFWinFileMessageShow(TNEFWinFile *winFile)
     if (status != noErr)
         TNEF_LOG_ERROR("    TNEFMessageRead() returned %ld.\n", long(status));
 
+    // The window shows at once whatever the body: a long one shows its start
+    // and says that it goes on; extraction with the body writes all of it.
+    // Cut HTML may end inside a tag or a comment: the words stand first.
+    constexpr UInt32 kShownBodyLimit = 1024 * 1024;
+    const QString goesOn = QCoreApplication::translate(
+        "TNEFWinFile", "The message is longer than this: only its first part is shown. Extract it with its body to read all of it.");
     TNEFBody body;
-    if (TNEFMessageGetHtml(tnefFile->forkRefNum, message, &body) == noErr)
-        f.messageBody->setHtml(TNEFBodyToString(body));
-    else if (TNEFMessageGetText(tnefFile->forkRefNum, message, &body) == noErr)
-        f.messageBody->setPlainText(TNEFBodyToString(body));
+    if (TNEFMessageGetHtml(tnefFile->forkRefNum, message, &body, kShownBodyLimit) == noErr) {
+        const QString html = TNEFBodyToString(body);
+        f.messageBody->setHtml(body.cut ? QLatin1String("<p><i>") + goesOn.toHtmlEscaped()
+                                              + QLatin1String("</i></p><hr>") + html
+                                        : html);
+    } else if (TNEFMessageGetText(tnefFile->forkRefNum, message, &body, kShownBodyLimit) == noErr) {
+        const QString text = TNEFBodyToString(body);
+        f.messageBody->setPlainText(body.cut ? text + QLatin1String("\n\n") + goesOn : text);
+    }
+    // Lines are broken between words, but finding that a word of hundreds of
+    // thousands of letters has no such place takes minutes: a body with a
+    // word longer than any line could hold is broken anywhere.
+    if (LongestWord(f.messageBody->document()->toPlainText()) > kLongestWrappedWord)
+        f.messageBody->setWordWrapMode(QTextOption::WrapAnywhere);
 
     const QString from = TNEFRecipientText(message.senderName, message.senderAddress);
     const QString to = TNEFMessageRecipientsText(message, TNEFRecipient::To);

@@ -93,6 +93,19 @@ void TestCli::runs_data()
     QTest::newRow("body of one file") << "\"$CLI\" body msg.tnef msg.tnef" << 2 << QByteArray() << "body takes one FILE";
     QTest::newRow("meeting extracted") << "\"$CLI\" extract -C . meet.tnef" << 0 << QByteArray("meet.tnef Folder/Talk.ics\n") << "";
     QTest::newRow("body beside a taken name") << "\"$CLI\" extract --body msg.tnef" << 0 << QByteArray("/message 1.html\n") << "";
+    QTest::newRow("character references") << "\"$CLI\" body --text refs.tnef" << 0
+                                          << QByteArray("Caf\xc3\xa9 \xe2\x80\x99quoted\xe2\x80\x99\r\n") << "";
+    QTest::newRow("damaged RTF told by every command") << "{ \"$CLI\" message crc.tnef && \"$CLI\" message --json crc.tnef && "
+                                                          "\"$CLI\" extract --body -C folder crc.tnef; } 2>err >/dev/null && "
+                                                          "ls folder && grep -c \"CRC does not match\" err"
+                                                       << 0 << QByteArray("message.rtf\n3\n") << "";
+    QTest::newRow("message json, text escaped") << "\"$CLI\" message --json escjson.tnef | python3 -c "
+                                                   "'import json,sys; print(ascii(json.load(sys.stdin)[\"text\"]))'"
+                                                << 0 << QByteArray("'q\"b\\\\c\\x01\\t\\xe9\\r\\n'\n") << "";
+    // The calendar file is listed with the start of the body only.
+    QTest::newRow("meeting listed without its whole body") << "\"$CLI\" list bigmeet.tnef | "
+                                                              "awk -F'\\t' '/ics$/ {print ($1 < 400000) ? \"bounded\" : \"whole\"}'"
+                                                           << 0 << QByteArray("bounded\n") << "";
     QTest::newRow("no body unless asked") << "\"$CLI\" extract --folder always msg.tnef && [ -z \"$(ls -A 'msg.tnef Folder')\" ]"
                                           << 0 << QByteArray() << "";
     // Attached messages: each after its line, named by its path, its files
@@ -207,6 +220,14 @@ void TestCli::runs()
     for (int depth = 0; depth < 33; ++depth)
         deep = attached(Tnef(), "Fwd", deep).bytes();
     writeFile(dir.filePath("deep.tnef"), deep);
+    writeFile(dir.filePath("refs.tnef"), Tnef().mapiProps(MapiBlock().binary(0x1013, "<p>Caf&eacute; &rsquo;quoted&rsquo;</p>")).bytes());
+    writeFile(dir.filePath("escjson.tnef"), Tnef().mapiProps(MapiBlock().unicode(0x1000, QString::fromUtf8("q\"b\\c\x01\t\xc3\xa9\r\n"))).bytes());
+    // LZFu whose CRC is not that of its data.
+    writeFile(dir.filePath("crc.tnef"), Tnef().mapiProps(MapiBlock().binary(0x1009, QByteArray::fromHex(
+        "1a0000001c0000004c5a467500000000410004205758595a0d6e7d010eb0"))).bytes());
+    const QByteArray bigRtf = "{\\rtf1 " + QByteArray(2000000, 'A') + "}";
+    writeFile(dir.filePath("bigmeet.tnef"), Tnef().message(attMessageClass, z0("IPM.Schedule.Meeting.Request")).message(attSubject, z0("Big"))
+        .mapiProps(MapiBlock(times).binary(0x1009, le32(quint32(bigRtf.size() + 12)) + le32(quint32(bigRtf.size())) + "MELA" + le32(0) + bigRtf)).bytes());
     QDir(dir.path()).mkdir("folder");
     const Run run = shell(dir.path(), script);
     QCOMPARE(run.exitCode, exitCode);

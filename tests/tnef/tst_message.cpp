@@ -167,6 +167,27 @@ void TestMessage::bodies_data()
     QTest::newRow("text from HTML") << withProps(MapiBlock().binary(PR_BODY_HTML, "<head><title>T</title></head>"
                                                                                   "<p>a&amp;b</p><p>c&#233;<br>d</p>"))
                                     << -1 << 0 << QByteArray("a&b\r\n\r\nc\xc3\xa9\r\nd\r\n") << QByteArray("UTF-8");
+    // Every named reference, the old ones without ';' too (longest first),
+    // and numeric ones as HTML reads them.
+    QTest::newRow("character references")
+        << withProps(MapiBlock().binary(PR_BODY_HTML, "<p>Caf&eacute; &rsquo;q&rsquo; &notit; &notin; &amp &ampx "
+                                                      "&NotNestedGreaterGreater; &#x80;&#150;&#129;&#65 &#0;&#x110000;&#xD800; "
+                                                      "&#x; &bogus; &</p>"))
+        << -1 << 0 << QString::fromUtf8("Café ’q’ ¬it; ∉ & &x ⪢̸ €–\u0081A \uFFFD\uFFFD\uFFFD &#x; &bogus; &\r\n").toUtf8()
+        << QByteArray("UTF-8");
+    // Hostile pages: each '&' without ';', '<meta' without '>' and
+    // declaration to rewrite once made a search to the end of the page.
+    const QByteArray amps = QByteArray("&a").repeated(1000000);
+    QTest::newRow("a million '&' without ';'") << withProps(MapiBlock().binary(PR_BODY_HTML, amps)) << -1 << 0
+                                               << amps + "\r\n" << QByteArray("UTF-8");
+    const QByteArray metas = QByteArray("<meta ").repeated(600000);
+    QTest::newRow("unclosed <meta>s") << withProps(MapiBlock().binary(PR_BODY_HTML, metas)) << html << 0 << metas
+                                      << QByteArray();
+    const QByteArray declared = "{\\rtf1\\ansi\\fromhtml1 " + QByteArray("<meta charset=x>").repeated(600000) + "}";
+    QTest::newRow("many declarations made UTF-8")
+        << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, le32(quint32(declared.size() + 12)) + le32(quint32(declared.size()))
+                                                               + "MELA" + le32(0) + declared))
+        << -2 << 0 << QByteArray("<meta charset=utf-8>").repeated(600000) << QByteArray("UTF-8");
     QTest::newRow("RTF preferred to text") << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, kRun).unicode(PR_BODY, "t"))
                                            << -3 << 0 << QByteArray("{\\rtf1 WXYZWXYZWXYZWXYZWXYZ}") << QByteArray();
     QTest::newRow("no body") << Tnef().message(attSubject, z0("s")).bytes() << -3 << int(kTNEFMessageErrNoBody)

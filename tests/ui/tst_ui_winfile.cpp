@@ -87,6 +87,8 @@ private slots:
     void attachedMessageActsAsItsOwnFile_data();
     void attachedMessageActsAsItsOwnFile();
     void statusBarTellsOneMessage();
+    void longBodyShowsItsStart_data();
+    void longBodyShowsItsStart();
     void saveAllWritesWhatExtractWrites_data();
     void saveAllWritesWhatExtractWrites();
     void openAndDragHandOverPrivateCopies_data();
@@ -302,6 +304,27 @@ void TestWinFile::messageView()
     QVERIFY(!body.contains('<') && !body.contains("\\par"));
     QCOMPARE(f.fileList_131->isVisible(), attachments);
     QCOMPARE(f.noAttachments->isVisible(), !attachments);
+}
+
+void TestWinFile::longBodyShowsItsStart_data()
+{
+    QTest::addColumn<QByteArray>("tnef");
+    // An RTF body of 48 MiB (about 6 MB of LZFu would make it) or stored
+    // text: the window shows the first megabyte and says that there is more.
+    const QByteArray rtf = "{\\rtf1\\ansi\\fromhtml1 " + QByteArray(48 << 20, 'A') + "}";
+    QTest::newRow("HTML from RTF") << Tnef().mapiProps(MapiBlock().binary(0x1009, le32(quint32(rtf.size() + 12))
+                                                           + le32(quint32(rtf.size())) + "MELA" + le32(0) + rtf)).bytes();
+    QTest::newRow("text") << Tnef().mapiProps(MapiBlock().string8(0x1000, QByteArray(3 << 20, 'A'))).bytes();
+}
+
+void TestWinFile::longBodyShowsItsStart()
+{
+    QFETCH(QByteArray, tnef);
+    TNEFWinFile *w = show(write("long.tnef", tnef));
+    QVERIFY(w);
+    const QString body = w->form().messageBody->toPlainText();
+    QVERIFY2(body.contains("only its first part is shown"), qPrintable(body.left(200)));
+    QVERIFY(body.count('A') >= (1 << 20) - 64 && body.count('A') <= 1 << 20);
 }
 
 void TestWinFile::linksOpenOnlyOnTheWebOrMail_data()
