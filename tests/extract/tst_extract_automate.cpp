@@ -83,8 +83,7 @@ void TestAutomate::preferences_data()
                                            << "\u201C%1/in/winmail.dat\u201D is not a folder.";
     QTest::newRow("stored text names no folder") << 2u << 3 << "file://server/Out" << 2 << 1 << "" << invalid
         << "\u201Cfile://server/Out\u201D, the destination saved in the preferences, is no folder path or file URL.";
-    QTest::newRow("nothing stored") << 2u << 3 << "" << 2 << 1 << in
-                                    << QStringList{"Parvane: myPrefDestOther != NULL"} << "";
+    QTest::newRow("nothing stored") << 2u << 3 << "" << 2 << 1 << in << QStringList{"Parvane: myPrefDestOther != NULL"} << "";
     // With no folder dialog installed, asking acts as a cancelled dialog.
     QTest::newRow("ask, no dialog installed") << 2u << 2 << "" << 2 << 1 << in
                                               << QStringList{"Parvane: myNavReply.validRecord == true"} << "";
@@ -141,13 +140,10 @@ void TestAutomate::intoFolder_data()
     QTest::newRow("a counted name as a title") << "" << none << QStringList{"a.txt", "a 1.txt", "a.txt"}
                                                << QStringList{"a.txt", "a 1.txt", "a 2.txt"} << none;
     // A lost race moves on to the next counter; it is no failure, and is not logged as one.
-    QTest::newRow("lost races") << "race" << none << QStringList{"x.doc", "x.doc"}
-                                << QStringList{"x 1.doc", "x 3.doc"} << none;
+    QTest::newRow("lost races") << "race" << none << QStringList{"x.doc", "x.doc"} << QStringList{"x 1.doc", "x 3.doc"} << none;
     // The name reported is the attachment's, whatever counter its file got.
-    QTest::newRow("read-only folder") << "read-only" << ab << ab << none
-                                      << QStringList{"1 a.txt -54", "2 b.txt -54"};
-    QTest::newRow("first write refused") << "refused" << ab << ab << QStringList{"b 1.txt"}
-                                         << QStringList{"1 a.txt -44"};
+    QTest::newRow("read-only folder") << "read-only" << ab << ab << none << QStringList{"1 a.txt -54", "2 b.txt -54"};
+    QTest::newRow("first write refused") << "refused" << ab << ab << QStringList{"b 1.txt"} << QStringList{"1 a.txt -44"};
 }
 
 void TestAutomate::intoFolder()

@@ -128,8 +128,7 @@ void TestSave::keepsWhatWasThere_data()
     QTest::newRow("replace cannot put a file over a folder") << "folder" << true << true << "" << int(permErr) << "";
     QTest::newRow("shrank, new") << "" << false << true << "shrink" << int(eofErr) << read;
     QTest::newRow("disk full, replace over a file") << "file" << true << false << "full" << int(dskFulErr) << written;
-    QTest::newRow("disk full through the buffer") << "" << false << true << "full buffered" << int(dskFulErr)
-                                                  << written;
+    QTest::newRow("disk full through the buffer") << "" << false << true << "full buffered" << int(dskFulErr) << written;
     QTest::newRow("size limit met when flushed") << "" << false << false << "limit" << int(dskFulErr) << written;
 }
 

@@ -315,19 +315,24 @@ void TestCalendar::messageItems_data()
     // set and long id tell them apart, and a long id in a set other than its
     // own is another property.
     using tnefprop::PropSet;
-    const QByteArray appointment = propertySet(PropSet::Appointment), common = propertySet(PropSet::Common);
-    const MapiBlock meeting = MapiBlock()
-        .named(common, tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("not the location"))
-        .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
-        .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:30:00Z"))
-        .named(appointment, tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("Room; 1"))
-        .named(appointment, tnefprop::PidLidAppointmentSequence).longValue(0x8000, 3)
-        .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Boss"))
-        .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("boss@example.com"))
-        .unicode(tnefprop::PR_BODY, QStringLiteral("Agenda:\r\n1. Budget"));
+    const QByteArray appointment = propertySet(PropSet::Appointment);
+    // A message of the class whose block ends with a start and an end.
+    const auto when = [&](const char *messageClass, const MapiBlock &block, const char *subject = "Sync",
+                          const char *end = "2024-03-04T10:00:00Z") {
+        return Tnef().message(attMessageClass, z0(messageClass)).message(attSubject, z0(subject))
+            .mapiProps(MapiBlock(block)
+                .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
+                .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime(end)));
+    };
     QTest::newRow("meeting request, one attachment")
-        << Tnef().message(attMessageClass, z0("IPM.Schedule.Meeting.Request")).message(attSubject, z0("Sync: A/B"))
-               .mapiProps(meeting).title(QByteArray("a.txt", 6)).data("hello").attachment(MapiBlock()).bytes()
+        << when("IPM.Schedule.Meeting.Request", MapiBlock()
+                    .named(propertySet(PropSet::Common), tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("not the location"))
+                    .named(appointment, tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("Room; 1"))
+                    .named(appointment, tnefprop::PidLidAppointmentSequence).longValue(0x8000, 3)
+                    .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Boss"))
+                    .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("boss@example.com"))
+                    .unicode(tnefprop::PR_BODY, QStringLiteral("Agenda:\r\n1. Budget")), "Sync: A/B", "2024-03-04T10:30:00Z")
+               .title(z0("a.txt")).data("hello").attachment(MapiBlock()).bytes()
         << QStringList{"2 Sync_ A_B.ics", "1 a.txt"}
         << QStringList{"METHOD:REQUEST", "DTSTART:20240304T090000Z", "DTEND:20240304T103000Z", "LOCATION:Room\\; 1",
                        "SEQUENCE:3", "ORGANIZER;CN=Boss:mailto:boss@example.com", "DESCRIPTION:Agenda:\\n1. Budget"}
@@ -335,32 +340,15 @@ void TestCalendar::messageItems_data()
     const QByteArray goid = QByteArray::fromHex("040000008200E00074C5B7101A82E008") + QByteArray(20, '\0') + le32(24)
         + QByteArray("vCal-Uid\1\0\0\0{organizer}\0", 24);
     QTest::newRow("reply, every named property 0x8000, a name twice")
-        << Tnef().message(attMessageClass, z0("IPM.Schedule.Meeting.Resp.Tent")).message(attSubject, z0("Sync"))
-               .mapiProps(MapiBlock()
-                   .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
-                   .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:00:00Z"))
-                   .named(propertySet(PropSet::Meeting), tnefprop::PidLidCleanGlobalObjectId).binary(0x8000, goid)
-                   .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 1)
-                   .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 3))
-               .bytes()
+        << when("IPM.Schedule.Meeting.Resp.Tent", MapiBlock()
+                    .named(propertySet(PropSet::Meeting), tnefprop::PidLidCleanGlobalObjectId).binary(0x8000, goid)
+                    .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 1)
+                    .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 3)).bytes()
         << QStringList{"1 Sync.ics"} << QStringList{"UID:{organizer}", "X-MICROSOFT-CDO-BUSYSTATUS:TENTATIVE"}
         << QString();
-    QTest::newRow("contact")
-        << Tnef().message(attMessageClass, z0("IPM.Contact"))
-               .mapiProps(MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("Doe, Jane"))
-                              .unicode(tnefprop::PR_MOBILE_TELEPHONE_NUMBER, QStringLiteral("+1 555"))
-                              .named(propertySet(PropSet::Address), tnefprop::PidLidEmail1EmailAddress).unicode(0x8000, QStringLiteral("jane@example.com")))
-               .bytes()
-        << QStringList{"1 Doe, Jane.vcf"} << QStringList{"FN:Doe\\, Jane", "EMAIL:jane@example.com", "TEL;TYPE=cell:+1 555"} << QString();
 
     // Line breaks of every kind in each value that reaches a made file: no
     // value starts a line (an X-EVIL property, a second VEVENT or VCARD).
-    const auto when = [&](const char *messageClass, const MapiBlock &block, const char *subject = "Sync") {
-        return Tnef().message(attMessageClass, z0(messageClass)).message(attSubject, z0(subject))
-            .mapiProps(MapiBlock(block)
-                .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
-                .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:00:00Z")));
-    };
     QTest::newRow("organizer address of two lines")
         << when("IPM.Schedule.Meeting.Request", MapiBlock()
                     .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("boss@example.com\r\nX-EVIL:1"))).bytes()
@@ -386,17 +374,18 @@ void TestCalendar::messageItems_data()
         << QStringList{"1 Sync X-EVIL_5.ics"}
         << QStringList{"SUMMARY:Sync\\nX-EVIL:5", "LOCATION:Room\\nX-EVIL:6", "DESCRIPTION:a\\nX-EVIL:7\\nEND:VEVENT"}
         << QString();
+    const QByteArray address = propertySet(PropSet::Address);
     QTest::newRow("contact fields of several lines")
         << Tnef().message(attMessageClass, z0("IPM.Contact"))
                .mapiProps(MapiBlock().unicode(PR_DISPLAY_NAME, QStringLiteral("Doe\r\nX-EVIL:8"))
-                              .unicode(tnefprop::PR_MOBILE_TELEPHONE_NUMBER, QStringLiteral("+1\u2028X-EVIL:9"))
-                              .named(propertySet(PropSet::Address), tnefprop::PidLidEmail1EmailAddress)
-                              .unicode(0x8000, QStringLiteral("jane@example.com\nX-EVIL:10"))
-                              .named(propertySet(PropSet::Address), tnefprop::PidLidWorkAddressStreet)
-                              .unicode(0x8000, QStringLiteral("1 Main\u0085X-EVIL:11")))
+                   .unicode(tnefprop::PR_MOBILE_TELEPHONE_NUMBER, QStringLiteral("+1\u2028X-EVIL:9"))
+                   .named(address, tnefprop::PidLidEmail1EmailAddress).unicode(0x8000, QStringLiteral("jane@example.com\nX-EVIL:10"))
+                   .named(address, tnefprop::PidLidEmail2EmailAddress).unicode(0x8000, QStringLiteral("jane@example.com"))
+                   .named(address, tnefprop::PidLidWorkAddressStreet).unicode(0x8000, QStringLiteral("1 Main\u0085X-EVIL:11")))
                .bytes()
         << QStringList{"1 Doe X-EVIL_8.vcf"}
-        << QStringList{"FN:Doe\\nX-EVIL:8", "TEL;TYPE=cell:+1\\nX-EVIL:9", "ADR;TYPE=work:;;1 Main\\nX-EVIL:11;;;;"}
+        << QStringList{"FN:Doe\\nX-EVIL:8", "TEL;TYPE=cell:+1\\nX-EVIL:9", "ADR;TYPE=work:;;1 Main\\nX-EVIL:11;;;;",
+                       "EMAIL:jane@example.com"}
         << "e-mail address \"jane@example.com?X-EVIL:10\" left out";
 
     // Every day for 358 years deleted, and all but the first modified: a

@@ -22,12 +22,8 @@ void TestDamaged::cutAtEveryLength_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("fullResult");
     // The builder's own attached-message file, so the sweep runs without the corpus too.
-    QTest::newRow("fixture") << Tnef()
-            .message(attTnefVersion, le32(0x00010000))
-            .attach(attAttachTitle, QByteArray("a.txt", 6))
-            .attach(attAttachData, embeddedPlaceholder())
-            .attach(attAttachment, MapiBlock().string8(PR_DISPLAY_NAME, QByteArray("Re: x", 6))
-                                       .object(PR_ATTACH_DATA_OBJ, QByteArray(40, 'm')).bytes())
+    QTest::newRow("fixture") << Tnef().message(attTnefVersion, le32(0x00010000)).title(z0("a.txt")).data(embeddedPlaceholder())
+            .attachment(MapiBlock().string8(PR_DISPLAY_NAME, z0("Re: x")).object(PR_ATTACH_DATA_OBJ, QByteArray(40, 'm')))
             .bytes() << 0;
     if (!corpusAvailable())
         return;
@@ -51,7 +47,6 @@ void TestDamaged::cutAtEveryLength()
     // Every length near the start and the end, and about 4000 in between.
     const qsizetype size = bytes.size();
     const qsizetype step = std::max<qsizetype>(1, size / 4000);
-    int cuts = 0;
     for (qsizetype length = size; length >= 0; --length) {
         const bool dense = length < 4096 || size - length < 4096;
         if (!dense && length % step != 0)
@@ -68,10 +63,8 @@ void TestDamaged::cutAtEveryLength()
         for (const TNEFFileItem *item = files; item && result == 0; item = item->next)
             QVERIFY(item->dataPosition + item->dataLength <= length);
         TNEFParseDestroy(&files, &attributes);
-        ++cuts;
     }
     FSCloseFork(fork);
-    qInfo("%d cut files parsed", cuts);
 }
 
 QTEST_GUILESS_MAIN(TestDamaged)

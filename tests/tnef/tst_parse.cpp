@@ -68,8 +68,7 @@ void TestParse::results_data()
                                                      two.size() + 1).toUtf8();
     QTest::newRow("wrong signature") << Tnef(0, 0x12345678).message(attTnefVersion, le32(0x10000)).bytes() << -1
                                      << e + "wrong signature. Value = 12345678.\n" << 0;
-    QTest::newRow("no key") << QByteArray("\x78\x9F\x3E\x22\x01") << -1
-                            << e + e + "can't read attachment reference.\n" << 0;
+    QTest::newRow("no key") << QByteArray("\x78\x9F\x3E\x22\x01") << -1 << e + e + "can't read attachment reference.\n" << 0;
     QTest::newRow("object type 3") << Tnef(two).raw("\x03" + QByteArray(12, '\0')).bytes() << -7 << badType << 2;
     QTest::newRow("data cut short") << cut(1, 0x00060001, 100, "abc") << -1 << e + "can't read attribute data.\n" << 0;
     QTest::newRow("attachment data cut short") << cut(2, attAttachData, 9000, QByteArray(8500, 'd')) << -1
@@ -115,8 +114,7 @@ void TestParse::attributeTexts_data()
     const QByteArray date = Tnef().date(attDateSent, 2004, 3, 5, 9, 7, 2, 5).bytes().mid(6).replace(5, 4, le32(0));
     QTest::newRow("date") << Tnef().date(attDateSent, 2004, 3, 5, 9, 7, 2, 5) << "3/5/2004 09:07:02"
                           << QByteArray("    date is 3/5/2004 09:07:02.\n") << QString();
-    QTest::newRow("date whose length says 0") << Tnef().raw(date)
-                                              << "3/5/2004 09:07:02" << QByteArray() << QString();
+    QTest::newRow("date whose length says 0") << Tnef().raw(date) << "3/5/2004 09:07:02" << QByteArray() << QString();
     QTest::newRow("priority 1") << Tnef().message(attPriority, le16(1)) << "High"
                                 << QByteArray("    attribute data = 0x10...\n") << QString();
     const QByteArray rend("Type: File (1); Position: -1; Width: 0; Height: 0; Flags: 0");
