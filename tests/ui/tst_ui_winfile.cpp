@@ -195,30 +195,29 @@ void TestWinFile::saveThroughDialog_data()
     QTest::addColumn<int>("sortColumn");  // -1: file order
     QTest::addColumn<QString>("first");  // the row shown first after sorting, which is saved
     QTest::addColumn<QString>("proposed");
-    QTest::addColumn<bool>("real");  // through the file dialog itself, else as the user answers
-    QTest::addColumn<bool>("answered");
+    QTest::addColumn<QString>("reply");  // "yes" or "no" as the user answers, or "dialog": through the file dialog itself
     QTest::addColumn<bool>("replacing");  // a longer file of the chosen name is there; the reply replaces it
     QTest::addColumn<QByteArray>("saved");  // in that file afterwards
     // Named so that name and size order differ, and sized so that the sizes' texts sort otherwise.
     const QByteArray a(3000, 'a'), b(900, 'b'), old(5000, 'o'), none("<missing>");
     const Tnef two = withAttachment(withAttachment(Tnef().title(z0("b.txt")), b).title(z0("a.txt")), a);
-    QTest::newRow("file order, new name") << two << -1 << "b.txt" << "b.txt" << false << true << false << b;
-    QTest::newRow("name, replace agreed") << two << 0 << "a.txt" << "a.txt" << false << true << true << a;
-    QTest::newRow("size, cancelled") << two << 2 << "b.txt" << "b.txt" << false << false << true << old;
+    QTest::newRow("file order, new name") << two << -1 << "b.txt" << "b.txt" << "yes" << false << b;
+    QTest::newRow("name, replace agreed") << two << 0 << "a.txt" << "a.txt" << "yes" << true << a;
+    QTest::newRow("size, cancelled") << two << 2 << "b.txt" << "b.txt" << "no" << true << old;
     const Tnef report = Tnef().title(z0("report.doc"));
     QTest::newRow("attached message") << Tnef(report).data(embeddedPlaceholder()).attachment(
         MapiBlock().string8(PR_DISPLAY_NAME, z0("Re: minutes")).object(PR_ATTACH_DATA_OBJ, "m"))
-        << -1 << "TNEF: Re: minutes" << "Re: minutes" << false << false << false << none;
+        << -1 << "TNEF: Re: minutes" << "Re: minutes" << "no" << false << none;
     QTest::newRow("attached message without a name")
         << Tnef().data(embeddedPlaceholder()).attachment(MapiBlock().object(PR_ATTACH_DATA_OBJ, "x"))
-        << -1 << "TNEF: Untitled Attachment" << "" << false << false << false << none;
+        << -1 << "TNEF: Untitled Attachment" << "" << "no" << false << none;
     // A "/" cannot stand in a Linux file name; ":" can.
     QTest::newRow("slash and colon") << withAttachment(Tnef().title(z0("Q1/Q2: plan.txt")), "x") << -1
-        << "Q1/Q2: plan.txt" << "Q1Q2: plan.txt" << false << false << false << none;
+        << "Q1/Q2: plan.txt" << "Q1Q2: plan.txt" << "no" << false << none;
     const QString unicode = QStringLiteral("\u041E\u0442\u0447\u0451\u0442 \u2013 \u65E5\u672C \U0001F600.pdf");
     QTest::newRow("unicode long file name, real dialog")
         << Tnef(report).data("real contents").attachment(MapiBlock().unicode(PR_ATTACH_LONG_FILENAME, unicode))
-        << -1 << unicode << unicode << true << true << false << QByteArray("real contents");
+        << -1 << unicode << unicode << "dialog" << false << QByteArray("real contents");
 }
 
 void TestWinFile::saveThroughDialog()
@@ -227,8 +226,7 @@ void TestWinFile::saveThroughDialog()
     QFETCH(int, sortColumn);
     QFETCH(QString, first);
     QFETCH(QString, proposed);
-    QFETCH(bool, real);
-    QFETCH(bool, answered);
+    QFETCH(QString, reply);
     QFETCH(bool, replacing);
     QFETCH(QByteArray, saved);
     TNEFWinFile *w = show(write("winmail.dat", tnef.bytes()));
@@ -242,12 +240,12 @@ void TestWinFile::saveThroughDialog()
     // The name field shows the title without the mark of an attached message.
     QCOMPARE(fields(w, false).first(), QString(first).remove(QLatin1String("TNEF: ")));
     QStringList asked;
-    TNEFWinFileSaveSetDialogHook(real ? TNEFWinFileSaveDialogHook() : [&](TNEFWinFile *parent, const QString &name) {
+    TNEFWinFileSaveSetDialogHook(reply == "dialog" ? TNEFWinFileSaveDialogHook() : [&](TNEFWinFile *parent, const QString &name) {
         asked << name;
-        return TNEFWinFileSaveReply{answered && parent == w, m_dir->path(), "chosen.bin", replacing};
+        return TNEFWinFileSaveReply{reply == "yes" && parent == w, m_dir->path(), "chosen.bin", replacing};
     });
     w->form().saveButton_137->click();
-    if (real) {
+    if (reply == "dialog") {
         QPointer<QFileDialog> dialog = w->findChild<QFileDialog *>();
         QVERIFY(dialog && dialog->isVisible() && dialog->windowModality() == Qt::WindowModal);
         asked << QFileInfo(dialog->selectedFiles().value(0)).fileName();
