@@ -13,11 +13,11 @@ namespace appfix {
 
 using tnefbuild::listing;
 
-const QStringList kPrefKeys{
-    "CarbonEventAuto",  "CarbonEventDest", "CarbonEventDestOther", "CarbonEventFolder",
-    "CarbonEventQuit",  "CarbonEventBody", "AppleEventAuto",       "AppleEventDest",
-    "AppleEventDestOther", "AppleEventFolder", "AppleEventQuit",   "AppleEventBody", "CreateDebugFile",
-};
+// Every key of the store, in the order of their names.
+const QStringList kPrefKeys{"AppleEventAuto",    "AppleEventBody",       "AppleEventDest",  "AppleEventDestOther",
+                            "AppleEventFolder",  "AppleEventQuit",       "CarbonEventAuto", "CarbonEventBody",
+                            "CarbonEventDest",   "CarbonEventDestOther", "CarbonEventFolder", "CarbonEventQuit",
+                            "CreateDebugFile"};
 
 // Two small text attachments.
 inline bool writeTnef(const QString &path)
@@ -42,13 +42,10 @@ inline void writePrefs(const QString &configHome, const QVariantMap &values)
         settings.setValue(it.key(), it.value());
 }
 
-// The keys the file holds, in the store's order.
+// The keys the file holds, in the order of their names.
 inline QStringList storedKeys(const QString &configHome)
 {
-    const QSettings settings(prefsFile(configHome), QSettings::IniFormat);
-    QStringList keys = kPrefKeys;
-    keys.removeIf([&](const QString &key) { return !settings.contains(key); });
-    return keys;
+    return QSettings(prefsFile(configHome), QSettings::IniFormat).allKeys();
 }
 
 } // namespace appfix

@@ -31,10 +31,9 @@ public:
         env.insert("APP", PARVANE_APP_PATH);
     }
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QString socket() const { return socketIn("run"); }
-    QString socketIn(const QString &folder) const
+    QString socket(const QString &folder = "run") const
     {
-        return path(folder + QStringLiteral("/" PARVANE_APP_ID "-%1").arg(::getuid()));
+        return path(folder + "/" PARVANE_APP_ID "-" + QString::number(::getuid()));
     }
 
     void start(QProcess &process, const QString &script) const
@@ -150,7 +149,7 @@ void TestAppProcess::laterLaunches()
     else if (!own.isEmpty())
         QVERIFY(makeFolder(ownFolder, own == "wide" ? 0755 : 0700));
     QLocalServer planted;
-    QVERIFY(planted.listen(run.socketIn(own == "wide" ? ownFolder : QStringLiteral("planted"))));
+    QVERIFY(planted.listen(run.socket(own == "wide" ? ownFolder : QStringLiteral("planted"))));
     QLocalServer plantedInRuntime;
     if (runtime == "wide")
         QVERIFY(plantedInRuntime.listen(run.socket()));
@@ -170,7 +169,7 @@ void TestAppProcess::laterLaunches()
         later.terminate();
         QVERIFY(later.waitForFinished(kWaitMs));
     } else {
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.socketIn(socketIn)), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.socket(socketIn)), kWaitMs);
         QCOMPARE(QFileInfo(run.path(socketIn)).permissions() & 0x0077, QFile::Permissions());
         // A later launch with a file hands it over and ends; the running
         // instance opens it with the desktop's set, once however often it
@@ -193,7 +192,7 @@ void TestAppProcess::laterLaunches()
     // Written at quit: every key but the two folders that were never set.
     QCOMPARE(storedKeys(run.path("config")).size(), kPrefKeys.size() - 2);
     if (!socketIn.isEmpty())
-        QVERIFY(!QFile::exists(run.socketIn(socketIn)));
+        QVERIFY(!QFile::exists(run.socket(socketIn)));
 }
 
 QTEST_GUILESS_MAIN(TestAppProcess)
