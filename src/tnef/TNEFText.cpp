@@ -17,6 +17,19 @@ QString TNEFFileItemTitle(const TNEFFileItem *item)
                               : QString::fromStdString(item->name);
 }
 
+QString TNEFFileItemFileName(const TNEFFileItem *item)
+{
+    QString name = TNEFFileItemTitle(item);
+    if (item->isTNEF != -1)
+        return name;
+    const QLatin1String extension(".tnef");
+    while (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        name.chop(1);
+    if (name.isEmpty())
+        name = QString::fromLatin1(kTNEFUntitledAttachment);
+    return name.endsWith(extension, Qt::CaseInsensitive) ? name : name + extension;
+}
+
 QString TNEFFileItemDisplayName(const TNEFFileItem *item)
 {
     QString name = TNEFFileItemTitle(item);

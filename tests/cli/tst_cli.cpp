@@ -116,10 +116,10 @@ void TestCli::runs_data()
     QTest::newRow("list -r, json") << "\"$CLI\" list -r --json nested.tnef" << 0
                                    << QByteArray("\"name\":\"x.txt\",\"size\":9}],\"id\":1,\"name\":\"In\"") << "";
     QTest::newRow("extract -r") << "\"$CLI\" extract -r -C folder --folder always nested.tnef > /dev/null && cd 'folder/nested.tnef Folder' && "
-                                   "\"$CLI\" extract -r --folder always ..Fwd > /dev/null && diff -r '..Fwd Folder' '..Fwd Folder 1' && "
+                                   "\"$CLI\" extract -r --folder always ..Fwd.tnef > /dev/null && diff -r '..Fwd Folder' '..Fwd.tnef Folder' && "
                                    "find . -type f | LC_ALL=C sort && cat '..Fwd Folder/In Folder/x.txt'" << 0
-        << QByteArray("./..Fwd\n./..Fwd Folder 1/In\n./..Fwd Folder 1/In Folder/x.txt\n./..Fwd Folder 1/a.txt\n./..Fwd Folder/In\n"
-                      "./..Fwd Folder/In Folder/x.txt\n./..Fwd Folder/a.txt\n./a.txt\ninnermost") << "";
+        << QByteArray("./..Fwd Folder/In Folder/x.txt\n./..Fwd Folder/In.tnef\n./..Fwd Folder/a.txt\n./..Fwd.tnef\n"
+                      "./..Fwd.tnef Folder/In Folder/x.txt\n./..Fwd.tnef Folder/In.tnef\n./..Fwd.tnef Folder/a.txt\n./a.txt\ninnermost") << "";
     QTest::newRow("sample, -r") << "\"$SAMPLE\" s.dat && \"$CLI\" list -r s.dat && \"$CLI\" extract -r -C . s.dat > /dev/null && "
                                    "cat 's.dat Folder/Minutes of the planning meeting Folder/agenda.txt'" << 0
         << QByteArray("44\tMinutes of the planning meeting/agenda.txt\n1. Budget\n2. Timeline\n3. Any other business\n") << "";
