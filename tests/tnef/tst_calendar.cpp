@@ -20,28 +20,7 @@ Q_DECLARE_METATYPE(TNEFCalendarItem)
 Q_DECLARE_METATYPE(TNEFContactItem)
 
 namespace {
-enum : quint16 { kDaily = 0x200A, kWeekly = 0x200B, kMonthly = 0x200C, kYearly = 0x200D };
-enum : quint32 { kByDate = 0x2021, kByCount = 0x2022, kNever = 0x2023 };
-enum : quint32 { kSu = 1, kMo = 2, kTu = 4, kWe = 8, kTh = 16, kFr = 32, kWeekdays = 62 };
-
-quint32 minutes(const QDate &date) { return quint32(QDate(1601, 1, 1).daysTo(date) * 1440); }
 QDateTime utc(const char *iso) { return QDateTime::fromString(QLatin1String(iso), Qt::ISODate).toUTC(); }
-
-// A recurrence pattern, then the part an appointment's pattern adds, which
-// the rule does not need.
-QByteArray blob(quint16 frequency, quint16 patternType, const QByteArray &specific, quint32 period, quint32 endType,
-                quint32 count, const QDate &first, const QDate &last, const QList<QDate> &deleted = {},
-                const QList<QDate> &modified = {}, quint16 calendarType = 0)
-{
-    QByteArray b = le16(0x3004) + le16(0x3004) + le16(frequency) + le16(patternType) + le16(calendarType) + le32(0)
-        + le32(period) + le32(0) + specific + le32(endType) + le32(count) + le32(0);
-    for (const QList<QDate> &dates : {deleted, modified}) {
-        b += le32(quint32(dates.size()));
-        for (const QDate &d : dates)
-            b += le32(minutes(d));
-    }
-    return b + le32(minutes(first)) + le32(minutes(last)) + le32(0x3006) + le32(0x3009) + le32(540) + le32(600) + le16(0);
-}
 
 const QDate kMar4(2024, 3, 4);
 const QByteArray kWeeklyMoWe = blob(kWeekly, 1, le32(kMo | kWe), 1, kByCount, 10, kMar4, QDate(2024, 4, 3));
