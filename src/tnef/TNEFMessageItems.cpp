@@ -2,6 +2,7 @@
 
 #include "TNEFNamedProps.h"
 #include "TNEFParse.h"
+#include "TNEFText.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "platform/TextCodec.h"
@@ -370,10 +371,8 @@ QString TNEFMessageItemFileName(const QString &subject, const QString &fallback,
     }
     while (name.startsWith(QLatin1Char('.')))
         name.remove(0, 1);
-    name = name.left(kNameLimit).trimmed();
     // "Call back." names "Call back.ics", not a file with two dots.
-    while (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
-        name.chop(1);
+    name = TNEFNameWithoutTrailingDots(name.left(kNameLimit));
     return (name.isEmpty() ? fallback : name) + suffix;
 }
 

@@ -17,14 +17,19 @@ QString TNEFFileItemTitle(const TNEFFileItem *item)
                               : QString::fromStdString(item->name);
 }
 
-QString TNEFFileItemFileName(const TNEFFileItem *item)
+QString TNEFNameWithoutTrailingDots(QString name)
 {
-    QString name = TNEFFileItemTitle(item);
-    if (item->isTNEF != -1)
-        return name;
-    const QLatin1String extension(".tnef");
     while (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
         name.chop(1);
+    return name;
+}
+
+QString TNEFFileItemFileName(const TNEFFileItem *item)
+{
+    if (item->isTNEF != -1)
+        return TNEFFileItemTitle(item);
+    const QLatin1String extension(".tnef");
+    QString name = TNEFNameWithoutTrailingDots(TNEFFileItemTitle(item));
     if (name.isEmpty())
         name = QString::fromLatin1(kTNEFUntitledAttachment);
     return name.endsWith(extension, Qt::CaseInsensitive) ? name : name + extension;
