@@ -46,7 +46,9 @@ const char kUsage[] =
     "                       unique, nothing existing is replaced; prints each path\n"
     "                       written\n"
     "  message FILE...      the message: Subject, From, To, Cc, Date and Class\n"
-    "                       lines (those present), a blank line, then its text\n"
+    "                       lines (those present), for a meeting When, Where,\n"
+    "                       Organizer, Attendees and Repeats, for a task Start,\n"
+    "                       Due and Status, a blank line, then its text\n"
     "  body [--rtf|--html|--text] FILE\n"
     "                       one body, exactly, on standard output: the RTF\n"
     "                       decompressed; the HTML as stored, or recovered from\n"
@@ -395,11 +397,13 @@ bool messageCommand(const QString &file, bool json)
     if (!tnefFile)
         return false;
     QString warning;
+    const CliMessageItem item = CliMessageReadItem(tnefFile, message);
     if (json) {
-        printJson(file, CliMessageJson(tnefFile->forkRefNum, message),
-                  CliMessageJsonText(tnefFile->forkRefNum, message, &warning));
+        QJsonObject document = CliMessageJson(tnefFile->forkRefNum, message);
+        CliMessageItemJson(item, &document);
+        printJson(file, document, CliMessageJsonText(tnefFile->forkRefNum, message, &warning));
     } else {
-        for (const QString &line : CliMessageHeaderLines(message))
+        for (const QString &line : CliMessageHeaderLines(message) + CliMessageItemLines(item))
             std::printf("%s\n", printable(line).constData());
         TNEFBody body;
         QByteArray text;

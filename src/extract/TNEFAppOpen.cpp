@@ -302,7 +302,7 @@ void extractDocument(TNEFFile *inTnefFile, const FSFolder &parent, OSErr myErr, 
             events.failed(fileID, myFileName, myErr);
     };
     for (const TNEFFileItem *item : items) {
-        write(item->fileID, UtilFileCreateSafeName(TNEFFileItemTitle(item)), [&](const QString &name, const TNEFFileSaveNextName &nextName, QString *written) {
+        write(item->fileID, UtilFileCreateSafeName(TNEFFileItemFileName(item)), [&](const QString &name, const TNEFFileSaveNextName &nextName, QString *written) {
             return TNEFFileSaveItem(inTnefFile, item, destination, name, false, nextName, written);
         });
     }
@@ -387,7 +387,7 @@ SInt32 TNEFAppOpenAutomate(TNEFFile *inTnefFile, UInt32 inPrefSet,
                     QStringLiteral("The attachments of %1 were not written: ").arg(quoted(inTnefFile->fileName)) + problem);
     if (options.events.failed) {
         for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next)
-            options.events.failed(item->fileID, UtilFileCreateSafeName(TNEFFileItemTitle(item)), myStatus);
+            options.events.failed(item->fileID, UtilFileCreateSafeName(TNEFFileItemFileName(item)), myStatus);
         if (options.body)
             options.events.failed(0, QStringLiteral("message"), myStatus);
     }

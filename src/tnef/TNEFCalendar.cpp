@@ -1,4 +1,5 @@
 #include "TNEFCalendar.h"
+#include "TNEFICalTime.h"
 
 #include "platform/ErrorLog.h"
 #include "platform/TextCodec.h"
@@ -347,6 +348,8 @@ struct ComponentFree {
 };
 using Component = std::unique_ptr<icalcomponent, ComponentFree>;
 
+} // namespace
+
 // A time as iCalendar writes it, or nothing for one it cannot hold: a year
 // before 1 or after 9999, or what libical turns into a null time (written
 // as 00000000T000000).
@@ -372,6 +375,8 @@ std::optional<icaltimetype> dateValue(const QDate &date)
     value.day = date.day();
     return value;
 }
+
+namespace {
 
 // A text value for libical, which escapes the line feeds left in it.
 QByteArray utf8(const QString &text)
@@ -585,12 +590,16 @@ void addAlarm(icalcomponent *event, const TNEFCalendarItem &item)
 
 } // namespace
 
+bool TNEFMessageClassIs(const QString &messageClass, QLatin1String name)
+{
+    return messageClass.compare(name, Qt::CaseInsensitive) == 0
+        || (messageClass.startsWith(name, Qt::CaseInsensitive) && messageClass.at(name.size()) == QLatin1Char('.'));
+}
+
 TNEFCalendarMethod TNEFCalendarMethodForClass(const QString &messageClass, TNEFCalendarResponse *response)
 {
     for (const ClassMethod &entry : kClassMethods) {
-        const QLatin1String name(entry.messageClass);
-        if (messageClass.compare(name, Qt::CaseInsensitive) == 0
-            || (messageClass.startsWith(name, Qt::CaseInsensitive) && messageClass.at(name.size()) == QLatin1Char('.'))) {
+        if (TNEFMessageClassIs(messageClass, QLatin1String(entry.messageClass))) {
             if (response)
                 *response = entry.response;
             return entry.method;

@@ -44,6 +44,10 @@ struct TNEFCalendarItem {
     QByteArray recurrence;       // the appointment's recurrence blob, or empty
 };
 
+// Whether a message class is `name` or one of its subclasses (further
+// dotted parts), compared without regard to case.
+bool TNEFMessageClassIs(const QString &messageClass, QLatin1String name);
+
 // The method a message class carries: REQUEST for meeting requests, CANCEL
 // for cancellations, REPLY (with the answer in *response) for responses,
 // PUBLISH for appointments, None for a class that is no calendar item.

@@ -2,10 +2,14 @@
 
 #include "TNEFNamedProps.h"
 #include "TNEFParse.h"
+#include "TNEFText.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "platform/TextCodec.h"
 
+#include <QtEndian>
+
+#include <cmath>
 #include <new>
 #include <unordered_map>
 
@@ -21,6 +25,8 @@ constexpr UInt32 kRecurrenceLimit = 1024 * 1024;
 constexpr UInt32 kItemTextLimit = 256 * 1024;
 // A made file's name, before its suffix, in characters.
 constexpr qsizetype kNameLimit = 100;
+// Task dates from this year on stand for "no date".
+constexpr int kNoTaskDateYear = 4500;
 
 // The message's properties by tag, and its named ones by the long id of
 // their entry in the table (found by set and long id, never by the id 0x8000
@@ -131,6 +137,14 @@ QDateTime FirstTime(const Values &values, std::initializer_list<TNEFValuePlace> 
     return QDateTime();
 }
 
+// When the message was sent, else last changed, else made.
+QDateTime Stamp(const Values &values, const TNEFMessage &message)
+{
+    return message.sent.isValid()
+        ? message.sent
+        : FirstTime(values, {values.tag(PR_LAST_MODIFICATION_TIME), values.tag(PR_CREATION_TIME)});
+}
+
 // Exchange addresses ("/O=ORG/OU=...") are no calendar or mail address.
 bool IsMailAddress(const QString &address)
 {
@@ -147,6 +161,68 @@ void AddAddress(const Values &values, const QString &types, const std::array<UIn
         addresses->append(address);
 }
 
+// A task date; the value that says "none" lies in the year 4501.
+QDate TaskDate(const Values &values, UInt16 lid)
+{
+    const QDateTime time = values.time(values.lid(lid));
+    return time.isValid() && time.date().year() < kNoTaskDateYear ? TNEFCalendarAllDayDate(time) : QDate();
+}
+
+void ReadTask(const Values &v, const TNEFMessage &message, TNEFTaskItem *task)
+{
+    *task = TNEFTaskItem{};
+    task->summary = message.subject;
+    task->description = PlainText(v.fork, message);
+    // The start and due days are the owner's dates at midnight, stored
+    // either as they are or turned into UTC: the nearest midnight gives the day.
+    task->start = TaskDate(v, PidLidTaskStartDate);
+    task->due = TaskDate(v, PidLidTaskDueDate);
+    task->completed = v.time(v.lid(PidLidTaskDateCompleted));
+    if (task->completed.isValid() && task->completed.date().year() >= kNoTaskDateYear)
+        task->completed = QDateTime();
+    const UInt32 status = v.number(v.lid(PidLidTaskStatus)).value_or(UInt32(-1));
+    task->status = status <= 4 ? SInt32(status) : -1;
+    if (v.number(v.lid(PidLidTaskComplete)).value_or(0) != 0)
+        task->status = 2;
+    const TNEFValuePlace percent = v.lid(PidLidPercentComplete);
+    const QByteArray bytes = percent.type == PT_DOUBLE ? TNEFValueBytes(v.fork, percent, 8) : QByteArray();
+    if (bytes.size() == 8) {
+        const double fraction = qFromLittleEndian<double>(bytes.constData());
+        // NaN fails both comparisons.
+        if (fraction >= 0.0 && fraction <= 1.0)
+            task->percent = SInt32(std::lround(fraction * 100));
+    }
+    task->importance = message.importance;
+    task->stamp = Stamp(v, message);
+    task->globalId = TNEFValueBytes(v.fork, v.lid(PidLidTaskGlobalId), kIdLimit);
+}
+
+// The task a task request carries: its first attached message, read no
+// deeper. Its parse adds nothing to the document's trace.
+bool ReadRequestTask(const TNEFFile *tnefFile, TNEFTaskItem *task)
+{
+    const TNEFFileItem *item = tnefFile->fileList;
+    while (item && item->isTNEF != -1)
+        item = item->next;
+    if (!item)
+        return false;
+    OSErr status = noErr;
+    TNEFFile *attached = TNEFFileOpenAttached(tnefFile, item->fileID, &status);
+    if (!attached)
+        return false;
+    const bool traceWas = gTNEFParseTraceOn;
+    gTNEFParseTraceOn = false;
+    TNEFMessage message;
+    const bool read = TNEFParseFileList(attached->forkRefNum, &attached->fileList, nullptr, &attached->messagePlaces) == 0
+        && TNEFMessageRead(attached->forkRefNum, attached->messagePlaces, &message) == noErr
+        && TNEFTaskIsTaskClass(message.messageClass);
+    gTNEFParseTraceOn = traceWas;
+    if (read)
+        ReadTask(ReadValues(attached->forkRefNum, attached->messagePlaces), message, task);
+    TNEFFileDestroy(attached);
+    return read;
+}
+
 } // namespace
 
 TNEFMessageItemKind TNEFMessageItemKindOf(const QString &messageClass)
@@ -155,6 +231,8 @@ TNEFMessageItemKind TNEFMessageItemKindOf(const QString &messageClass)
         return TNEFMessageItemKind::Calendar;
     if (TNEFContactIsContactClass(messageClass))
         return TNEFMessageItemKind::Contact;
+    if (TNEFTaskIsTaskClass(messageClass) || TNEFTaskIsRequestClass(messageClass))
+        return TNEFMessageItemKind::Task;
     return TNEFMessageItemKind::None;
 }
 
@@ -176,9 +254,7 @@ bool TNEFMessageReadCalendar(SInt16 forkRefNum, const TNEFMessagePlaces &places,
     item->end = FirstTime(v, {v.lid(PidLidAppointmentEndWhole), v.tag(PR_END_DATE)});
     if (!item->end.isValid())
         item->end = TNEFMessageReadDate(forkRefNum, places.dateEnd);
-    item->stamp = message.sent.isValid()
-        ? message.sent
-        : FirstTime(v, {v.tag(PR_LAST_MODIFICATION_TIME), v.tag(PR_CREATION_TIME)});
+    item->stamp = Stamp(v, message);
     item->location = v.lidText(PidLidLocation);
     if (item->location.isEmpty())
         item->location = v.lidText(PidLidWhere);
@@ -276,6 +352,16 @@ bool TNEFMessageReadContact(SInt16 forkRefNum, const TNEFMessagePlaces &places, 
     return true;
 }
 
+bool TNEFFileReadTask(const TNEFFile *tnefFile, const TNEFMessage &message, TNEFTaskItem *task)
+{
+    if (TNEFTaskIsRequestClass(message.messageClass))
+        return ReadRequestTask(tnefFile, task);
+    if (!TNEFTaskIsTaskClass(message.messageClass))
+        return false;
+    ReadTask(ReadValues(tnefFile->forkRefNum, tnefFile->messagePlaces), message, task);
+    return true;
+}
+
 QString TNEFMessageItemFileName(const QString &subject, const QString &fallback, const QString &suffix)
 {
     QString name = TextWithoutControls(subject).simplified();
@@ -285,7 +371,8 @@ QString TNEFMessageItemFileName(const QString &subject, const QString &fallback,
     }
     while (name.startsWith(QLatin1Char('.')))
         name.remove(0, 1);
-    name = name.left(kNameLimit).trimmed();
+    // "Call back." names "Call back.ics", not a file with two dots.
+    name = TNEFNameWithoutTrailingDots(name.left(kNameLimit));
     return (name.isEmpty() ? fallback : name) + suffix;
 }
 
@@ -311,6 +398,13 @@ bool TNEFFileAddVirtualItems(TNEFFile *tnefFile)
         TNEFMessageReadContact(tnefFile->forkRefNum, tnefFile->messagePlaces, message, &contact);
         bytes = TNEFContactWriteVCard(contact);
         name = TNEFMessageItemFileName(contact.displayName, QStringLiteral("contact"), QStringLiteral(".vcf"));
+        break;
+    }
+    case TNEFMessageItemKind::Task: {
+        TNEFTaskItem task;
+        if (TNEFFileReadTask(tnefFile, message, &task))
+            bytes = TNEFTaskWrite(task);
+        name = TNEFMessageItemFileName(task.summary, QStringLiteral("task"), QStringLiteral(".ics"));
         break;
     }
     }

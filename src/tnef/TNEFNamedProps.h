@@ -113,6 +113,7 @@ enum : UInt16 {
     PidLidPrivate = 0x8506,
     PidLidCommonStart = 0x8516,
     PidLidCommonEnd = 0x8517,
+    PidLidTaskGlobalId = 0x8519,
     PidLidReminderSignalTime = 0x8560,
 };
 
@@ -281,6 +282,7 @@ constexpr NamedProp kNamedProps[] = {
     TNEF_NAMED(Common, PidLidPrivate, kTypeBoolean),
     TNEF_NAMED(Common, PidLidCommonStart, kTypeSystime),
     TNEF_NAMED(Common, PidLidCommonEnd, kTypeSystime),
+    TNEF_NAMED(Common, PidLidTaskGlobalId, kTypeBinary),
     TNEF_NAMED(Common, PidLidReminderSignalTime, kTypeSystime),
 };
 #undef TNEF_NAMED

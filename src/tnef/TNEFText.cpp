@@ -17,6 +17,24 @@ QString TNEFFileItemTitle(const TNEFFileItem *item)
                               : QString::fromStdString(item->name);
 }
 
+QString TNEFNameWithoutTrailingDots(QString name)
+{
+    while (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        name.chop(1);
+    return name;
+}
+
+QString TNEFFileItemFileName(const TNEFFileItem *item)
+{
+    if (item->isTNEF != -1)
+        return TNEFFileItemTitle(item);
+    const QLatin1String extension(".tnef");
+    QString name = TNEFNameWithoutTrailingDots(TNEFFileItemTitle(item));
+    if (name.isEmpty())
+        name = QString::fromLatin1(kTNEFUntitledAttachment);
+    return name.endsWith(extension, Qt::CaseInsensitive) ? name : name + extension;
+}
+
 QString TNEFFileItemDisplayName(const TNEFFileItem *item)
 {
     QString name = TNEFFileItemTitle(item);

@@ -11,6 +11,14 @@ extern const char kTNEFUntitledAttachment[];  // "Untitled Attachment"
 // The attachment's name without any mark: its title, or "Untitled Attachment"
 // when it has none. The window's name field shows this.
 QString TNEFFileItemTitle(const TNEFFileItem *item);
+// `name` without the dots and spaces at its end, which some file systems
+// drop and others keep, so that the same name makes two files.
+QString TNEFNameWithoutTrailingDots(QString name);
+// The name the attachment is written under: its title, and for an attached
+// message, written as the TNEF stream it is, the title without a trailing
+// dot or space and with ".tnef" (unless it ends so already), so that the
+// file keeps its type: "Some important task." is "Some important task.tnef".
+QString TNEFFileItemFileName(const TNEFFileItem *item);
 // The attachment as the attachment list shows it: "TNEF: " before an
 // attached message, "Untitled Attachment" for an empty title.
 QString TNEFFileItemDisplayName(const TNEFFileItem *item);

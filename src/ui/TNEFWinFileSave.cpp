@@ -7,6 +7,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "tnef/TNEFFile.h"
+#include "tnef/TNEFText.h"
 
 #include <QFileDialog>
 #include <QPointer>
@@ -112,8 +113,10 @@ OSStatus TNEFWinFileSaveCommandEventHandler(TNEFWinFile *window, UInt32 commandI
     if (!item)
         return eventNotHandledErr;
     // A "/" cannot stand in a file name here; every other character of the
-    // title is proposed as it is, an empty title as an empty name.
-    TNEFWinFileSaveShow(QString::fromStdString(item->name).remove(QLatin1Char('/')), window);
+    // name is proposed as it is, an attachment without a title as an empty
+    // name (an attached message still gets its extension).
+    const QString name = item->name.empty() && item->isTNEF != -1 ? QString() : TNEFFileItemFileName(item);
+    TNEFWinFileSaveShow(QString(name).remove(QLatin1Char('/')), window);
     return noErr;
 }
 

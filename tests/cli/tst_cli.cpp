@@ -2,11 +2,14 @@
 #include "TnefBuilder.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
 
 using namespace tnefbuild;
 using namespace Qt::StringLiterals;
@@ -65,6 +68,8 @@ class TestCli : public QObject {
 private slots:
     void runs_data();
     void runs();
+    void meetingAndTask_data();
+    void meetingAndTask();
     void corpusExtractTwice();
     void corpusBodies_data();
     void corpusBodies();
@@ -116,10 +121,10 @@ void TestCli::runs_data()
     QTest::newRow("list -r, json") << "\"$CLI\" list -r --json nested.tnef" << 0
                                    << QByteArray("\"name\":\"x.txt\",\"size\":9}],\"id\":1,\"name\":\"In\"") << "";
     QTest::newRow("extract -r") << "\"$CLI\" extract -r -C folder --folder always nested.tnef > /dev/null && cd 'folder/nested.tnef Folder' && "
-                                   "\"$CLI\" extract -r --folder always ..Fwd > /dev/null && diff -r '..Fwd Folder' '..Fwd Folder 1' && "
+                                   "\"$CLI\" extract -r --folder always ..Fwd.tnef > /dev/null && diff -r '..Fwd Folder' '..Fwd.tnef Folder' && "
                                    "find . -type f | LC_ALL=C sort && cat '..Fwd Folder/In Folder/x.txt'" << 0
-        << QByteArray("./..Fwd\n./..Fwd Folder 1/In\n./..Fwd Folder 1/In Folder/x.txt\n./..Fwd Folder 1/a.txt\n./..Fwd Folder/In\n"
-                      "./..Fwd Folder/In Folder/x.txt\n./..Fwd Folder/a.txt\n./a.txt\ninnermost") << "";
+        << QByteArray("./..Fwd Folder/In Folder/x.txt\n./..Fwd Folder/In.tnef\n./..Fwd Folder/a.txt\n./..Fwd.tnef\n"
+                      "./..Fwd.tnef Folder/In Folder/x.txt\n./..Fwd.tnef Folder/In.tnef\n./..Fwd.tnef Folder/a.txt\n./a.txt\ninnermost") << "";
     QTest::newRow("sample, -r") << "\"$SAMPLE\" s.dat && \"$CLI\" list -r s.dat && \"$CLI\" extract -r -C . s.dat > /dev/null && "
                                    "cat 's.dat Folder/Minutes of the planning meeting Folder/agenda.txt'" << 0
         << QByteArray("44\tMinutes of the planning meeting/agenda.txt\n1. Budget\n2. Timeline\n3. Any other business\n") << "";
@@ -233,6 +238,96 @@ void TestCli::runs()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.out.contains(stdoutHas), run.out.constData());
     QVERIFY2(stderrHas.isEmpty() ? run.err.isEmpty() : run.err.contains(stderrHas), qPrintable(run.err));
+}
+
+void TestCli::meetingAndTask_data()
+{
+    QTest::addColumn<QByteArray>("tnef");
+    QTest::addColumn<QString>("zone");       // the user's time zone (TZ)
+    QTest::addColumn<QByteArray>("lines");   // what `message` shows of the meeting or task
+    QTest::addColumn<QByteArray>("jsonHas");
+
+    using namespace tnefprop;
+    const QByteArray appointment = propertySet(PropSet::Appointment), task = propertySet(PropSet::Task);
+    const auto filetime = [](const char *iso) {
+        return quint64(QDateTime::fromString(QLatin1String(iso), Qt::ISODate).toSecsSinceEpoch() + 11644473600LL) * 10000000ULL;
+    };
+    const auto meeting = [&](const char *start, const char *end, const QByteArray &recurrence, const MapiBlock &more = {}) {
+        return Tnef().message(attMessageClass, z0("IPM.Schedule.Meeting.Request")).message(attSubject, z0("Sync"))
+            .mapiProps(MapiBlock(more)
+                .named(appointment, PidLidAppointmentStartWhole).systime(0x8000, filetime(start))
+                .named(appointment, PidLidAppointmentEndWhole).systime(0x8000, filetime(end))
+                .named(appointment, PidLidAppointmentRecur).binary(0x8000, recurrence));
+    };
+    const QByteArray recipients = le32(2)
+        + MapiBlock().unicode(PR_DISPLAY_NAME, u"Ann"_s).unicode(PR_SMTP_ADDRESS, u"ann@example.com"_s).bytes()
+        + MapiBlock().longValue(PR_RECIPIENT_TYPE, 2).unicode(PR_DISPLAY_NAME, u"Bob"_s)
+              .unicode(PR_SMTP_ADDRESS, u"bob@example.com"_s).bytes();
+    const QDate mar4(2024, 3, 4), mar5(2024, 3, 5);
+    QTest::newRow("weekly, in the organizer's zone")
+        << meeting("2024-03-04T14:00:00Z", "2024-03-04T15:00:00Z", blob(kWeekly, 1, le32(kMo), 1, kByCount, 10, mar4, mar4),
+                   MapiBlock().named(appointment, PidLidLocation).unicode(0x8000, u"Room 1"_s)
+                       .unicode(PR_SENDER_NAME, u"Boss"_s).unicode(PR_SENDER_EMAIL_ADDRESS, u"boss@example.com"_s))
+               .message(attRecipTable, recipients).bytes()
+        << "America/New_York"
+        << QByteArray("When: Mon, 04 Mar 2024 09:00:00 -0500 to 10:00:00 -0500\nWhere: Room 1\n"
+                      "Organizer: Boss <boss@example.com>\nAttendees: Ann <ann@example.com>, Bob <bob@example.com> (optional)\n"
+                      "Repeats: every Monday, 10 times\n")
+        << QByteArray("\"meeting\":{\"allDay\":false,\"attendees\":[{\"address\":\"ann@example.com\",\"name\":\"Ann\",\"role\":\"required\"},"
+                      "{\"address\":\"bob@example.com\",\"name\":\"Bob\",\"role\":\"optional\"}],\"end\":\"2024-03-04T10:00:00-05:00\","
+                      "\"location\":\"Room 1\",\"organizer\":{\"address\":\"boss@example.com\",\"name\":\"Boss\"},"
+                      "\"repeats\":\"every Monday, 10 times\",\"start\":\"2024-03-04T09:00:00-05:00\"}");
+    // Monday evening in New York is Tuesday in UTC, which the rule names.
+    QTest::newRow("weekly, evening, a UTC day later")
+        << meeting("2024-03-05T02:00:00Z", "2024-03-05T03:00:00Z", blob(kWeekly, 1, le32(kMo), 1, kNever, 0, mar4, mar4)).bytes()
+        << "America/New_York" << QByteArray("When: Mon, 04 Mar 2024 21:00:00 -0500 to 22:00:00 -0500\nRepeats: every Monday\n")
+        << QByteArray("\"repeats\":\"every Monday\"");
+    QTest::newRow("fortnightly, until")
+        << meeting("2024-03-05T09:00:00Z", "2024-03-05T10:00:00Z",
+                   blob(kWeekly, 1, le32(kTu | kTh), 2, kByDate, 0, mar5, QDate(2024, 4, 11))).bytes()
+        << "UTC" << QByteArray("When: Tue, 05 Mar 2024 09:00:00 +0000 to 10:00:00 +0000\n"
+                               "Repeats: every 2 weeks on Tuesday and Thursday, until Thu, 11 Apr 2024\n") << QByteArray();
+    QTest::newRow("monthly, day 5, across midnight")
+        << meeting("2024-03-05T23:00:00Z", "2024-03-06T01:00:00Z", blob(kMonthly, 2, le32(5), 1, kNever, 0, mar5, mar5)).bytes()
+        << "UTC" << QByteArray("When: Tue, 05 Mar 2024 23:00:00 +0000 to Wed, 06 Mar 2024 01:00:00 +0000\nRepeats: every month on day 5\n")
+        << QByteArray();
+    QTest::newRow("second Tuesday, yearly")
+        << meeting("2024-01-09T14:00:00Z", "2024-01-09T15:00:00Z", blob(kYearly, 3, le32(kTu) + le32(2), 12, kNever, 0, QDate(2024, 1, 9), QDate(2024, 1, 9))).bytes()
+        << "UTC" << QByteArray("When: Tue, 09 Jan 2024 14:00:00 +0000 to 15:00:00 +0000\n"
+                               "Repeats: every year on the second Tuesday of January\n") << QByteArray();
+    // A value from the file never reaches the terminal as a control.
+    QTest::newRow("location with controls")
+        << meeting("2024-03-04T14:00:00Z", "2024-03-04T15:00:00Z", {},
+                   MapiBlock().named(appointment, PidLidLocation).unicode(0x8000, u"Room\u001b[2J\nX"_s)).bytes()
+        << "UTC" << QByteArray("When: Mon, 04 Mar 2024 14:00:00 +0000 to 15:00:00 +0000\nWhere: Room\\x1b[2J\\x0aX\n")
+        << QByteArray("\"location\":\"Room\\u001b[2J\\nX\"");
+    const auto double64 = [](double v) { quint64 bits; std::memcpy(&bits, &v, 8); return le64(bits); };
+    const QByteArray inner = Tnef().message(attMessageClass, z0("IPM.Task")).message(attSubject, z0("Report"))
+        .mapiProps(MapiBlock().named(task, PidLidTaskStatus).longValue(0x8000, 1)
+            .named(task, PidLidPercentComplete).fixed(PT_DOUBLE, 0x8000, double64(0.25))
+            .named(task, PidLidTaskDueDate).systime(0x8000, filetime("2024-03-08T00:00:00Z"))).bytes();
+    QTest::newRow("task request")
+        << Tnef().message(attMessageClass, z0("IPM.TaskRequest")).message(attSubject, z0("Task Request: Report"))
+               .data(embeddedPlaceholder()).attachment(MapiBlock().string8(PR_DISPLAY_NAME, z0("Report")).object(PR_ATTACH_DATA_OBJ, inner)).bytes()
+        << "UTC" << QByteArray("Due: Fri, 08 Mar 2024\nStatus: In progress, 25% complete\n")
+        << QByteArray("\"task\":{\"due\":\"2024-03-08\",\"percentComplete\":25,\"status\":\"In progress\"}");
+}
+
+// Properties in, the lines `message` adds after the headers out, and the
+// same in its JSON document.
+void TestCli::meetingAndTask()
+{
+    QFETCH(QByteArray, tnef);
+    QFETCH(QString, zone);
+    QFETCH(QByteArray, lines);
+    QFETCH(QByteArray, jsonHas);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("m.tnef"), tnef));
+    const Run text = shell(dir.path(), "TZ=" + zone + " \"$CLI\" message m.tnef | grep -E '^(When|Where|Organizer|Attendees|Repeats|Start|Due|Status): '");
+    QCOMPARE(text.out, lines);
+    const Run json = shell(dir.path(), "TZ=" + zone + " \"$CLI\" message --json m.tnef");
+    QCOMPARE(json.exitCode, 0);
+    QVERIFY2(json.out.contains(jsonHas), json.out.constData());
 }
 
 void TestCli::corpusExtractTwice()

@@ -37,6 +37,22 @@ QByteArray embeddedPlaceholder()
     return z0("This attachment is a MAPI 1.0 embedded message and is not supported by this mail system.");
 }
 
+quint32 minutes(const QDate &date) { return quint32(QDate(1601, 1, 1).daysTo(date) * 1440); }
+
+QByteArray blob(quint16 frequency, quint16 patternType, const QByteArray &specific, quint32 period, quint32 endType,
+                quint32 count, const QDate &first, const QDate &last, const QList<QDate> &deleted,
+                const QList<QDate> &modified, quint16 calendarType)
+{
+    QByteArray b = le16(0x3004) + le16(0x3004) + le16(frequency) + le16(patternType) + le16(calendarType) + le32(0)
+        + le32(period) + le32(0) + specific + le32(endType) + le32(count) + le32(0);
+    for (const QList<QDate> &dates : {deleted, modified}) {
+        b += le32(quint32(dates.size()));
+        for (const QDate &d : dates)
+            b += le32(minutes(d));
+    }
+    return b + le32(minutes(first)) + le32(minutes(last)) + le32(0x3006) + le32(0x3009) + le32(540) + le32(600) + le16(0);
+}
+
 MapiBlock &MapiBlock::named(quint32 numericName) { return namedKind(0, le32(numericName)); }
 
 MapiBlock &MapiBlock::named(const QString &name)

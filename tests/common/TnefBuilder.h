@@ -6,6 +6,7 @@
 #include "tnef/TNEFParse.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
@@ -24,6 +25,18 @@ QByteArray embeddedPlaceholder();
 
 // The 16 GUID bytes of a property set, as a named property carries them.
 QByteArray propertySet(tnefprop::PropSet set);
+
+// A recurrence blob: its frequencies, ends and days.
+enum : quint16 { kDaily = 0x200A, kWeekly = 0x200B, kMonthly = 0x200C, kYearly = 0x200D };
+enum : quint32 { kByDate = 0x2021, kByCount = 0x2022, kNever = 0x2023 };
+enum : quint32 { kSu = 1, kMo = 2, kTu = 4, kWe = 8, kTh = 16, kFr = 32, kWeekdays = 62 };
+// A local day as the blob stores it: minutes since 1601.
+quint32 minutes(const QDate &date);
+// A recurrence pattern, then the part an appointment's pattern adds, which
+// the rule does not need.
+QByteArray blob(quint16 frequency, quint16 patternType, const QByteArray &specific, quint32 period, quint32 endType,
+                quint32 count, const QDate &first, const QDate &last, const QList<QDate> &deleted = {},
+                const QList<QDate> &modified = {}, quint16 calendarType = 0);
 
 // One MAPI property block: the count, then the properties back to back.
 class MapiBlock {

@@ -1,5 +1,6 @@
 # Reads each calendar that tst_calendar wrote with Python's icalendar: a
-# METHOD, one VEVENT with a UID and a SUMMARY, and its start before its end.
+# METHOD, one VEVENT with a UID and a SUMMARY, and its start before its end;
+# or one VTODO with a UID and a DTSTAMP, due no earlier than it starts.
 import glob
 import sys
 
@@ -11,6 +12,12 @@ if not files:
 for name in files:
     with open(name, encoding='utf-8', newline='') as f:
         calendar = icalendar.Calendar.from_ical(f.read())
+    todos = calendar.walk('VTODO')
+    if todos:
+        assert len(todos) == 1 and todos[0]['UID'] and todos[0].decoded('DTSTAMP'), name
+        if 'DTSTART' in todos[0] and 'DUE' in todos[0]:
+            assert todos[0].decoded('DTSTART') < todos[0].decoded('DUE'), name
+        continue
     events = calendar.walk('VEVENT')
     assert len(events) == 1 and calendar['METHOD'], name
     event = events[0]

@@ -11,34 +11,16 @@
 #include <QtTest>
 #include <libical/ical.h>
 
+#include <bit>
+#include <cmath>
+
 using namespace tnefbuild;
 
 Q_DECLARE_METATYPE(TNEFCalendarItem)
 Q_DECLARE_METATYPE(TNEFContactItem)
 
 namespace {
-enum : quint16 { kDaily = 0x200A, kWeekly = 0x200B, kMonthly = 0x200C, kYearly = 0x200D };
-enum : quint32 { kByDate = 0x2021, kByCount = 0x2022, kNever = 0x2023 };
-enum : quint32 { kSu = 1, kMo = 2, kTu = 4, kWe = 8, kTh = 16, kFr = 32, kWeekdays = 62 };
-
-quint32 minutes(const QDate &date) { return quint32(QDate(1601, 1, 1).daysTo(date) * 1440); }
 QDateTime utc(const char *iso) { return QDateTime::fromString(QLatin1String(iso), Qt::ISODate).toUTC(); }
-
-// A recurrence pattern, then the part an appointment's pattern adds, which
-// the rule does not need.
-QByteArray blob(quint16 frequency, quint16 patternType, const QByteArray &specific, quint32 period, quint32 endType,
-                quint32 count, const QDate &first, const QDate &last, const QList<QDate> &deleted = {},
-                const QList<QDate> &modified = {}, quint16 calendarType = 0)
-{
-    QByteArray b = le16(0x3004) + le16(0x3004) + le16(frequency) + le16(patternType) + le16(calendarType) + le32(0)
-        + le32(period) + le32(0) + specific + le32(endType) + le32(count) + le32(0);
-    for (const QList<QDate> &dates : {deleted, modified}) {
-        b += le32(quint32(dates.size()));
-        for (const QDate &d : dates)
-            b += le32(minutes(d));
-    }
-    return b + le32(minutes(first)) + le32(minutes(last)) + le32(0x3006) + le32(0x3009) + le32(540) + le32(600) + le16(0);
-}
 
 const QDate kMar4(2024, 3, 4);
 const QByteArray kWeeklyMoWe = blob(kWeekly, 1, le32(kMo | kWe), 1, kByCount, 10, kMar4, QDate(2024, 4, 3));
@@ -65,6 +47,8 @@ QStringList unfolded(const QByteArray &file)
     return lines;
 }
 
+void keepForPython(const QByteArray &ics);
+
 // A calendar libical reads without an error: one event, with a UID and its
 // start before its end. Kept for the ctest that reads it with Python's icalendar.
 void checkCalendar(const QByteArray &ics)
@@ -77,6 +61,11 @@ void checkCalendar(const QByteArray &ics)
     icalcomponent *event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
     QVERIFY(!QString::fromUtf8(icalcomponent_get_uid(event)).isEmpty());
     QVERIFY(icaltime_compare(icalcomponent_get_dtstart(event), icalcomponent_get_dtend(event)) < 0);
+    keepForPython(ics);
+}
+
+void keepForPython(const QByteArray &ics)
+{
     QDir().mkpath(QStringLiteral(PARVANE_CALENDAR_OUT));
     const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression("\\W+"), "-");
     QVERIFY(writeFile(QStringLiteral(PARVANE_CALENDAR_OUT "/%1.ics").arg(tag), ics));
@@ -143,6 +132,8 @@ private slots:
     void writesVCard();
     void messageItems_data();
     void messageItems();
+    void writesTask_data();
+    void writesTask();
 };
 
 void TestCalendar::recurrence_data()
@@ -436,6 +427,87 @@ void TestCalendar::messageItems()
         checkCalendar(made);
     else if (!made.isEmpty())
         QCOMPARE(got.count(QStringLiteral("BEGIN:VCARD")), 1);
+}
+
+void TestCalendar::writesTask_data()
+{
+    QTest::addColumn<QByteArray>("tnef");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("lines");  // of the VTODO
+
+    using tnefprop::PropSet;
+    const QByteArray task = propertySet(PropSet::Task), common = propertySet(PropSet::Common);
+    const auto block = [&](double percent, quint32 status, const char *start, const char *due) {
+        return MapiBlock()
+            .named(task, tnefprop::PidLidTaskStatus).longValue(0x8000, status)
+            .named(task, tnefprop::PidLidPercentComplete).fixed(PT_DOUBLE, 0x8000, le64(std::bit_cast<quint64>(percent)))
+            .named(task, tnefprop::PidLidTaskStartDate).systime(0x8000, filetime(start))
+            .named(task, tnefprop::PidLidTaskDueDate).systime(0x8000, filetime(due));
+    };
+    const auto message = [](const char *messageClass, const char *subject, const MapiBlock &props) {
+        return Tnef().message(attMessageClass, z0(messageClass)).message(attSubject, z0(subject)).mapiProps(props);
+    };
+    QTest::newRow("in progress, stored as local days")
+        << message("IPM.Task", "Write report", block(0.25, 1, "2024-03-04T00:00:00Z", "2024-03-08T00:00:00Z")
+                       .named(common, tnefprop::PidLidTaskGlobalId).binary(0x8000, "\x01\xAB")
+                       .longValue(0x0017, 2).unicode(tnefprop::PR_BODY, QStringLiteral("Steps:\r\n1. Draft")))
+               .date(attDateSent, 2024, 3, 1, 12, 0, 0).bytes()
+        << QStringList{"1 Write report.ics"}
+        << QStringList{"UID:01AB", "DTSTAMP:20240301T120000Z", "SUMMARY:Write report", "DTSTART;VALUE=DATE:20240304",
+                       "DUE;VALUE=DATE:20240308", "STATUS:IN-PROCESS", "PERCENT-COMPLETE:25", "PRIORITY:1",
+                       "DESCRIPTION:Steps:\\n1. Draft"};
+    QTest::newRow("complete, days turned into UTC, due the day it starts")
+        << message("IPM.Task.Custom", "Call back.", block(1.0, 2, "2024-03-07T23:00:00Z", "2024-03-07T23:00:00Z")
+                       .named(task, tnefprop::PidLidTaskDateCompleted).systime(0x8000, filetime("2024-03-06T23:00:00Z"))
+                       .systime(tnefprop::PR_LAST_MODIFICATION_TIME, filetime("2024-03-09T08:00:00Z"))
+                       .longValue(0x0017, 0)).bytes()
+        << QStringList{"1 Call back.ics"}
+        << QStringList{"UID:digest", "DTSTAMP:20240309T080000Z", "SUMMARY:Call back.", "DUE;VALUE=DATE:20240308",
+                       "COMPLETED:20240306T230000Z", "STATUS:COMPLETED", "PERCENT-COMPLETE:100", "PRIORITY:9"};
+    // The dates that mean "none", a percentage that is no number, a state
+    // that is none of the five, a summary of two lines.
+    QTest::newRow("no dates, damaged values")
+        << message("ipm.task", "Plan\r\nX-EVIL:1", block(std::nan(""), 7, "4501-01-01T00:00:00Z", "4501-01-01T00:00:00Z")).bytes()
+        << QStringList{"1 Plan X-EVIL_1.ics"} << QStringList{"UID:digest", "DTSTAMP:19700101T000000Z", "SUMMARY:Plan\\nX-EVIL:1"};
+    // A request carries its task as an attached message.
+    const Tnef inner = message("IPM.Task", "Some important task.", block(0, 0, "2024-03-04T00:00:00Z", "2024-03-05T00:00:00Z"));
+    QTest::newRow("task request")
+        << message("IPM.TaskRequest", "Task Request: Some important task.", MapiBlock())
+               .data(embeddedPlaceholder())
+               .attachment(MapiBlock().string8(PR_DISPLAY_NAME, z0("Some important task."))
+                               .object(PR_ATTACH_DATA_OBJ, inner.bytes())).bytes()
+        << QStringList{"2 Some important task.ics", "1 Some important task."}
+        << QStringList{"UID:digest", "DTSTAMP:20240304T000000Z", "SUMMARY:Some important task.", "DTSTART;VALUE=DATE:20240304",
+                       "DUE;VALUE=DATE:20240305", "STATUS:NEEDS-ACTION", "PERCENT-COMPLETE:0"};
+    QTest::newRow("task request without its task")
+        << message("IPM.TaskRequest.Accept", "Task Accepted", MapiBlock()).bytes() << QStringList() << QStringList();
+}
+
+// Properties in, the VTODO's lines out, in order, the same bytes each time,
+// read by libical without an error.
+void TestCalendar::writesTask()
+{
+    QFETCH(QByteArray, tnef);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, lines);
+    QByteArray made, again;
+    QCOMPARE(parsedItems(tnef, &made), items);
+    parsedItems(tnef, &again);
+    QCOMPARE(made, again);
+    if (items.isEmpty())
+        return;
+    // A UID made of the task's contents shows as its kind only.
+    const QStringList got = unfolded(made).replaceInStrings(QRegularExpression("^UID:[0-9A-F]{40}$"), "UID:digest");
+    QCOMPARE(got.filter(QRegularExpression("^(X-EVIL|bad)")), QStringList());
+    const qsizetype todo = got.indexOf(QStringLiteral("BEGIN:VTODO"));
+    QCOMPARE(got.mid(todo + 1), lines + QStringList({"END:VTODO", "END:VCALENDAR"}));
+
+    icalcomponent *calendar = icalparser_parse_string(made.constData());
+    QVERIFY(calendar);
+    const auto freeCalendar = qScopeGuard([&] { icalcomponent_free(calendar); });
+    QCOMPARE(icalcomponent_count_errors(calendar), 0);
+    QCOMPARE(icalcomponent_count_components(calendar, ICAL_VTODO_COMPONENT), 1);
+    keepForPython(made);
 }
 
 QTEST_GUILESS_MAIN(TestCalendar)

@@ -209,10 +209,14 @@ void TestWinFile::saveThroughDialog_data()
     const Tnef report = Tnef().title(z0("report.doc"));
     QTest::newRow("attached message") << Tnef(report).data(embeddedPlaceholder()).attachment(
         MapiBlock().string8(PR_DISPLAY_NAME, z0("Re: minutes")).object(PR_ATTACH_DATA_OBJ, "m"))
-        << -1 << "TNEF: Re: minutes" << "Re: minutes" << "no" << false << none;
+        << -1 << "TNEF: Re: minutes" << "Re: minutes.tnef" << "no" << false << none;
+    // Written as the TNEF stream it is, it keeps that type, and no trailing dot.
+    QTest::newRow("attached task") << Tnef(report).data(embeddedPlaceholder()).attachment(
+        MapiBlock().string8(PR_DISPLAY_NAME, z0("Some important task. ")).object(PR_ATTACH_DATA_OBJ, "m"))
+        << -1 << "TNEF: Some important task. " << "Some important task.tnef" << "no" << false << none;
     QTest::newRow("attached message without a name")
         << Tnef().data(embeddedPlaceholder()).attachment(MapiBlock().object(PR_ATTACH_DATA_OBJ, "x"))
-        << -1 << "TNEF: Untitled Attachment" << "" << "no" << false << none;
+        << -1 << "TNEF: Untitled Attachment" << "Untitled Attachment.tnef" << "no" << false << none;
     // A "/" cannot stand in a Linux file name; ":" can.
     QTest::newRow("slash and colon") << withAttachment(Tnef().title(z0("Q1/Q2: plan.txt")), "x") << -1
         << "Q1/Q2: plan.txt" << "Q1Q2: plan.txt" << "no" << false << none;
