@@ -640,9 +640,11 @@ QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item)
     icalcomponent *event = icalcomponent_new_vevent();
     icalcomponent_add_component(calendar.get(), event);
     addText(event, icalproperty_new_uid, uidFor(item));
+    // Without a time of its own, a fixed one: a stamp of the run would make
+    // each run's file differ.
     const std::optional<icaltimetype> stamp = utcTime(item.stamp);
     icalcomponent_add_property(
-        event, icalproperty_new_dtstamp(stamp ? *stamp : *utcTime(QDateTime::currentDateTimeUtc())));
+        event, icalproperty_new_dtstamp(stamp ? *stamp : *utcTime(QDateTime::fromSecsSinceEpoch(0, Qt::UTC))));
     addText(event, icalproperty_new_summary, item.summary);
     if (!addTimes(event, item)) {
         TNEF_LOG_ERROR("    calendar item \"%s\" starts or ends in a year iCalendar cannot hold.\n",

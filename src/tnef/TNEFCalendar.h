@@ -28,7 +28,7 @@ struct TNEFCalendarItem {
     QString summary;
     QDateTime start;             // UTC; for a series, the first occurrence
     QDateTime end;               // UTC
-    QDateTime stamp;             // DTSTAMP (when the message was sent or changed); the writing time when invalid
+    QDateTime stamp;             // DTSTAMP (when the organizer changed it, or it was sent or made); 1970 when invalid
     QString location;
     QString organizerName;
     QString organizerAddress;

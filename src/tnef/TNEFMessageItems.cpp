@@ -176,9 +176,11 @@ bool TNEFMessageReadCalendar(SInt16 forkRefNum, const TNEFMessagePlaces &places,
     item->end = FirstTime(v, {v.lid(PidLidAppointmentEndWhole), v.tag(PR_END_DATE)});
     if (!item->end.isValid())
         item->end = TNEFMessageReadDate(forkRefNum, places.dateEnd);
-    item->stamp = message.sent.isValid()
-        ? message.sent
-        : FirstTime(v, {v.tag(PR_LAST_MODIFICATION_TIME), v.tag(PR_CREATION_TIME)});
+    // When the organizer last changed what the meeting is, else when it was
+    // sent or made: never the time of this run, so a file always gives the same bytes.
+    item->stamp = FirstTime(v, {v.lid(PidLidOwnerCriticalChange)});
+    if (!item->stamp.isValid())
+        item->stamp = message.sent.isValid() ? message.sent : FirstTime(v, {v.tag(PR_CREATION_TIME)});
     item->location = v.lidText(PidLidLocation);
     if (item->location.isEmpty())
         item->location = v.lidText(PidLidWhere);
