@@ -19,6 +19,8 @@ constexpr UInt32 kIdLimit = 4096;
 constexpr UInt32 kRecurrenceLimit = 1024 * 1024;
 // Bytes of the body read for a description or note.
 constexpr UInt32 kItemTextLimit = 256 * 1024;
+// Bytes of an attendee string read: some thousand attendees.
+constexpr UInt32 kAttendeesLimit = 256 * 1024;
 // A made file's name, before its suffix, in characters.
 constexpr qsizetype kNameLimit = 100;
 
@@ -137,6 +139,27 @@ bool IsMailAddress(const QString &address)
     return address.contains(QLatin1Char('@'));
 }
 
+// The attendees of a string such as "Ann <ann@example.com>; bob@example.com;
+// Room 5": only those with an address, as an attendee is written as its
+// address and a name alone names no one a calendar can answer.
+void AddAttendeeString(const Values &values, UInt16 lid, TNEFCalendarRole role, QList<TNEFCalendarAttendee> *attendees)
+{
+    TNEFValuePlace place = values.lid(lid);
+    place.length = std::min(place.length, kAttendeesLimit);
+    for (const QString &entry : values.text(place).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        QString name = entry.trimmed(), address = name;
+        const qsizetype open = name.lastIndexOf(QLatin1Char('<'));
+        if (open >= 0 && name.endsWith(QLatin1Char('>'))) {
+            address = name.mid(open + 1).chopped(1).trimmed();
+            name = name.left(open).remove(QLatin1Char('"')).trimmed();
+        } else {
+            name.clear();
+        }
+        if (IsMailAddress(address))
+            attendees->append({name, address, role});
+    }
+}
+
 void AddAddress(const Values &values, const QString &types, const std::array<UInt16, 6> &ids, bool named,
                 QList<TNEFContactAddress> *addresses)
 {
@@ -211,6 +234,11 @@ bool TNEFMessageReadCalendar(SInt16 forkRefNum, const TNEFMessagePlaces &places,
                 : person.type == TNEFRecipient::Bcc                       ? TNEFCalendarRole::Resource
                                                                           : TNEFCalendarRole::Required;
             item->attendees.append({person.name, person.address, role});
+        }
+        // Without a recipient table, the request names its attendees in text.
+        if (item->attendees.isEmpty()) {
+            AddAttendeeString(v, PidLidToAttendeesString, TNEFCalendarRole::Required, &item->attendees);
+            AddAttendeeString(v, PidLidCcAttendeesString, TNEFCalendarRole::Optional, &item->attendees);
         }
     }
     item->description = PlainText(forkRefNum, message);

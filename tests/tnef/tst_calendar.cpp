@@ -351,6 +351,32 @@ void TestCalendar::messageItems_data()
         << QStringList{"1 Sync.ics"}
         << QStringList{"UID:{organizer}", "X-MICROSOFT-CDO-BUSYSTATUS:TENTATIVE", "DTSTAMP:19700101T000000Z"}
         << QString();
+    QTest::newRow("request for someone, attendees as text")
+        << when("IPM.Schedule.Meeting.Request", MapiBlock()
+                    .unicode(tnefprop::PR_SENT_REPRESENTING_NAME, QStringLiteral("Chief"))
+                    .unicode(tnefprop::PR_SENT_REPRESENTING_EMAIL_ADDRESS, QStringLiteral("chief@example.com"))
+                    .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Assistant"))
+                    .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("assistant@example.com"))
+                    .named(appointment, tnefprop::PidLidToAttendeesString)
+                    .unicode(0x8000, QStringLiteral("\"Ann A\" <ann@example.com>; Room 5;bob@example.com"))
+                    .named(appointment, tnefprop::PidLidCcAttendeesString).unicode(0x8000, QStringLiteral("Carl <carl@example.com>"))
+                    .unicode(0x0E04 /* the names in the To line */, QStringLiteral("Ann A; Room 5; bob@example.com"))).bytes()
+        << QStringList{"1 Sync.ics"}
+        << QStringList{"ORGANIZER;CN=Chief:mailto:chief@example.com",
+                       "ATTENDEE;CN=Ann A;ROLE=REQ-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:ann@example.com",
+                       "ATTENDEE;ROLE=REQ-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:bob@example.com",
+                       "ATTENDEE;CN=Carl;ROLE=OPT-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:carl@example.com"}
+        << QString();
+    QTest::newRow("all-day acceptance")
+        << when("IPM.Schedule.Meeting.Resp.Pos", MapiBlock()
+                    .named(appointment, tnefprop::PidLidAppointmentSubType).longValue(0x8000, 1)
+                    .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Ann"))
+                    .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("ann@example.com")), "Sync", "2024-03-05T09:00:00Z")
+               .bytes()
+        << QStringList{"1 Sync.ics"}
+        << QStringList{"METHOD:REPLY", "DTSTART;VALUE=DATE:20240304", "DTEND;VALUE=DATE:20240305",
+                       "ATTENDEE;CN=Ann;ROLE=REQ-PARTICIPANT;PARTSTAT=ACCEPTED:mailto:ann@example.com"}
+        << QString();
 
     // Line breaks of every kind in each value that reaches a made file: no
     // value starts a line (an X-EVIL property, a second VEVENT or VCARD).
