@@ -42,6 +42,12 @@ struct TNEFCalendarItem {
     SInt32 busyStatus = -1;      // 0 free, 1 tentative, 2 busy, 3 out of office, 4 elsewhere; -1 unknown
     bool allDay = false;
     QByteArray recurrence;       // the appointment's recurrence blob, or empty
+    // The organizer's zone, which a series is written in: a time-zone
+    // definition (for the series, else for the start), else the older
+    // zone structure; each empty when absent. The name is the zone's TZID.
+    QByteArray timeZoneDefinition;
+    QByteArray timeZoneStruct;
+    QString timeZoneName;
 };
 
 // The method a message class carries: REQUEST for meeting requests, CANCEL
@@ -67,7 +73,7 @@ std::optional<TNEFCalendarRecurrence> TNEFCalendarReadRecurrence(const QByteArra
                                                                  bool allDay = false);
 
 // The item as a whole iCalendar object (UTF-8, CRLF line ends): one VEVENT
-// with its METHOD. Empty, and logged, when the item has no valid start.
+// with its METHOD, and a series with the organizer's VTIMEZONE. Empty, and logged, when the item has no valid start.
 QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item);
 
 // The calendar day an all-day event's UTC instant stands for: its time is

@@ -17,6 +17,8 @@ using namespace tnefprop;
 // exceptions stays far below.
 constexpr UInt32 kIdLimit = 4096;
 constexpr UInt32 kRecurrenceLimit = 1024 * 1024;
+// A zone definition of a thousand rules by year.
+constexpr UInt32 kZoneLimit = 64 * 1024;
 // Bytes of the body read for a description or note.
 constexpr UInt32 kItemTextLimit = 256 * 1024;
 // Bytes of an attendee string read: some thousand attendees.
@@ -256,6 +258,12 @@ bool TNEFMessageReadCalendar(SInt16 forkRefNum, const TNEFMessagePlaces &places,
     const TNEFValuePlace recurrence = v.lid(PidLidAppointmentRecur);
     if (recurrence.type == PT_BINARY && recurrence.length <= kRecurrenceLimit)
         item->recurrence = TNEFValueBytes(forkRefNum, recurrence, kRecurrenceLimit);
+    for (UInt16 id : {PidLidAppointmentTimeZoneDefinitionRecur, PidLidAppointmentTimeZoneDefinitionStartDisplay}) {
+        if (item->timeZoneDefinition.isEmpty())
+            item->timeZoneDefinition = TNEFValueBytes(forkRefNum, v.lid(id), kZoneLimit);
+    }
+    item->timeZoneStruct = TNEFValueBytes(forkRefNum, v.lid(PidLidTimeZoneStruct), kZoneLimit);
+    item->timeZoneName = v.lidText(PidLidTimeZoneDescription);
     return true;
 }
 

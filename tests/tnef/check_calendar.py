@@ -1,9 +1,38 @@
 # Reads each calendar that tst_calendar wrote with Python's icalendar: a
 # METHOD, one VEVENT with a UID and a SUMMARY, and its start before its end.
+# A series in a zone is expanded by dateutil with the file's own VTIMEZONE:
+# in US Eastern time every occurrence must fall on the organizer's wall
+# clock as the system's zone database has it, before and after the change
+# to summer time.
 import glob
 import sys
+from datetime import datetime
 
 import icalendar
+from dateutil import rrule, tz
+
+
+def local(value, zone):
+    return datetime.strptime(value, '%Y%m%dT%H%M%S').replace(tzinfo=zone)
+
+
+def check_series(name, event):
+    tzid = event['DTSTART'].params.get('TZID')
+    if 'RRULE' not in event or not tzid:
+        return
+    zone = tz.tzical(name).get(tzid)
+    first = local(event['DTSTART'].to_ical().decode(), zone)
+    series = rrule.rrulestr(event['RRULE'].to_ical().decode(), dtstart=first, forceset=True)
+    removed = event.get('EXDATE', [])
+    for dates in removed if isinstance(removed, list) else [removed]:
+        for value in dates.to_ical().decode().split(','):
+            series.exdate(local(value, zone))
+    if 'Eastern' in tzid:
+        truth = tz.gettz('America/New_York')
+        seen = [t.astimezone(truth) for t in series]
+        assert {(t.weekday(), t.time()) for t in seen} == {(first.weekday(), first.time())}, (name, seen)
+        assert len({bool(t.dst()) for t in seen}) == 2, name  # on both sides of the change
+
 
 files = sorted(glob.glob(sys.argv[1] + '/*.ics'))
 if not files:
@@ -19,4 +48,5 @@ for name in files:
     assert type(start) is type(end) and start < end, name
     if name.endswith('holiday.ics'):
         assert start.weekday() == 0, name  # Whit Monday
+    check_series(name, event)
 print(len(files), 'calendars read')

@@ -43,6 +43,27 @@ QByteArray blob(quint16 frequency, quint16 patternType, const QByteArray &specif
 const QDate kMar4(2024, 3, 4);
 const QByteArray kWeeklyMoWe = blob(kWeekly, 1, le32(kMo | kWe), 1, kByCount, 10, kMar4, QDate(2024, 4, 3));
 const QByteArray kSecondTuesday = blob(kMonthly, 3, le32(kTu) + le32(2), 1, kByDate, 6, QDate(2024, 1, 9), QDate(2024, 6, 11));
+// A zone's yearly change as a SYSTEMTIME: month, the week's day (0 Sunday),
+// the week (5 the last) and the hour.
+QByteArray change(quint16 month, quint16 dayOfWeek, quint16 week, quint16 hour)
+{
+    return le16(0) + le16(month) + le16(dayOfWeek) + le16(week) + le16(hour) + le16(0) + le16(0) + le16(0);
+}
+// UTC is local time plus 300 minutes, 240 in summer.
+const QByteArray kEasternBiases = le32(300) + le32(0) + le32(quint32(-60));
+const QByteArray kEasternStruct = kEasternBiases + le16(0) + change(11, 0, 1, 2) + le16(0) + change(3, 0, 2, 2);
+// The same zone as a definition, with the rule before 2007 and the one since.
+QByteArray easternDefinition()
+{
+    const QString name = QStringLiteral("Eastern Standard Time");
+    QByteArray d = QByteArray("\x02\x01", 2) + le16(quint16(6 + 2 * name.size())) + le16(2) + le16(quint16(name.size()))
+        + utf16z(name).chopped(2) + le16(2);
+    const QByteArray rules[][2] = {{change(10, 0, 5, 2), change(4, 0, 1, 2)}, {change(11, 0, 1, 2), change(3, 0, 2, 2)}};
+    for (int i = 0; i < 2; ++i)
+        d += QByteArray("\x02\x01", 2) + le16(0x3E) + le16(i == 1 ? 2 : 0) + le16(quint16(2006 + i)) + QByteArray(14, '\0')
+            + kEasternBiases + rules[i][0] + rules[i][1];
+    return d;
+}
 const QByteArray kHijriMonth = blob(kMonthly, 0x000A, le32(5), 1, kNever, 0, kMar4, kMar4);
 
 // The lines of a calendar or card, folded ones joined again; a line over 75
@@ -221,6 +242,7 @@ void TestCalendar::writesCalendar_data()
     m.recurrence = kSecondTuesday;
     m.start = utc("2024-01-09T14:00:00Z");
     m.end = utc("2024-01-09T15:30:00Z");
+    m.timeZoneStruct = kEasternStruct.left(40);  // cut: the series stays in UTC
     QTest::newRow("monthly request") << m
         << QStringList{"UID:040000008200E00074C5B7101A82E008000000000101010101010101010101010101010102000000ABCD",
                        "SUMMARY:Budget\\, Q3\\; review\\\\plan", "LOCATION:Room 1",
@@ -231,8 +253,22 @@ void TestCalendar::writesCalendar_data()
         << QStringList{"EXDATE", "STATUS"};
     m = meeting("IPM.Schedule.Meeting.Canceled");
     m.globalObjectId = goidHead + QByteArray(20, '\0') + le32(19) + QByteArray("vCal-Uid\1\0\0\0{42-x}\0", 19);
-    QTest::newRow("cancellation") << m << QStringList{"METHOD:CANCEL", "UID:{42-x}", "STATUS:CANCELLED", "CLASS:PUBLIC"}
-                                  << QStringList{"TRIGGER", "TRANSP"};
+    m.timeZoneStruct = kEasternStruct;  // a single event stays in UTC
+    QTest::newRow("cancellation") << m
+        << QStringList{"METHOD:CANCEL", "UID:{42-x}", "STATUS:CANCELLED", "CLASS:PUBLIC", "DTSTART:20240304T090000Z"}
+        << QStringList{"TRIGGER", "TRANSP", "TZID"};
+    m = meeting("IPM.Appointment");
+    m.start = utc("2024-03-04T14:00:00Z");
+    m.end = utc("2024-03-04T15:00:00Z");
+    m.recurrence = blob(kWeekly, 1, le32(kMo), 1, kByDate, 0, kMar4, QDate(2024, 5, 13), {QDate(2024, 3, 18)});
+    m.timeZoneDefinition = easternDefinition();
+    const QString eastern = QStringLiteral(";TZID=Eastern Standard Time:");
+    QTest::newRow("weekly series in Eastern time, the rule since 2007")
+        << m << QStringList{"TZID:Eastern Standard Time", "DTSTART:16010311T020000", "RRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3",
+                            "DTSTART:16011104T020000", "RRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11", "TZOFFSETFROM:-0400",
+                            "TZOFFSETTO:-0500", "DTSTART" + eastern + "20240304T090000", "DTEND" + eastern + "20240304T100000",
+                            "RRULE:FREQ=WEEKLY;UNTIL=20240513T130000Z;BYDAY=MO", "EXDATE" + eastern + "20240318T090000"}
+        << QStringList{"STATUS"};
     m = meeting("ipm.microsoft schedule.mtgrespa");
     m.attendees.removeLast();
     m.reminderSet = true;
@@ -267,6 +303,12 @@ void TestCalendar::writesCalendar()
     for (const QString &name : absent + QStringList{"bad"})
         QVERIFY2(lines.filter(QRegularExpression(QLatin1Char('^') + name + QLatin1String("[;:]"))).isEmpty(), qPrintable(name));
     checkCalendar(ics);
+    // A zone cut anywhere is read whole or not at all; the event is still written.
+    for (qsizetype n = 0; n < item.timeZoneDefinition.size(); ++n) {
+        TNEFCalendarItem cut = item;
+        cut.timeZoneDefinition.truncate(n);
+        QVERIFY2(unfolded(TNEFCalendarWrite(cut)).contains(QLatin1String("DTSTART:20240304T140000Z")), qPrintable(QString::number(n)));
+    }
 }
 
 void TestCalendar::writesVCard_data()
@@ -366,6 +408,16 @@ void TestCalendar::messageItems_data()
                        "ATTENDEE;CN=Ann A;ROLE=REQ-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:ann@example.com",
                        "ATTENDEE;ROLE=REQ-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:bob@example.com",
                        "ATTENDEE;CN=Carl;ROLE=OPT-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:carl@example.com"}
+        << QString();
+    QTest::newRow("weekly series in Eastern time")
+        << when("IPM.Appointment", MapiBlock()
+                    .named(appointment, tnefprop::PidLidAppointmentRecur)
+                    .binary(0x8000, blob(kWeekly, 1, le32(kMo), 1, kByCount, 10, kMar4, QDate(2024, 5, 6)))
+                    .named(appointment, tnefprop::PidLidTimeZoneStruct).binary(0x8000, kEasternStruct)
+                    .named(appointment, tnefprop::PidLidTimeZoneDescription).unicode(0x8000, QStringLiteral("Eastern \"US\"")))
+               .bytes()
+        << QStringList{"1 Sync.ics"}
+        << QStringList{"TZID:Eastern US", "DTSTART;TZID=Eastern US:20240304T040000", "RRULE:FREQ=WEEKLY;COUNT=10;BYDAY=MO"}
         << QString();
     QTest::newRow("all-day acceptance")
         << when("IPM.Schedule.Meeting.Resp.Pos", MapiBlock()
