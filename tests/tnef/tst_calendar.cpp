@@ -269,6 +269,16 @@ void TestCalendar::writesCalendar_data()
                             "TZOFFSETTO:-0500", "DTSTART" + eastern + "20240304T090000", "DTEND" + eastern + "20240304T100000",
                             "RRULE:FREQ=WEEKLY;UNTIL=20240513T130000Z;BYDAY=MO", "EXDATE" + eastern + "20240318T090000"}
         << QStringList{"STATUS"};
+    m.start = utc("2024-03-24T22:00:00Z");  // 09:00 in Sydney, in summer time until 7 April
+    m.end = utc("2024-03-24T23:00:00Z");
+    m.recurrence = blob(kWeekly, 1, le32(kMo), 1, kByCount, 4, QDate(2024, 3, 25), QDate(2024, 4, 15));
+    m.timeZoneDefinition.clear();
+    m.timeZoneStruct = le32(quint32(-600)) + le32(0) + le32(quint32(-60)) + le16(0) + change(4, 0, 1, 3) + le16(0)
+        + change(10, 0, 1, 2);
+    m.timeZoneName = QStringLiteral("AUS Eastern Standard Time");
+    QTest::newRow("weekly series in Sydney, summer time at the year's start")
+        << m << QStringList{"DTSTART;TZID=AUS Eastern Standard Time:20240325T090000", "RRULE:FREQ=WEEKLY;COUNT=4;BYDAY=MO"}
+        << QStringList{"EXDATE"};
     m = meeting("ipm.microsoft schedule.mtgrespa");
     m.attendees.removeLast();
     m.reminderSet = true;
