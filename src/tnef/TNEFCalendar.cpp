@@ -63,6 +63,7 @@ public:
     explicit BlobReader(const QByteArray &bytes) : m_bytes(bytes) {}
     bool u16(UInt16 *value) { return read(value); }
     bool u32(UInt32 *value) { return read(value); }
+    qsizetype position() const { return m_pos; }
     bool skip(qsizetype count)
     {
         if (count < 0 || m_bytes.size() - m_pos < count)
@@ -113,9 +114,8 @@ struct RecurrencePattern {
     UInt32 endDate = 0;
 };
 
-bool readPattern(const QByteArray &blob, RecurrencePattern *p, std::string *why)
+bool readPattern(BlobReader &in, const QByteArray &blob, RecurrencePattern *p, std::string *why)
 {
-    BlobReader in(blob);
     UInt16 readerVersion = 0, writerVersion = 0;
     UInt32 firstDateTime = 0, slidingFlag = 0, count = 0;
     if (!in.u16(&readerVersion) || !in.u16(&writerVersion) || !in.u16(&p->frequency)
@@ -156,6 +156,99 @@ bool readPattern(const QByteArray &blob, RecurrencePattern *p, std::string *why)
         return false;
     }
     return true;
+}
+
+// What a changed occurrence changes; each flag but the last adds a field.
+enum : UInt16 { kChangedSubject = 0x0001, kChangedLocation = 0x0010, kChangedLastField = 0x0100 };
+
+struct ExceptionEntry {
+    UInt32 start = 0, end = 0, original = 0;  // local minutes since 1601
+    UInt16 flags = 0;
+    QString summary, location;
+};
+
+// Text of `length` bytes at the reader, in the code page.
+bool readText(BlobReader &in, const QByteArray &blob, qsizetype length, UInt32 codePage, QString *text)
+{
+    const qsizetype at = in.position();
+    if (!in.skip(length))
+        return false;
+    *text = TextDecodeCodePage(blob.constData() + at, size_t(length), codePage);
+    return true;
+}
+
+// One changed occurrence as the appointment's part lists it first, with
+// its texts in the sender's 8-bit code page (taken as Windows-1252).
+bool readException(BlobReader &in, const QByteArray &blob, ExceptionEntry *e)
+{
+    if (!in.u32(&e->start) || !in.u32(&e->end) || !in.u32(&e->original) || !in.u16(&e->flags))
+        return false;
+    for (UInt16 flag = 1; flag <= kChangedLastField; flag <<= 1) {
+        if (!(e->flags & flag))
+            continue;
+        UInt16 length = 0, bytes = 0;
+        if (flag == kChangedSubject || flag == kChangedLocation) {
+            if (!in.u16(&length) || !in.u16(&bytes)
+                || !readText(in, blob, bytes, 1252, flag == kChangedSubject ? &e->summary : &e->location))
+                return false;
+        } else if (!in.skip(4)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Blocks the format keeps for later: a size, then as many bytes.
+bool skipReserved(BlobReader &in)
+{
+    UInt32 size = 0;
+    return in.u32(&size) && in.skip(qsizetype(size));
+}
+
+// The same occurrence's later entry, with its texts in UTF-16.
+bool readExtendedException(BlobReader &in, const QByteArray &blob, UInt32 writerVersion, ExceptionEntry *e)
+{
+    if ((writerVersion >= 0x3009 && !skipReserved(in)) || !skipReserved(in))
+        return false;
+    if (!(e->flags & (kChangedSubject | kChangedLocation)))
+        return true;
+    UInt32 times[3];
+    if (!in.u32(&times[0]) || !in.u32(&times[1]) || !in.u32(&times[2]))
+        return false;
+    for (const auto &[flag, text] : {std::pair{kChangedSubject, &e->summary}, std::pair{kChangedLocation, &e->location}}) {
+        UInt16 length = 0;
+        if ((e->flags & flag) && (!in.u16(&length) || !readText(in, blob, 2 * qsizetype(length), kCodePageUTF16LE, text)))
+            return false;
+    }
+    return skipReserved(in);
+}
+
+// The changed occurrences an appointment's part lists after its pattern,
+// and the first occurrence's start in minutes after its local midnight.
+// None where the part is absent or cut: the series itself is still right.
+QList<ExceptionEntry> readExceptions(BlobReader &in, const QByteArray &blob, UInt32 *startOffset)
+{
+    UInt32 readerVersion = 0, writerVersion = 0, endOffset = 0;
+    UInt16 count = 0;
+    if (!in.u32(&readerVersion) || !in.u32(&writerVersion) || !in.u32(startOffset) || !in.u32(&endOffset)
+        || !in.u16(&count))
+        return {};
+    QList<ExceptionEntry> entries;
+    for (UInt16 i = 0; i < count; ++i) {
+        ExceptionEntry e;
+        if (!readException(in, blob, &e))
+            return {};
+        entries << e;
+    }
+    if (!skipReserved(in))
+        return entries;
+    for (ExceptionEntry &e : entries) {
+        ExceptionEntry wide = e;
+        if (!readExtendedException(in, blob, writerVersion, &wide))
+            break;
+        e = wide;
+    }
+    return entries;
 }
 
 QDate dateFromMinutes(UInt32 minutes)
@@ -489,9 +582,8 @@ std::optional<ZoneRule> readZoneDefinition(const QByteArray &blob, int year, QSt
     UInt16 version = 0, headerSize = 0, reserved = 0, nameLength = 0, ruleCount = 0;
     if (!in.u16(&version) || !in.u16(&headerSize) || !in.u16(&reserved) || !in.u16(&nameLength))
         return std::nullopt;
-    *keyName = QString::fromUtf16(reinterpret_cast<const char16_t *>(blob.constData() + 8),
-                                  std::min<qsizetype>(nameLength, (blob.size() - 8) / 2));
-    if ((version & 0xFF) != 2 || !in.skip(2 * qsizetype(nameLength)) || !in.u16(&ruleCount) || ruleCount == 0)
+    if ((version & 0xFF) != 2 || !readText(in, blob, 2 * qsizetype(nameLength), kCodePageUTF16LE, keyName)
+        || !in.u16(&ruleCount) || ruleCount == 0)
         return std::nullopt;
     std::optional<ZoneRule> chosen;
     for (UInt16 i = 0; i < ruleCount; ++i) {
@@ -745,20 +837,32 @@ bool addTimes(icalcomponent *event, const TNEFCalendarItem &item, const Zone *zo
     return true;
 }
 
+// A time of the series as a property: on the clock the series was read on
+// (the zone's wall clock, else UTC), or its day for an all-day series.
+icalproperty *seriesTime(icalproperty *(*make)(icaltimetype), const QDateTime &time, const TNEFCalendarItem &item,
+                         const Zone *zone)
+{
+    if (zone)
+        return zonedTime(make, time, *zone);
+    const std::optional<icaltimetype> value = item.allDay ? dateValue(TNEFCalendarAllDayDate(time)) : utcTime(time);
+    return value ? make(*value) : nullptr;
+}
+
 // In a zone, the rule is read on the organizer's wall clock, so that its
 // days are the organizer's; UNTIL is still an instant in UTC.
-void addRecurrence(icalcomponent *event, const TNEFCalendarItem &item, const Zone *zone)
+std::optional<TNEFCalendarRecurrence> addRecurrence(icalcomponent *event, const TNEFCalendarItem &item,
+                                                    const Zone *zone)
 {
     if (item.recurrence.isEmpty())
-        return;
+        return std::nullopt;
     const std::optional<TNEFCalendarRecurrence> recurrence = TNEFCalendarReadRecurrence(
         item.recurrence, zone ? wallClock(zone->rule, item.start) : item.start, item.allDay);
     if (!recurrence)
-        return;
+        return std::nullopt;
     icalrecurrencetype rule = icalrecurrencetype_from_string(utf8(recurrence->rule).constData());
     if (rule.freq == ICAL_NO_RECURRENCE) {
         TNEF_LOG_ERROR("    icalrecurrencetype_from_string() refused %s.\n", qPrintable(recurrence->rule));
-        return;
+        return std::nullopt;
     }
     if (zone && !icaltime_is_null_time(rule.until)) {
         const icaltimetype &u = rule.until;
@@ -770,13 +874,42 @@ void addRecurrence(icalcomponent *event, const TNEFCalendarItem &item, const Zon
     // A removed occurrence that iCalendar cannot name is none the series has
     // (the blob's dates, 1601 to 9772, all have names).
     for (const QDateTime &removed : recurrence->removed) {
-        if (zone) {
-            if (icalproperty *date = zonedTime(icalproperty_new_exdate, removed, *zone))
-                icalcomponent_add_property(event, date);
-        } else if (const std::optional<icaltimetype> date =
-                       item.allDay ? dateValue(TNEFCalendarAllDayDate(removed)) : utcTime(removed)) {
-            icalcomponent_add_property(event, icalproperty_new_exdate(*date));
+        if (icalproperty *date = seriesTime(icalproperty_new_exdate, removed, item, zone))
+            icalcomponent_add_property(event, date);
+    }
+    return recurrence;
+}
+
+// Each changed occurrence as an event of its own: the series' UID, the
+// start it was to have as RECURRENCE-ID, and its own times, subject and
+// place. One whose times iCalendar cannot hold is left out.
+void addChanges(icalcomponent *calendar, icalcomponent *series, const TNEFCalendarItem &item,
+                const TNEFCalendarRecurrence &recurrence, const Zone *zone)
+{
+    const icalproperty_kind kept[] = {ICAL_UID_PROPERTY, ICAL_DTSTAMP_PROPERTY, ICAL_ORGANIZER_PROPERTY,
+                                      ICAL_ATTENDEE_PROPERTY, ICAL_SEQUENCE_PROPERTY, ICAL_CLASS_PROPERTY};
+    for (const TNEFCalendarChange &change : recurrence.changed) {
+        Component event(icalcomponent_new_vevent());
+        bool whole = true;
+        using Make = icalproperty *(*)(icaltimetype);
+        for (const auto &[make, time] : {std::pair<Make, QDateTime>{icalproperty_new_recurrenceid, change.original},
+                                         std::pair<Make, QDateTime>{icalproperty_new_dtstart, change.start},
+                                         std::pair<Make, QDateTime>{icalproperty_new_dtend, change.end}}) {
+            icalproperty *property = seriesTime(make, time, item, zone);
+            whole = whole && property;
+            if (property)
+                icalcomponent_add_property(event.get(), property);
         }
+        if (!whole)
+            continue;
+        for (icalproperty_kind kind : kept) {
+            for (icalproperty *p = icalcomponent_get_first_property(series, kind); p;
+                 p = icalcomponent_get_next_property(series, kind))
+                icalcomponent_add_property(event.get(), icalproperty_new_clone(p));
+        }
+        addText(event.get(), icalproperty_new_summary, change.summary.isEmpty() ? item.summary : change.summary);
+        addText(event.get(), icalproperty_new_location, change.location.isEmpty() ? item.location : change.location);
+        icalcomponent_add_component(calendar, event.release());
     }
 }
 
@@ -842,9 +975,20 @@ std::optional<TNEFCalendarRecurrence> TNEFCalendarReadRecurrence(const QByteArra
     RecurrencePattern pattern;
     TNEFCalendarRecurrence recurrence;
     std::string why;
-    if (!readPattern(blob, &pattern, &why) || !ruleFor(pattern, firstStart, allDay, &recurrence, &why)) {
+    BlobReader in(blob);
+    if (!readPattern(in, blob, &pattern, &why) || !ruleFor(pattern, firstStart, allDay, &recurrence, &why)) {
         TNEF_LOG_ERROR("    recurrence not understood: %s.\n", why.c_str());
         return std::nullopt;
+    }
+    // The blob's local times, moved as the first occurrence's local start
+    // is moved to firstStart.
+    UInt32 startOffset = 0;
+    const QList<ExceptionEntry> entries = readExceptions(in, blob, &startOffset);
+    const qint64 firstLocal = qint64(pattern.startDate) + startOffset;
+    const auto at = [&](UInt32 minutes) { return firstStart.toUTC().addSecs((qint64(minutes) - firstLocal) * 60); };
+    for (const ExceptionEntry &e : entries) {
+        if (e.end >= e.start)
+            recurrence.changed.append({at(e.original), at(e.start), at(e.end), e.summary, e.location});
     }
     return recurrence;
 }
@@ -884,13 +1028,15 @@ QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item)
                        TextForLog(item.summary).constData());
         return {};
     }
-    addRecurrence(event, item, zone ? &*zone : nullptr);
+    const std::optional<TNEFCalendarRecurrence> recurrence = addRecurrence(event, item, zone ? &*zone : nullptr);
     addText(event, icalproperty_new_location, item.location);
     addPeople(event, item, method, response);
     addText(event, icalproperty_new_description, item.description);
     icalcomponent_add_property(event, icalproperty_new_sequence(int(item.sequence & 0x7FFFFFFF)));
     addStatus(event, item, method);
     addAlarm(event, item);
+    if (recurrence)
+        addChanges(calendar.get(), event, item, *recurrence, zone ? &*zone : nullptr);
 
     char *text = icalcomponent_as_ical_string_r(calendar.get());
     QByteArray out(text);

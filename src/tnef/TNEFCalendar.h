@@ -57,23 +57,38 @@ struct TNEFCalendarItem {
 TNEFCalendarMethod TNEFCalendarMethodForClass(const QString &messageClass,
                                               TNEFCalendarResponse *response = nullptr);
 
+// An occurrence of a series that was moved or changed; its times are on
+// the clock the series' first start was given in.
+struct TNEFCalendarChange {
+    QDateTime original;  // the start it was to have
+    QDateTime start;
+    QDateTime end;
+    QString summary;     // empty: the series'
+    QString location;    // empty: the series'
+};
+
 struct TNEFCalendarRecurrence {
     QString rule;              // the RRULE value: FREQ=WEEKLY;COUNT=10;BYDAY=MO,WE ...
-    QList<QDateTime> removed;  // UTC starts of the occurrences deleted from the series
+    QList<QDateTime> removed;  // starts of the occurrences deleted from the series, on that clock too
+    QList<TNEFCalendarChange> changed;
 };
 
 // Reads a recurrence blob (a recurrence pattern, alone or at the head of an
 // appointment's pattern) into the rule that repeats an event first starting
 // at firstStart (UTC). The blob's dates are the organizer's local dates, so
 // weekdays and days of the month are moved to the UTC day of firstStart.
-// With allDay, UNTIL is a date. Nothing for a damaged blob or a pattern
-// that no rule here expresses (both logged): the event then stands alone.
+// With allDay, UNTIL is a date. The changed occurrences come from an
+// appointment's part, where the blob has a whole one. Nothing for a damaged
+// pattern or one that no rule here expresses (both logged): the event then
+// stands alone.
 std::optional<TNEFCalendarRecurrence> TNEFCalendarReadRecurrence(const QByteArray &blob,
                                                                  const QDateTime &firstStart,
                                                                  bool allDay = false);
 
 // The item as a whole iCalendar object (UTF-8, CRLF line ends): one VEVENT
-// with its METHOD, and a series with the organizer's VTIMEZONE. Empty, and logged, when the item has no valid start.
+// with its METHOD, a series with the organizer's VTIMEZONE and a VEVENT
+// with RECURRENCE-ID for each changed occurrence. Empty, and logged, when
+// the item has no valid start.
 QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item);
 
 // The calendar day an all-day event's UTC instant stands for: its time is

@@ -1,5 +1,6 @@
 # Reads each calendar that tst_calendar wrote with Python's icalendar: a
-# METHOD, one VEVENT with a UID and a SUMMARY, and its start before its end.
+# METHOD, a VEVENT with a UID and a SUMMARY, and its start before its end;
+# after it, its changed occurrences with the UID and a RECURRENCE-ID.
 # A series in a zone is expanded by dateutil with the file's own VTIMEZONE:
 # in a zone the tests know, every occurrence must fall on the organizer's
 # wall clock as the system's zone database has it, on both sides of a change
@@ -46,11 +47,15 @@ for name in files:
     with open(name, encoding='utf-8', newline='') as f:
         calendar = icalendar.Calendar.from_ical(f.read())
     events = calendar.walk('VEVENT')
-    assert len(events) == 1 and calendar['METHOD'], name
+    assert events and calendar['METHOD'], name
     event = events[0]
-    assert event['UID'] and event['SUMMARY'], name
-    start, end = event.decoded('DTSTART'), event.decoded('DTEND')
-    assert type(start) is type(end) and start < end, name
+    assert event['UID'] and event['SUMMARY'] and 'RECURRENCE-ID' not in event, name
+    for occurrence in events:  # the series, then its changed occurrences
+        start, end = occurrence.decoded('DTSTART'), occurrence.decoded('DTEND')
+        assert type(start) is type(end) and start < end, name
+        assert occurrence['UID'] == event['UID'], name
+        assert occurrence is event or 'RECURRENCE-ID' in occurrence, name
+    start = event.decoded('DTSTART')
     if name.endswith('holiday.ics'):
         assert start.weekday() == 0, name  # Whit Monday
     check_series(name, event)

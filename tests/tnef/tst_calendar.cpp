@@ -64,6 +64,24 @@ QByteArray easternDefinition()
             + kEasternBiases + rules[i][0] + rules[i][1];
     return d;
 }
+// An appointment's part (first start 09:00 local) with one changed
+// occurrence, its texts as 8-bit and as UTF-16.
+QByteArray changedOccurrence(const char *original, const char *start, const char *end, const QString &subject,
+                             const QString &location)
+{
+    const auto local = [](const char *iso) {
+        const QDateTime t = QDateTime::fromString(QLatin1String(iso), Qt::ISODate);
+        return le32(minutes(t.date()) + quint32(t.time().msecsSinceStartOfDay() / 60000));
+    };
+    const QByteArray times = local(start) + local(end) + local(original);
+    QByteArray part = le32(0x3006) + le32(0x3009) + le32(540) + le32(600) + le16(1) + times + le16(0x0011);
+    for (const QString &text : {subject, location})
+        part += le16(quint16(text.size() + 1)) + le16(quint16(text.size())) + QByteArray(text.size(), '?');
+    part += le32(0) + le32(4) + le32(0) + le32(0) + times;
+    for (const QString &text : {subject, location})
+        part += le16(quint16(text.size())) + utf16z(text).chopped(2);
+    return part + le32(0) + le32(0);
+}
 const QByteArray kHijriMonth = blob(kMonthly, 0x000A, le32(5), 1, kNever, 0, kMar4, kMar4);
 
 // The lines of a calendar or card, folded ones joined again; a line over 75
@@ -87,17 +105,22 @@ QStringList unfolded(const QByteArray &file)
 }
 
 // A calendar libical reads without an error: one event, with a UID and its
-// start before its end. Kept for the ctest that reads it with Python's icalendar.
+// start before its end, and its changed occurrences, each with the UID and a
+// RECURRENCE-ID. Kept for the ctest that reads it with Python's icalendar.
 void checkCalendar(const QByteArray &ics)
 {
     icalcomponent *calendar = icalparser_parse_string(ics.constData());
     QVERIFY(calendar);
     const auto freeCalendar = qScopeGuard([&] { icalcomponent_free(calendar); });
     QCOMPARE(icalcomponent_count_errors(calendar), 0);
-    QCOMPARE(icalcomponent_count_components(calendar, ICAL_VEVENT_COMPONENT), 1);
     icalcomponent *event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
-    QVERIFY(!QString::fromUtf8(icalcomponent_get_uid(event)).isEmpty());
-    QVERIFY(icaltime_compare(icalcomponent_get_dtstart(event), icalcomponent_get_dtend(event)) < 0);
+    const QByteArray uid = icalcomponent_get_uid(event);
+    QVERIFY(!uid.isEmpty());
+    for (int i = 0; event; event = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT), ++i) {
+        QVERIFY(icaltime_compare(icalcomponent_get_dtstart(event), icalcomponent_get_dtend(event)) < 0);
+        QCOMPARE(QByteArray(icalcomponent_get_uid(event)), uid);
+        QCOMPARE(icaltime_is_null_time(icalcomponent_get_recurrenceid(event)), i == 0);
+    }
     QDir().mkpath(QStringLiteral(PARVANE_CALENDAR_OUT));
     const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression("\\W+"), "-");
     QVERIFY(writeFile(QStringLiteral(PARVANE_CALENDAR_OUT "/%1.ics").arg(tag), ics));
@@ -260,14 +283,19 @@ void TestCalendar::writesCalendar_data()
     m = meeting("IPM.Appointment");
     m.start = utc("2024-03-04T14:00:00Z");
     m.end = utc("2024-03-04T15:00:00Z");
-    m.recurrence = blob(kWeekly, 1, le32(kMo), 1, kByDate, 0, kMar4, QDate(2024, 5, 13), {QDate(2024, 3, 18)});
+    m.recurrence = blob(kWeekly, 1, le32(kMo), 1, kByDate, 0, kMar4, QDate(2024, 5, 13),
+                        {QDate(2024, 3, 18), QDate(2024, 3, 25)}, {QDate(2024, 3, 25)}).chopped(18)
+        + changedOccurrence("2024-03-25T09:00:00", "2024-03-26T10:00:00", "2024-03-26T11:00:00",
+                            QStringLiteral("Moved \u00FC"), QStringLiteral("Room 2"));
     m.timeZoneDefinition = easternDefinition();
     const QString eastern = QStringLiteral(";TZID=Eastern Standard Time:");
     QTest::newRow("weekly series in Eastern time, the rule since 2007")
         << m << QStringList{"TZID:Eastern Standard Time", "DTSTART:16010311T020000", "RRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3",
                             "DTSTART:16011104T020000", "RRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11", "TZOFFSETFROM:-0400",
                             "TZOFFSETTO:-0500", "DTSTART" + eastern + "20240304T090000", "DTEND" + eastern + "20240304T100000",
-                            "RRULE:FREQ=WEEKLY;UNTIL=20240513T130000Z;BYDAY=MO", "EXDATE" + eastern + "20240318T090000"}
+                            "RRULE:FREQ=WEEKLY;UNTIL=20240513T130000Z;BYDAY=MO", "EXDATE" + eastern + "20240318T090000",
+                            "RECURRENCE-ID" + eastern + "20240325T090000", "DTSTART" + eastern + "20240326T100000",
+                            "DTEND" + eastern + "20240326T110000", "SUMMARY:Moved \u00FC", "LOCATION:Room 2"}
         << QStringList{"STATUS"};
     m.start = utc("2024-03-24T22:00:00Z");  // 09:00 in Sydney, in summer time until 7 April
     m.end = utc("2024-03-24T23:00:00Z");
@@ -313,11 +341,21 @@ void TestCalendar::writesCalendar()
     for (const QString &name : absent + QStringList{"bad"})
         QVERIFY2(lines.filter(QRegularExpression(QLatin1Char('^') + name + QLatin1String("[;:]"))).isEmpty(), qPrintable(name));
     checkCalendar(ics);
-    // A zone cut anywhere is read whole or not at all; the event is still written.
+    // A zone cut anywhere is read whole or not at all; the event is still
+    // written, and a recurrence cut inside its changed occurrences keeps its rule.
     for (qsizetype n = 0; n < item.timeZoneDefinition.size(); ++n) {
         TNEFCalendarItem cut = item;
         cut.timeZoneDefinition.truncate(n);
         QVERIFY2(unfolded(TNEFCalendarWrite(cut)).contains(QLatin1String("DTSTART:20240304T140000Z")), qPrintable(QString::number(n)));
+    }
+    const QStringList rule = lines.filter(QRegularExpression("^RRULE:FREQ=WEEKLY"));
+    for (qsizetype n = item.recurrence.size() - 1; n >= 0 && !rule.isEmpty(); --n) {
+        TNEFCalendarItem cut = item;
+        cut.recurrence.truncate(n);
+        const QStringList got = unfolded(TNEFCalendarWrite(cut));
+        if (!got.contains(rule.first()))
+            break;  // cut inside the pattern
+        QVERIFY2(got.filter(QRegularExpression("^(RECURRENCE-ID|bad)")).size() <= 1, qPrintable(QString::number(n)));
     }
 }
 
