@@ -162,6 +162,41 @@ void AddAttendeeString(const Values &values, UInt16 lid, TNEFCalendarRole role, 
     }
 }
 
+// A reply comes from the attendee and goes to the organizer; anything else
+// comes from the organizer and goes to the attendees.
+void ReadCalendarPeople(const Values &v, const TNEFMessage &message, TNEFCalendarItem *item)
+{
+    if (TNEFCalendarMethodForClass(message.messageClass) == TNEFCalendarMethod::Reply) {
+        if (IsMailAddress(message.senderAddress))
+            item->attendees.append({message.senderName, message.senderAddress, TNEFCalendarRole::Required});
+        for (const TNEFRecipient &to : message.recipients) {
+            if (to.type == TNEFRecipient::To && IsMailAddress(to.address)) {
+                item->organizerName = to.name;
+                item->organizerAddress = to.address;
+                break;
+            }
+        }
+    } else {
+        if (IsMailAddress(message.senderAddress)) {
+            item->organizerName = message.senderName;
+            item->organizerAddress = message.senderAddress;
+        }
+        for (const TNEFRecipient &person : message.recipients) {
+            if (!IsMailAddress(person.address))
+                continue;
+            const TNEFCalendarRole role = person.type == TNEFRecipient::Cc ? TNEFCalendarRole::Optional
+                : person.type == TNEFRecipient::Bcc                       ? TNEFCalendarRole::Resource
+                                                                          : TNEFCalendarRole::Required;
+            item->attendees.append({person.name, person.address, role});
+        }
+        // Without a recipient table, the request names its attendees in text.
+        if (item->attendees.isEmpty()) {
+            AddAttendeeString(v, PidLidToAttendeesString, TNEFCalendarRole::Required, &item->attendees);
+            AddAttendeeString(v, PidLidCcAttendeesString, TNEFCalendarRole::Optional, &item->attendees);
+        }
+    }
+}
+
 void AddAddress(const Values &values, const QString &types, const std::array<UInt16, 6> &ids, bool named,
                 QList<TNEFContactAddress> *addresses)
 {
@@ -210,39 +245,7 @@ bool TNEFMessageReadCalendar(SInt16 forkRefNum, const TNEFMessagePlaces &places,
     if (item->location.isEmpty())
         item->location = v.lidText(PidLidWhere);
 
-    // A reply comes from the attendee and goes to the organizer; anything
-    // else comes from the organizer and goes to the attendees.
-    TNEFCalendarResponse response = TNEFCalendarResponse::None;
-    const bool reply = TNEFCalendarMethodForClass(message.messageClass, &response) == TNEFCalendarMethod::Reply;
-    if (reply) {
-        if (IsMailAddress(message.senderAddress))
-            item->attendees.append({message.senderName, message.senderAddress, TNEFCalendarRole::Required});
-        for (const TNEFRecipient &to : message.recipients) {
-            if (to.type == TNEFRecipient::To && IsMailAddress(to.address)) {
-                item->organizerName = to.name;
-                item->organizerAddress = to.address;
-                break;
-            }
-        }
-    } else {
-        if (IsMailAddress(message.senderAddress)) {
-            item->organizerName = message.senderName;
-            item->organizerAddress = message.senderAddress;
-        }
-        for (const TNEFRecipient &person : message.recipients) {
-            if (!IsMailAddress(person.address))
-                continue;
-            const TNEFCalendarRole role = person.type == TNEFRecipient::Cc ? TNEFCalendarRole::Optional
-                : person.type == TNEFRecipient::Bcc                       ? TNEFCalendarRole::Resource
-                                                                          : TNEFCalendarRole::Required;
-            item->attendees.append({person.name, person.address, role});
-        }
-        // Without a recipient table, the request names its attendees in text.
-        if (item->attendees.isEmpty()) {
-            AddAttendeeString(v, PidLidToAttendeesString, TNEFCalendarRole::Required, &item->attendees);
-            AddAttendeeString(v, PidLidCcAttendeesString, TNEFCalendarRole::Optional, &item->attendees);
-        }
-    }
+    ReadCalendarPeople(v, message, item);
     item->description = PlainText(forkRefNum, message);
     item->sequence = v.number(v.lid(PidLidAppointmentSequence)).value_or(0);
     item->sensitivity = v.number(v.tag(PR_SENSITIVITY)).value_or(0);
