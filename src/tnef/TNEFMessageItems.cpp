@@ -6,6 +6,7 @@
 #include "platform/FileManager.h"
 #include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <new>
 #include <unordered_map>
 
@@ -45,6 +46,13 @@ struct Values {
     QString text(const TNEFValuePlace &place) const { return TNEFValueText(fork, place, codePage); }
     QString tagText(UInt16 id) const { return text(tag(id)); }
     QString lidText(UInt16 id) const { return text(lid(id)); }
+    // The first `limit` bytes of the text only.
+    QString lidText(UInt16 id, UInt32 limit) const
+    {
+        TNEFValuePlace place = lid(id);
+        place.length = std::min(place.length, limit);
+        return text(place);
+    }
     std::optional<UInt32> number(const TNEFValuePlace &place) const { return TNEFValueLong(fork, place); }
     QDateTime time(const TNEFValuePlace &place) const { return TNEFValueTime(fork, place); }
 };
@@ -146,9 +154,7 @@ bool IsMailAddress(const QString &address)
 // address and a name alone names no one a calendar can answer.
 void AddAttendeeString(const Values &values, UInt16 lid, TNEFCalendarRole role, QList<TNEFCalendarAttendee> *attendees)
 {
-    TNEFValuePlace place = values.lid(lid);
-    place.length = std::min(place.length, kAttendeesLimit);
-    for (const QString &entry : values.text(place).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    for (const QString &entry : values.lidText(lid, kAttendeesLimit).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         QString name = entry.trimmed(), address = name;
         const qsizetype open = name.lastIndexOf(QLatin1Char('<'));
         if (open >= 0 && name.endsWith(QLatin1Char('>'))) {
@@ -266,7 +272,7 @@ bool TNEFMessageReadCalendar(SInt16 forkRefNum, const TNEFMessagePlaces &places,
             item->timeZoneDefinition = TNEFValueBytes(forkRefNum, v.lid(id), kZoneLimit);
     }
     item->timeZoneStruct = TNEFValueBytes(forkRefNum, v.lid(PidLidTimeZoneStruct), kZoneLimit);
-    item->timeZoneName = v.lidText(PidLidTimeZoneDescription);
+    item->timeZoneName = v.lidText(PidLidTimeZoneDescription, kZoneLimit);
     return true;
 }
 
