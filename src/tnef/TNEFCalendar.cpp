@@ -64,6 +64,14 @@ public:
     explicit BlobReader(const QByteArray &bytes) : m_bytes(bytes) {}
     bool u16(UInt16 *value) { return read(value); }
     bool u32(UInt32 *value) { return read(value); }
+    qsizetype position() const { return m_pos; }
+    bool skip(qsizetype count)
+    {
+        if (count < 0 || m_bytes.size() - m_pos < count)
+            return false;
+        m_pos += count;
+        return true;
+    }
     // `count` 32-bit values, refused before anything is allocated when the
     // blob cannot hold them.
     bool u32List(UInt32 count, QList<UInt32> *values)
@@ -107,9 +115,8 @@ struct RecurrencePattern {
     UInt32 endDate = 0;
 };
 
-bool readPattern(const QByteArray &blob, RecurrencePattern *p, std::string *why)
+bool readPattern(BlobReader &in, const QByteArray &blob, RecurrencePattern *p, std::string *why)
 {
-    BlobReader in(blob);
     UInt16 readerVersion = 0, writerVersion = 0;
     UInt32 firstDateTime = 0, slidingFlag = 0, count = 0;
     if (!in.u16(&readerVersion) || !in.u16(&writerVersion) || !in.u16(&p->frequency)
@@ -150,6 +157,99 @@ bool readPattern(const QByteArray &blob, RecurrencePattern *p, std::string *why)
         return false;
     }
     return true;
+}
+
+// What a changed occurrence changes; each flag but the last adds a field.
+enum : UInt16 { kChangedSubject = 0x0001, kChangedLocation = 0x0010, kChangedLastField = 0x0100 };
+
+struct ExceptionEntry {
+    UInt32 start = 0, end = 0, original = 0;  // local minutes since 1601
+    UInt16 flags = 0;
+    QString summary, location;
+};
+
+// Text of `length` bytes at the reader, in the code page.
+bool readText(BlobReader &in, const QByteArray &blob, qsizetype length, UInt32 codePage, QString *text)
+{
+    const qsizetype at = in.position();
+    if (!in.skip(length))
+        return false;
+    *text = TextDecodeCodePage(blob.constData() + at, size_t(length), codePage);
+    return true;
+}
+
+// One changed occurrence as the appointment's part lists it first, with
+// its texts in the sender's 8-bit code page (taken as Windows-1252).
+bool readException(BlobReader &in, const QByteArray &blob, ExceptionEntry *e)
+{
+    if (!in.u32(&e->start) || !in.u32(&e->end) || !in.u32(&e->original) || !in.u16(&e->flags))
+        return false;
+    for (UInt16 flag = 1; flag <= kChangedLastField; flag <<= 1) {
+        if (!(e->flags & flag))
+            continue;
+        UInt16 length = 0, bytes = 0;
+        if (flag == kChangedSubject || flag == kChangedLocation) {
+            if (!in.u16(&length) || !in.u16(&bytes)
+                || !readText(in, blob, bytes, 1252, flag == kChangedSubject ? &e->summary : &e->location))
+                return false;
+        } else if (!in.skip(4)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Blocks the format keeps for later: a size, then as many bytes.
+bool skipReserved(BlobReader &in)
+{
+    UInt32 size = 0;
+    return in.u32(&size) && in.skip(qsizetype(size));
+}
+
+// The same occurrence's later entry, with its texts in UTF-16.
+bool readExtendedException(BlobReader &in, const QByteArray &blob, UInt32 writerVersion, ExceptionEntry *e)
+{
+    if ((writerVersion >= 0x3009 && !skipReserved(in)) || !skipReserved(in))
+        return false;
+    if (!(e->flags & (kChangedSubject | kChangedLocation)))
+        return true;
+    UInt32 times[3];
+    if (!in.u32(&times[0]) || !in.u32(&times[1]) || !in.u32(&times[2]))
+        return false;
+    for (const auto &[flag, text] : {std::pair{kChangedSubject, &e->summary}, std::pair{kChangedLocation, &e->location}}) {
+        UInt16 length = 0;
+        if ((e->flags & flag) && (!in.u16(&length) || !readText(in, blob, 2 * qsizetype(length), kCodePageUTF16LE, text)))
+            return false;
+    }
+    return skipReserved(in);
+}
+
+// The changed occurrences an appointment's part lists after its pattern,
+// and the first occurrence's start in minutes after its local midnight.
+// None where the part is absent or cut: the series itself is still right.
+QList<ExceptionEntry> readExceptions(BlobReader &in, const QByteArray &blob, UInt32 *startOffset)
+{
+    UInt32 readerVersion = 0, writerVersion = 0, endOffset = 0;
+    UInt16 count = 0;
+    if (!in.u32(&readerVersion) || !in.u32(&writerVersion) || !in.u32(startOffset) || !in.u32(&endOffset)
+        || !in.u16(&count))
+        return {};
+    QList<ExceptionEntry> entries;
+    for (UInt16 i = 0; i < count; ++i) {
+        ExceptionEntry e;
+        if (!readException(in, blob, &e))
+            return {};
+        entries << e;
+    }
+    if (!skipReserved(in))
+        return entries;
+    for (ExceptionEntry &e : entries) {
+        ExceptionEntry wide = e;
+        if (!readExtendedException(in, blob, writerVersion, &wide))
+            break;
+        e = wide;
+    }
+    return entries;
 }
 
 QDate dateFromMinutes(UInt32 minutes)
@@ -420,6 +520,211 @@ icalproperty *addPerson(icalcomponent *event, icalproperty *(*make)(const char *
     return person;
 }
 
+// The organizer's time zone: a yearly change to summer time and back, as
+// the time-zone structures give it. Offsets are minutes east of UTC.
+struct ZoneChange {
+    UInt16 year = 0, month = 0, dayOfWeek = 0, week = 0, hour = 0, minute = 0;  // week 5: the last
+};
+struct ZoneRule {
+    SInt32 standardOffset = 0;
+    SInt32 daylightOffset = 0;
+    ZoneChange toStandard, toDaylight;
+    bool hasDaylight() const { return toDaylight.month != 0 && toStandard.month != 0; }
+};
+struct Zone {
+    ZoneRule rule;
+    QByteArray tzid;
+};
+// Far beyond any zone's offset, or its summer time's.
+constexpr SInt32 kMaxZoneMinutes = 18 * 60;
+
+// A SYSTEMTIME; only yearly changes (year 0) are understood.
+bool readChange(BlobReader &in, ZoneChange *c)
+{
+    UInt16 second = 0, millisecond = 0;
+    if (!in.u16(&c->year) || !in.u16(&c->month) || !in.u16(&c->dayOfWeek) || !in.u16(&c->week)
+        || !in.u16(&c->hour) || !in.u16(&c->minute) || !in.u16(&second) || !in.u16(&millisecond))
+        return false;
+    return c->month == 0 || (c->year == 0 && c->month <= 12 && c->dayOfWeek <= 6 && c->week >= 1 && c->week <= 5
+                             && c->hour < 24 && c->minute < 60);
+}
+
+// The three biases (UTC is local time plus the bias, plus the standard or
+// the daylight one) as the two offsets.
+bool readBiases(BlobReader &in, ZoneRule *rule)
+{
+    UInt32 bias = 0, standard = 0, daylight = 0;
+    if (!in.u32(&bias) || !in.u32(&standard) || !in.u32(&daylight))
+        return false;
+    const qint64 standardOffset = -(qint64(SInt32(bias)) + SInt32(standard));
+    const qint64 daylightOffset = -(qint64(SInt32(bias)) + SInt32(daylight));
+    if (qAbs(standardOffset) > kMaxZoneMinutes || qAbs(daylightOffset) > kMaxZoneMinutes)
+        return false;
+    rule->standardOffset = SInt32(standardOffset);
+    rule->daylightOffset = SInt32(daylightOffset);
+    return true;
+}
+
+// The older structure: biases, then the change to standard and to
+// daylight time, each after a year.
+std::optional<ZoneRule> readZoneStruct(const QByteArray &blob)
+{
+    BlobReader in(blob);
+    ZoneRule rule;
+    UInt16 year = 0;
+    if (readBiases(in, &rule) && in.u16(&year) && readChange(in, &rule.toStandard) && in.u16(&year)
+        && readChange(in, &rule.toDaylight))
+        return rule;
+    return std::nullopt;
+}
+
+// A time-zone definition: a header with the zone's key name, then rules
+// by year; the rule in force in `year` is the last one starting before it
+// (the first where none does).
+std::optional<ZoneRule> readZoneDefinition(const QByteArray &blob, int year, QString *keyName)
+{
+    BlobReader in(blob);
+    UInt16 version = 0, headerSize = 0, reserved = 0, nameLength = 0, ruleCount = 0;
+    if (!in.u16(&version) || !in.u16(&headerSize) || !in.u16(&reserved) || !in.u16(&nameLength))
+        return std::nullopt;
+    if ((version & 0xFF) != 2 || !readText(in, blob, 2 * qsizetype(nameLength), kCodePageUTF16LE, keyName)
+        || !in.u16(&ruleCount) || ruleCount == 0)
+        return std::nullopt;
+    std::optional<ZoneRule> chosen;
+    for (UInt16 i = 0; i < ruleCount; ++i) {
+        ZoneRule rule;
+        UInt16 ruleVersion = 0, flags = 0, ruleYear = 0;
+        if (!in.u16(&ruleVersion) || !in.u16(&reserved) || !in.u16(&flags) || !in.u16(&ruleYear) || !in.skip(14)
+            || !readBiases(in, &rule) || !readChange(in, &rule.toStandard) || !readChange(in, &rule.toDaylight))
+            return std::nullopt;
+        if (!chosen || ruleYear <= year)
+            chosen = rule;
+    }
+    return chosen;
+}
+
+// The wall-clock time (kept as a UTC QDateTime) at which the change
+// happens in `year`: the week's day of the month, the fifth being the last.
+QDateTime changeDay(const ZoneChange &c, int year)
+{
+    const QDate first(year, c.month, 1);
+    int day = 1 + (c.dayOfWeek - first.dayOfWeek() % 7 + 7) % 7 + 7 * (c.week - 1);
+    while (day > first.daysInMonth())
+        day -= 7;
+    return QDateTime(QDate(year, c.month, day), QTime(c.hour, c.minute), Qt::UTC);
+}
+
+// Minutes east of UTC at the instant.
+SInt32 offsetAt(const ZoneRule &z, const QDateTime &utc)
+{
+    if (!z.hasDaylight())
+        return z.standardOffset;
+    const int year = utc.addSecs(z.standardOffset * 60).date().year();
+    // Each change happens at a wall-clock time of the time before it.
+    const QDateTime summer = changeDay(z.toDaylight, year).addSecs(-z.standardOffset * 60);
+    const QDateTime winter = changeDay(z.toStandard, year).addSecs(-z.daylightOffset * 60);
+    const bool inSummer = summer < winter ? utc >= summer && utc < winter : !(utc >= winter && utc < summer);
+    return inSummer ? z.daylightOffset : z.standardOffset;
+}
+
+QDateTime wallClock(const ZoneRule &z, const QDateTime &utc)
+{
+    return utc.toUTC().addSecs(offsetAt(z, utc.toUTC()) * 60);
+}
+
+QDateTime fromWallClock(const ZoneRule &z, const QDateTime &wall)
+{
+    const QDateTime guess = wall.addSecs(-offsetAt(z, wall.addSecs(-z.standardOffset * 60)) * 60);
+    return wall.addSecs(-offsetAt(z, guess) * 60);
+}
+
+// The zone a series is written in: its definition for the series, else the
+// older structure, named by its description or key name. None for a single
+// or all-day event, or for a zone that cannot be read: those stay in UTC.
+std::optional<Zone> seriesZone(const TNEFCalendarItem &item)
+{
+    if (item.recurrence.isEmpty() || item.allDay)
+        return std::nullopt;
+    QString keyName;
+    std::optional<ZoneRule> rule;
+    if (!item.timeZoneDefinition.isEmpty())
+        rule = readZoneDefinition(item.timeZoneDefinition, item.start.toUTC().date().year(), &keyName);
+    if (!rule && !item.timeZoneStruct.isEmpty())
+        rule = readZoneStruct(item.timeZoneStruct);
+    if (!rule) {
+        if (!item.timeZoneDefinition.isEmpty() || !item.timeZoneStruct.isEmpty())
+            TNEF_LOG_ERROR("    time zone not understood; the series is written in UTC.\n");
+        return std::nullopt;
+    }
+    QByteArray tzid = parameterText(item.timeZoneName);
+    if (tzid.isEmpty())
+        tzid = parameterText(keyName);
+    if (tzid.isEmpty())
+        tzid = "Organizer";
+    return Zone{*rule, tzid};
+}
+
+// A wall-clock time as it is written beside a TZID: without the Z of UTC.
+std::optional<icaltimetype> floatingTime(const QDateTime &wall)
+{
+    std::optional<icaltimetype> value = utcTime(wall);
+    if (value)
+        value->zone = nullptr;
+    return value;
+}
+
+// A wall-clock time of the zone as a property with the zone's TZID.
+icalproperty *zonedTime(icalproperty *(*make)(icaltimetype), const QDateTime &wall, const Zone &zone)
+{
+    const std::optional<icaltimetype> value = floatingTime(wall);
+    if (!value)
+        return nullptr;
+    icalproperty *property = make(*value);
+    icalproperty_add_parameter(property, icalparameter_new_tzid(zone.tzid.constData()));
+    return property;
+}
+
+// The instant as a property: in UTC, or on the zone's wall clock.
+icalproperty *timeProperty(icalproperty *(*make)(icaltimetype), const QDateTime &utc, const Zone *zone)
+{
+    if (zone)
+        return zonedTime(make, wallClock(zone->rule, utc), *zone);
+    const std::optional<icaltimetype> value = utcTime(utc);
+    return value ? make(*value) : nullptr;
+}
+
+// One of the zone's two times of the year, from its first change after 1601.
+icalcomponent *zoneChange(bool daylight, const ZoneChange &c, SInt32 from, SInt32 to)
+{
+    icalcomponent *part = daylight ? icalcomponent_new_xdaylight() : icalcomponent_new_xstandard();
+    const QDateTime first = c.month ? changeDay(c, 1601) : QDateTime(QDate(1601, 1, 1), QTime(0, 0), Qt::UTC);
+    icalcomponent_add_property(part, icalproperty_new_dtstart(*floatingTime(first)));
+    if (c.month) {
+        const QString rule = QStringLiteral("FREQ=YEARLY;BYMONTH=%1;BYDAY=%2%3")
+                                 .arg(c.month)
+                                 .arg(c.week == 5 ? -1 : int(c.week))
+                                 .arg(QLatin1String(kWeekdays[c.dayOfWeek]));
+        icalcomponent_add_property(part, icalproperty_new_rrule(icalrecurrencetype_from_string(rule.toLatin1())));
+    }
+    icalcomponent_add_property(part, icalproperty_new_tzoffsetfrom(from * 60));
+    icalcomponent_add_property(part, icalproperty_new_tzoffsetto(to * 60));
+    return part;
+}
+
+void addZone(icalcomponent *calendar, const Zone &zone)
+{
+    const ZoneRule &z = zone.rule;
+    icalcomponent *timezone = icalcomponent_new_vtimezone();
+    icalcomponent_add_property(timezone, icalproperty_new_tzid(zone.tzid.constData()));
+    if (z.hasDaylight()) {
+        icalcomponent_add_component(timezone, zoneChange(false, z.toStandard, z.daylightOffset, z.standardOffset));
+        icalcomponent_add_component(timezone, zoneChange(true, z.toDaylight, z.standardOffset, z.daylightOffset));
+    } else {
+        icalcomponent_add_component(timezone, zoneChange(false, ZoneChange{}, z.standardOffset, z.standardOffset));
+    }
+    icalcomponent_add_component(calendar, timezone);
+}
+
 // The UID calendar servers give the item: the string a vCal-Uid id
 // carries, else the id in hex with its instance date cleared, so that
 // every occurrence shares it.
@@ -506,7 +811,7 @@ void addPeople(icalcomponent *event, const TNEFCalendarItem &item, TNEFCalendarM
 
 // False, with nothing added, when the start or the end is a date that
 // iCalendar cannot hold.
-bool addTimes(icalcomponent *event, const TNEFCalendarItem &item)
+bool addTimes(icalcomponent *event, const TNEFCalendarItem &item, const Zone *zone)
 {
     if (item.allDay) {
         const QDate first = TNEFCalendarAllDayDate(item.start);
@@ -523,35 +828,93 @@ bool addTimes(icalcomponent *event, const TNEFCalendarItem &item)
     }
     // An end that is not after the start makes an event of no length.
     const bool hasEnd = item.end.isValid() && item.end > item.start;
-    const std::optional<icaltimetype> start = utcTime(item.start), end = hasEnd ? utcTime(item.end) : start;
-    if (!start || !end)
+    icalproperty *start = timeProperty(icalproperty_new_dtstart, item.start, zone);
+    icalproperty *end = hasEnd ? timeProperty(icalproperty_new_dtend, item.end, zone) : nullptr;
+    if (!start || (hasEnd && !end)) {
+        for (icalproperty *made : {start, end})
+            if (made)
+                icalproperty_free(made);
         return false;
-    icalcomponent_add_property(event, icalproperty_new_dtstart(*start));
-    if (hasEnd)
-        icalcomponent_add_property(event, icalproperty_new_dtend(*end));
+    }
+    icalcomponent_add_property(event, start);
+    if (end)
+        icalcomponent_add_property(event, end);
     return true;
 }
 
-void addRecurrence(icalcomponent *event, const TNEFCalendarItem &item)
+// A time of the series as a property: on the clock the series was read on
+// (the zone's wall clock, else UTC), or its day for an all-day series.
+icalproperty *seriesTime(icalproperty *(*make)(icaltimetype), const QDateTime &time, const TNEFCalendarItem &item,
+                         const Zone *zone)
+{
+    if (zone)
+        return zonedTime(make, time, *zone);
+    const std::optional<icaltimetype> value = item.allDay ? dateValue(TNEFCalendarAllDayDate(time)) : utcTime(time);
+    return value ? make(*value) : nullptr;
+}
+
+// In a zone, the rule is read on the organizer's wall clock, so that its
+// days are the organizer's; UNTIL is still an instant in UTC.
+std::optional<TNEFCalendarRecurrence> addRecurrence(icalcomponent *event, const TNEFCalendarItem &item,
+                                                    const Zone *zone)
 {
     if (item.recurrence.isEmpty())
-        return;
-    const std::optional<TNEFCalendarRecurrence> recurrence =
-        TNEFCalendarReadRecurrence(item.recurrence, item.start, item.allDay);
+        return std::nullopt;
+    const std::optional<TNEFCalendarRecurrence> recurrence = TNEFCalendarReadRecurrence(
+        item.recurrence, zone ? wallClock(zone->rule, item.start) : item.start, item.allDay);
     if (!recurrence)
-        return;
-    const icalrecurrencetype rule = icalrecurrencetype_from_string(utf8(recurrence->rule).constData());
+        return std::nullopt;
+    icalrecurrencetype rule = icalrecurrencetype_from_string(utf8(recurrence->rule).constData());
     if (rule.freq == ICAL_NO_RECURRENCE) {
         TNEF_LOG_ERROR("    icalrecurrencetype_from_string() refused %s.\n", qPrintable(recurrence->rule));
-        return;
+        return std::nullopt;
+    }
+    if (zone && !icaltime_is_null_time(rule.until)) {
+        const icaltimetype &u = rule.until;
+        const QDateTime wall(QDate(u.year, u.month, u.day), QTime(u.hour, u.minute, u.second), Qt::UTC);
+        if (const std::optional<icaltimetype> until = utcTime(fromWallClock(zone->rule, wall)))
+            rule.until = *until;
     }
     icalcomponent_add_property(event, icalproperty_new_rrule(rule));
     // A removed occurrence that iCalendar cannot name is none the series has
     // (the blob's dates, 1601 to 9772, all have names).
     for (const QDateTime &removed : recurrence->removed) {
-        if (const std::optional<icaltimetype> date =
-                item.allDay ? dateValue(TNEFCalendarAllDayDate(removed)) : utcTime(removed))
-            icalcomponent_add_property(event, icalproperty_new_exdate(*date));
+        if (icalproperty *date = seriesTime(icalproperty_new_exdate, removed, item, zone))
+            icalcomponent_add_property(event, date);
+    }
+    return recurrence;
+}
+
+// Each changed occurrence as an event of its own: the series' UID, the
+// start it was to have as RECURRENCE-ID, and its own times, subject and
+// place. One whose times iCalendar cannot hold is left out.
+void addChanges(icalcomponent *calendar, icalcomponent *series, const TNEFCalendarItem &item,
+                const TNEFCalendarRecurrence &recurrence, const Zone *zone)
+{
+    const icalproperty_kind kept[] = {ICAL_UID_PROPERTY, ICAL_DTSTAMP_PROPERTY, ICAL_ORGANIZER_PROPERTY,
+                                      ICAL_ATTENDEE_PROPERTY, ICAL_SEQUENCE_PROPERTY, ICAL_CLASS_PROPERTY};
+    for (const TNEFCalendarChange &change : recurrence.changed) {
+        Component event(icalcomponent_new_vevent());
+        bool whole = true;
+        using Make = icalproperty *(*)(icaltimetype);
+        for (const auto &[make, time] : {std::pair<Make, QDateTime>{icalproperty_new_recurrenceid, change.original},
+                                         std::pair<Make, QDateTime>{icalproperty_new_dtstart, change.start},
+                                         std::pair<Make, QDateTime>{icalproperty_new_dtend, change.end}}) {
+            icalproperty *property = seriesTime(make, time, item, zone);
+            whole = whole && property;
+            if (property)
+                icalcomponent_add_property(event.get(), property);
+        }
+        if (!whole)
+            continue;
+        for (icalproperty_kind kind : kept) {
+            for (icalproperty *p = icalcomponent_get_first_property(series, kind); p;
+                 p = icalcomponent_get_next_property(series, kind))
+                icalcomponent_add_property(event.get(), icalproperty_new_clone(p));
+        }
+        addText(event.get(), icalproperty_new_summary, change.summary.isEmpty() ? item.summary : change.summary);
+        addText(event.get(), icalproperty_new_location, change.location.isEmpty() ? item.location : change.location);
+        icalcomponent_add_component(calendar, event.release());
     }
 }
 
@@ -621,9 +984,20 @@ std::optional<TNEFCalendarRecurrence> TNEFCalendarReadRecurrence(const QByteArra
     RecurrencePattern pattern;
     TNEFCalendarRecurrence recurrence;
     std::string why;
-    if (!readPattern(blob, &pattern, &why) || !ruleFor(pattern, firstStart, allDay, &recurrence, &why)) {
+    BlobReader in(blob);
+    if (!readPattern(in, blob, &pattern, &why) || !ruleFor(pattern, firstStart, allDay, &recurrence, &why)) {
         TNEF_LOG_ERROR("    recurrence not understood: %s.\n", why.c_str());
         return std::nullopt;
+    }
+    // The blob's local times, moved as the first occurrence's local start
+    // is moved to firstStart.
+    UInt32 startOffset = 0;
+    const QList<ExceptionEntry> entries = readExceptions(in, blob, &startOffset);
+    const qint64 firstLocal = qint64(pattern.startDate) + startOffset;
+    const auto at = [&](UInt32 minutes) { return firstStart.toUTC().addSecs((qint64(minutes) - firstLocal) * 60); };
+    for (const ExceptionEntry &e : entries) {
+        if (e.end >= e.start)
+            recurrence.changed.append({at(e.original), at(e.start), at(e.end), e.summary, e.location});
     }
     return recurrence;
 }
@@ -645,26 +1019,33 @@ QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item)
     const icalproperty_method methods[] = {ICAL_METHOD_PUBLISH, ICAL_METHOD_PUBLISH, ICAL_METHOD_REQUEST,
                                            ICAL_METHOD_CANCEL, ICAL_METHOD_REPLY};
     icalcomponent_add_property(calendar.get(), icalproperty_new_method(methods[int(method)]));
+    const std::optional<Zone> zone = seriesZone(item);
+    if (zone)
+        addZone(calendar.get(), *zone);
 
     icalcomponent *event = icalcomponent_new_vevent();
     icalcomponent_add_component(calendar.get(), event);
     addText(event, icalproperty_new_uid, uidFor(item));
+    // Without a time of its own, a fixed one: a stamp of the run would make
+    // each run's file differ.
     const std::optional<icaltimetype> stamp = utcTime(item.stamp);
     icalcomponent_add_property(
-        event, icalproperty_new_dtstamp(stamp ? *stamp : *utcTime(QDateTime::currentDateTimeUtc())));
+        event, icalproperty_new_dtstamp(stamp ? *stamp : *utcTime(QDateTime::fromSecsSinceEpoch(0, Qt::UTC))));
     addText(event, icalproperty_new_summary, item.summary);
-    if (!addTimes(event, item)) {
+    if (!addTimes(event, item, zone ? &*zone : nullptr)) {
         TNEF_LOG_ERROR("    calendar item \"%s\" starts or ends in a year iCalendar cannot hold.\n",
                        TextForLog(item.summary).constData());
         return {};
     }
-    addRecurrence(event, item);
+    const std::optional<TNEFCalendarRecurrence> recurrence = addRecurrence(event, item, zone ? &*zone : nullptr);
     addText(event, icalproperty_new_location, item.location);
     addPeople(event, item, method, response);
     addText(event, icalproperty_new_description, item.description);
     icalcomponent_add_property(event, icalproperty_new_sequence(int(item.sequence & 0x7FFFFFFF)));
     addStatus(event, item, method);
     addAlarm(event, item);
+    if (recurrence)
+        addChanges(calendar.get(), event, item, *recurrence, zone ? &*zone : nullptr);
 
     char *text = icalcomponent_as_ical_string_r(calendar.get());
     QByteArray out(text);

@@ -28,7 +28,7 @@ struct TNEFCalendarItem {
     QString summary;
     QDateTime start;             // UTC; for a series, the first occurrence
     QDateTime end;               // UTC
-    QDateTime stamp;             // DTSTAMP (when the message was sent or changed); the writing time when invalid
+    QDateTime stamp;             // DTSTAMP (when the organizer changed it, or it was sent or made); 1970 when invalid
     QString location;
     QString organizerName;
     QString organizerAddress;
@@ -42,6 +42,12 @@ struct TNEFCalendarItem {
     SInt32 busyStatus = -1;      // 0 free, 1 tentative, 2 busy, 3 out of office, 4 elsewhere; -1 unknown
     bool allDay = false;
     QByteArray recurrence;       // the appointment's recurrence blob, or empty
+    // The organizer's zone, which a series is written in: a time-zone
+    // definition (for the series, else for the start), else the older
+    // zone structure; each empty when absent. The name is the zone's TZID.
+    QByteArray timeZoneDefinition;
+    QByteArray timeZoneStruct;
+    QString timeZoneName;
 };
 
 // Whether a message class is `name` or one of its subclasses (further
@@ -55,23 +61,38 @@ bool TNEFMessageClassIs(const QString &messageClass, QLatin1String name);
 TNEFCalendarMethod TNEFCalendarMethodForClass(const QString &messageClass,
                                               TNEFCalendarResponse *response = nullptr);
 
+// An occurrence of a series that was moved or changed; its times are on
+// the clock the series' first start was given in.
+struct TNEFCalendarChange {
+    QDateTime original;  // the start it was to have
+    QDateTime start;
+    QDateTime end;
+    QString summary;     // empty: the series'
+    QString location;    // empty: the series'
+};
+
 struct TNEFCalendarRecurrence {
     QString rule;              // the RRULE value: FREQ=WEEKLY;COUNT=10;BYDAY=MO,WE ...
-    QList<QDateTime> removed;  // UTC starts of the occurrences deleted from the series
+    QList<QDateTime> removed;  // starts of the occurrences deleted from the series, on that clock too
+    QList<TNEFCalendarChange> changed;
 };
 
 // Reads a recurrence blob (a recurrence pattern, alone or at the head of an
 // appointment's pattern) into the rule that repeats an event first starting
 // at firstStart (UTC). The blob's dates are the organizer's local dates, so
 // weekdays and days of the month are moved to the UTC day of firstStart.
-// With allDay, UNTIL is a date. Nothing for a damaged blob or a pattern
-// that no rule here expresses (both logged): the event then stands alone.
+// With allDay, UNTIL is a date. The changed occurrences come from an
+// appointment's part, where the blob has a whole one. Nothing for a damaged
+// pattern or one that no rule here expresses (both logged): the event then
+// stands alone.
 std::optional<TNEFCalendarRecurrence> TNEFCalendarReadRecurrence(const QByteArray &blob,
                                                                  const QDateTime &firstStart,
                                                                  bool allDay = false);
 
 // The item as a whole iCalendar object (UTF-8, CRLF line ends): one VEVENT
-// with its METHOD. Empty, and logged, when the item has no valid start.
+// with its METHOD, a series with the organizer's VTIMEZONE and a VEVENT
+// with RECURRENCE-ID for each changed occurrence. Empty, and logged, when
+// the item has no valid start.
 QByteArray TNEFCalendarWrite(const TNEFCalendarItem &item);
 
 // The calendar day an all-day event's UTC instant stands for: its time is

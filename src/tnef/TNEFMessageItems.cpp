@@ -9,6 +9,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <unordered_map>
@@ -21,8 +22,12 @@ using namespace tnefprop;
 // exceptions stays far below.
 constexpr UInt32 kIdLimit = 4096;
 constexpr UInt32 kRecurrenceLimit = 1024 * 1024;
+// A zone definition of a thousand rules by year.
+constexpr UInt32 kZoneLimit = 64 * 1024;
 // Bytes of the body read for a description or note.
 constexpr UInt32 kItemTextLimit = 256 * 1024;
+// Bytes of an attendee string read: some thousand attendees.
+constexpr UInt32 kAttendeesLimit = 256 * 1024;
 // A made file's name, before its suffix, in characters.
 constexpr qsizetype kNameLimit = 100;
 // Task dates from this year on stand for "no date".
@@ -47,6 +52,13 @@ struct Values {
     QString text(const TNEFValuePlace &place) const { return TNEFValueText(fork, place, codePage); }
     QString tagText(UInt16 id) const { return text(tag(id)); }
     QString lidText(UInt16 id) const { return text(lid(id)); }
+    // The first `limit` bytes of the text only.
+    QString lidText(UInt16 id, UInt32 limit) const
+    {
+        TNEFValuePlace place = lid(id);
+        place.length = std::min(place.length, limit);
+        return text(place);
+    }
     std::optional<UInt32> number(const TNEFValuePlace &place) const { return TNEFValueLong(fork, place); }
     QDateTime time(const TNEFValuePlace &place) const { return TNEFValueTime(fork, place); }
 };
@@ -149,6 +161,60 @@ QDateTime Stamp(const Values &values, const TNEFMessage &message)
 bool IsMailAddress(const QString &address)
 {
     return address.contains(QLatin1Char('@'));
+}
+
+// The attendees of a string such as "Ann <ann@example.com>; bob@example.com;
+// Room 5": only those with an address, as an attendee is written as its
+// address and a name alone names no one a calendar can answer.
+void AddAttendeeString(const Values &values, UInt16 lid, TNEFCalendarRole role, QList<TNEFCalendarAttendee> *attendees)
+{
+    for (const QString &entry : values.lidText(lid, kAttendeesLimit).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        QString name = entry.trimmed(), address = name;
+        const qsizetype open = name.lastIndexOf(QLatin1Char('<'));
+        if (open >= 0 && name.endsWith(QLatin1Char('>'))) {
+            address = name.mid(open + 1).chopped(1).trimmed();
+            name = name.left(open).remove(QLatin1Char('"')).trimmed();
+        } else {
+            name.clear();
+        }
+        if (IsMailAddress(address))
+            attendees->append({name, address, role});
+    }
+}
+
+// A reply comes from the attendee and goes to the organizer; anything else
+// comes from the organizer and goes to the attendees.
+void ReadCalendarPeople(const Values &v, const TNEFMessage &message, TNEFCalendarItem *item)
+{
+    if (TNEFCalendarMethodForClass(message.messageClass) == TNEFCalendarMethod::Reply) {
+        if (IsMailAddress(message.senderAddress))
+            item->attendees.append({message.senderName, message.senderAddress, TNEFCalendarRole::Required});
+        for (const TNEFRecipient &to : message.recipients) {
+            if (to.type == TNEFRecipient::To && IsMailAddress(to.address)) {
+                item->organizerName = to.name;
+                item->organizerAddress = to.address;
+                break;
+            }
+        }
+    } else {
+        if (IsMailAddress(message.senderAddress)) {
+            item->organizerName = message.senderName;
+            item->organizerAddress = message.senderAddress;
+        }
+        for (const TNEFRecipient &person : message.recipients) {
+            if (!IsMailAddress(person.address))
+                continue;
+            const TNEFCalendarRole role = person.type == TNEFRecipient::Cc ? TNEFCalendarRole::Optional
+                : person.type == TNEFRecipient::Bcc                       ? TNEFCalendarRole::Resource
+                                                                          : TNEFCalendarRole::Required;
+            item->attendees.append({person.name, person.address, role});
+        }
+        // Without a recipient table, the request names its attendees in text.
+        if (item->attendees.isEmpty()) {
+            AddAttendeeString(v, PidLidToAttendeesString, TNEFCalendarRole::Required, &item->attendees);
+            AddAttendeeString(v, PidLidCcAttendeesString, TNEFCalendarRole::Optional, &item->attendees);
+        }
+    }
 }
 
 void AddAddress(const Values &values, const QString &types, const std::array<UInt16, 6> &ids, bool named,
@@ -254,39 +320,16 @@ bool TNEFMessageReadCalendar(SInt16 forkRefNum, const TNEFMessagePlaces &places,
     item->end = FirstTime(v, {v.lid(PidLidAppointmentEndWhole), v.tag(PR_END_DATE)});
     if (!item->end.isValid())
         item->end = TNEFMessageReadDate(forkRefNum, places.dateEnd);
-    item->stamp = Stamp(v, message);
+    // When the organizer last changed what the meeting is, else when it was
+    // sent or made: never the time of this run, so a file always gives the same bytes.
+    item->stamp = FirstTime(v, {v.lid(PidLidOwnerCriticalChange)});
+    if (!item->stamp.isValid())
+        item->stamp = Stamp(v, message);
     item->location = v.lidText(PidLidLocation);
     if (item->location.isEmpty())
         item->location = v.lidText(PidLidWhere);
 
-    // A reply comes from the attendee and goes to the organizer; anything
-    // else comes from the organizer and goes to the attendees.
-    TNEFCalendarResponse response = TNEFCalendarResponse::None;
-    const bool reply = TNEFCalendarMethodForClass(message.messageClass, &response) == TNEFCalendarMethod::Reply;
-    if (reply) {
-        if (IsMailAddress(message.senderAddress))
-            item->attendees.append({message.senderName, message.senderAddress, TNEFCalendarRole::Required});
-        for (const TNEFRecipient &to : message.recipients) {
-            if (to.type == TNEFRecipient::To && IsMailAddress(to.address)) {
-                item->organizerName = to.name;
-                item->organizerAddress = to.address;
-                break;
-            }
-        }
-    } else {
-        if (IsMailAddress(message.senderAddress)) {
-            item->organizerName = message.senderName;
-            item->organizerAddress = message.senderAddress;
-        }
-        for (const TNEFRecipient &person : message.recipients) {
-            if (!IsMailAddress(person.address))
-                continue;
-            const TNEFCalendarRole role = person.type == TNEFRecipient::Cc ? TNEFCalendarRole::Optional
-                : person.type == TNEFRecipient::Bcc                       ? TNEFCalendarRole::Resource
-                                                                          : TNEFCalendarRole::Required;
-            item->attendees.append({person.name, person.address, role});
-        }
-    }
+    ReadCalendarPeople(v, message, item);
     item->description = PlainText(forkRefNum, message);
     item->sequence = v.number(v.lid(PidLidAppointmentSequence)).value_or(0);
     item->sensitivity = v.number(v.tag(PR_SENSITIVITY)).value_or(0);
@@ -302,6 +345,12 @@ bool TNEFMessageReadCalendar(SInt16 forkRefNum, const TNEFMessagePlaces &places,
     const TNEFValuePlace recurrence = v.lid(PidLidAppointmentRecur);
     if (recurrence.type == PT_BINARY && recurrence.length <= kRecurrenceLimit)
         item->recurrence = TNEFValueBytes(forkRefNum, recurrence, kRecurrenceLimit);
+    for (UInt16 id : {PidLidAppointmentTimeZoneDefinitionRecur, PidLidAppointmentTimeZoneDefinitionStartDisplay}) {
+        if (item->timeZoneDefinition.isEmpty())
+            item->timeZoneDefinition = TNEFValueBytes(forkRefNum, v.lid(id), kZoneLimit);
+    }
+    item->timeZoneStruct = TNEFValueBytes(forkRefNum, v.lid(PidLidTimeZoneStruct), kZoneLimit);
+    item->timeZoneName = v.lidText(PidLidTimeZoneDescription, kZoneLimit);
     return true;
 }
 

@@ -106,6 +106,8 @@ enum : UInt16 {
     PidLidAllAttendeesString = 0x8238,
     PidLidToAttendeesString = 0x823B,
     PidLidCcAttendeesString = 0x823C,
+    PidLidAppointmentTimeZoneDefinitionStartDisplay = 0x825E,
+    PidLidAppointmentTimeZoneDefinitionRecur = 0x8260,
     // PSETID_Common
     PidLidReminderDelta = 0x8501,
     PidLidReminderTime = 0x8502,
@@ -276,6 +278,8 @@ constexpr NamedProp kNamedProps[] = {
     TNEF_NAMED(Appointment, PidLidAllAttendeesString, kTypeUnicode),
     TNEF_NAMED(Appointment, PidLidToAttendeesString, kTypeUnicode),
     TNEF_NAMED(Appointment, PidLidCcAttendeesString, kTypeUnicode),
+    TNEF_NAMED(Appointment, PidLidAppointmentTimeZoneDefinitionStartDisplay, kTypeBinary),
+    TNEF_NAMED(Appointment, PidLidAppointmentTimeZoneDefinitionRecur, kTypeBinary),
     TNEF_NAMED(Common, PidLidReminderDelta, kTypeLong),
     TNEF_NAMED(Common, PidLidReminderTime, kTypeSystime),
     TNEF_NAMED(Common, PidLidReminderSet, kTypeBoolean),

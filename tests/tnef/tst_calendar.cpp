@@ -25,6 +25,45 @@ QDateTime utc(const char *iso) { return QDateTime::fromString(QLatin1String(iso)
 const QDate kMar4(2024, 3, 4);
 const QByteArray kWeeklyMoWe = blob(kWeekly, 1, le32(kMo | kWe), 1, kByCount, 10, kMar4, QDate(2024, 4, 3));
 const QByteArray kSecondTuesday = blob(kMonthly, 3, le32(kTu) + le32(2), 1, kByDate, 6, QDate(2024, 1, 9), QDate(2024, 6, 11));
+// A zone's yearly change as a SYSTEMTIME: month, the week's day (0 Sunday),
+// the week (5 the last) and the hour.
+QByteArray change(quint16 month, quint16 dayOfWeek, quint16 week, quint16 hour)
+{
+    return le16(0) + le16(month) + le16(dayOfWeek) + le16(week) + le16(hour) + le16(0) + le16(0) + le16(0);
+}
+// UTC is local time plus 300 minutes, 240 in summer.
+const QByteArray kEasternBiases = le32(300) + le32(0) + le32(quint32(-60));
+const QByteArray kEasternStruct = kEasternBiases + le16(0) + change(11, 0, 1, 2) + le16(0) + change(3, 0, 2, 2);
+// The same zone as a definition, with the rule before 2007 and the one since.
+QByteArray easternDefinition()
+{
+    const QString name = QStringLiteral("Eastern Standard Time");
+    QByteArray d = QByteArray("\x02\x01", 2) + le16(quint16(6 + 2 * name.size())) + le16(2) + le16(quint16(name.size()))
+        + utf16z(name).chopped(2) + le16(2);
+    const QByteArray rules[][2] = {{change(10, 0, 5, 2), change(4, 0, 1, 2)}, {change(11, 0, 1, 2), change(3, 0, 2, 2)}};
+    for (int i = 0; i < 2; ++i)
+        d += QByteArray("\x02\x01", 2) + le16(0x3E) + le16(i == 1 ? 2 : 0) + le16(quint16(2006 + i)) + QByteArray(14, '\0')
+            + kEasternBiases + rules[i][0] + rules[i][1];
+    return d;
+}
+// An appointment's part (first start 09:00 local) with one changed
+// occurrence, its texts as 8-bit and as UTF-16.
+QByteArray changedOccurrence(const char *original, const char *start, const char *end, const QString &subject,
+                             const QString &location)
+{
+    const auto local = [](const char *iso) {
+        const QDateTime t = QDateTime::fromString(QLatin1String(iso), Qt::ISODate);
+        return le32(minutes(t.date()) + quint32(t.time().msecsSinceStartOfDay() / 60000));
+    };
+    const QByteArray times = local(start) + local(end) + local(original);
+    QByteArray part = le32(0x3006) + le32(0x3009) + le32(540) + le32(600) + le16(1) + times + le16(0x0011);
+    for (const QString &text : {subject, location})
+        part += le16(quint16(text.size() + 1)) + le16(quint16(text.size())) + QByteArray(text.size(), '?');
+    part += le32(0) + le32(4) + le32(0) + le32(0) + times;
+    for (const QString &text : {subject, location})
+        part += le16(quint16(text.size())) + utf16z(text).chopped(2);
+    return part + le32(0) + le32(0);
+}
 const QByteArray kHijriMonth = blob(kMonthly, 0x000A, le32(5), 1, kNever, 0, kMar4, kMar4);
 
 // The lines of a calendar or card, folded ones joined again; a line over 75
@@ -50,17 +89,22 @@ QStringList unfolded(const QByteArray &file)
 void keepForPython(const QByteArray &ics);
 
 // A calendar libical reads without an error: one event, with a UID and its
-// start before its end. Kept for the ctest that reads it with Python's icalendar.
+// start before its end, and its changed occurrences, each with the UID and a
+// RECURRENCE-ID. Kept for the ctest that reads it with Python's icalendar.
 void checkCalendar(const QByteArray &ics)
 {
     icalcomponent *calendar = icalparser_parse_string(ics.constData());
     QVERIFY(calendar);
     const auto freeCalendar = qScopeGuard([&] { icalcomponent_free(calendar); });
     QCOMPARE(icalcomponent_count_errors(calendar), 0);
-    QCOMPARE(icalcomponent_count_components(calendar, ICAL_VEVENT_COMPONENT), 1);
     icalcomponent *event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
-    QVERIFY(!QString::fromUtf8(icalcomponent_get_uid(event)).isEmpty());
-    QVERIFY(icaltime_compare(icalcomponent_get_dtstart(event), icalcomponent_get_dtend(event)) < 0);
+    const QByteArray uid = icalcomponent_get_uid(event);
+    QVERIFY(!uid.isEmpty());
+    for (int i = 0; event; event = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT), ++i) {
+        QVERIFY(icaltime_compare(icalcomponent_get_dtstart(event), icalcomponent_get_dtend(event)) < 0);
+        QCOMPARE(QByteArray(icalcomponent_get_uid(event)), uid);
+        QCOMPARE(icaltime_is_null_time(icalcomponent_get_recurrenceid(event)), i == 0);
+    }
     keepForPython(ics);
 }
 
@@ -212,6 +256,7 @@ void TestCalendar::writesCalendar_data()
     m.recurrence = kSecondTuesday;
     m.start = utc("2024-01-09T14:00:00Z");
     m.end = utc("2024-01-09T15:30:00Z");
+    m.timeZoneStruct = kEasternStruct.left(40);  // cut: the series stays in UTC
     QTest::newRow("monthly request") << m
         << QStringList{"UID:040000008200E00074C5B7101A82E008000000000101010101010101010101010101010102000000ABCD",
                        "SUMMARY:Budget\\, Q3\\; review\\\\plan", "LOCATION:Room 1",
@@ -222,8 +267,37 @@ void TestCalendar::writesCalendar_data()
         << QStringList{"EXDATE", "STATUS"};
     m = meeting("IPM.Schedule.Meeting.Canceled");
     m.globalObjectId = goidHead + QByteArray(20, '\0') + le32(19) + QByteArray("vCal-Uid\1\0\0\0{42-x}\0", 19);
-    QTest::newRow("cancellation") << m << QStringList{"METHOD:CANCEL", "UID:{42-x}", "STATUS:CANCELLED", "CLASS:PUBLIC"}
-                                  << QStringList{"TRIGGER", "TRANSP"};
+    m.timeZoneStruct = kEasternStruct;  // a single event stays in UTC
+    QTest::newRow("cancellation") << m
+        << QStringList{"METHOD:CANCEL", "UID:{42-x}", "STATUS:CANCELLED", "CLASS:PUBLIC", "DTSTART:20240304T090000Z"}
+        << QStringList{"TRIGGER", "TRANSP", "TZID"};
+    m = meeting("IPM.Appointment");
+    m.start = utc("2024-03-04T14:00:00Z");
+    m.end = utc("2024-03-04T15:00:00Z");
+    m.recurrence = blob(kWeekly, 1, le32(kMo), 1, kByDate, 0, kMar4, QDate(2024, 5, 13),
+                        {QDate(2024, 3, 18), QDate(2024, 3, 25)}, {QDate(2024, 3, 25)}).chopped(18)
+        + changedOccurrence("2024-03-25T09:00:00", "2024-03-26T10:00:00", "2024-03-26T11:00:00",
+                            QStringLiteral("Moved \u00FC"), QStringLiteral("Room 2"));
+    m.timeZoneDefinition = easternDefinition();
+    const QString eastern = QStringLiteral(";TZID=Eastern Standard Time:");
+    QTest::newRow("weekly series in Eastern time, the rule since 2007")
+        << m << QStringList{"TZID:Eastern Standard Time", "DTSTART:16010311T020000", "RRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3",
+                            "DTSTART:16011104T020000", "RRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11", "TZOFFSETFROM:-0400",
+                            "TZOFFSETTO:-0500", "DTSTART" + eastern + "20240304T090000", "DTEND" + eastern + "20240304T100000",
+                            "RRULE:FREQ=WEEKLY;UNTIL=20240513T130000Z;BYDAY=MO", "EXDATE" + eastern + "20240318T090000",
+                            "RECURRENCE-ID" + eastern + "20240325T090000", "DTSTART" + eastern + "20240326T100000",
+                            "DTEND" + eastern + "20240326T110000", "SUMMARY:Moved \u00FC", "LOCATION:Room 2"}
+        << QStringList{"STATUS"};
+    m.start = utc("2024-03-24T22:00:00Z");  // 09:00 in Sydney, in summer time until 7 April
+    m.end = utc("2024-03-24T23:00:00Z");
+    m.recurrence = blob(kWeekly, 1, le32(kMo), 1, kByCount, 4, QDate(2024, 3, 25), QDate(2024, 4, 15));
+    m.timeZoneDefinition.clear();
+    m.timeZoneStruct = le32(quint32(-600)) + le32(0) + le32(quint32(-60)) + le16(0) + change(4, 0, 1, 3) + le16(0)
+        + change(10, 0, 1, 2);
+    m.timeZoneName = QStringLiteral("AUS Eastern Standard Time");
+    QTest::newRow("weekly series in Sydney, summer time at the year's start")
+        << m << QStringList{"DTSTART;TZID=AUS Eastern Standard Time:20240325T090000", "RRULE:FREQ=WEEKLY;COUNT=4;BYDAY=MO"}
+        << QStringList{"EXDATE"};
     m = meeting("ipm.microsoft schedule.mtgrespa");
     m.attendees.removeLast();
     m.reminderSet = true;
@@ -258,6 +332,22 @@ void TestCalendar::writesCalendar()
     for (const QString &name : absent + QStringList{"bad"})
         QVERIFY2(lines.filter(QRegularExpression(QLatin1Char('^') + name + QLatin1String("[;:]"))).isEmpty(), qPrintable(name));
     checkCalendar(ics);
+    // A zone cut anywhere is read whole or not at all; the event is still
+    // written, and a recurrence cut inside its changed occurrences keeps its rule.
+    for (qsizetype n = 0; n < item.timeZoneDefinition.size(); ++n) {
+        TNEFCalendarItem cut = item;
+        cut.timeZoneDefinition.truncate(n);
+        QVERIFY2(unfolded(TNEFCalendarWrite(cut)).contains(QLatin1String("DTSTART:20240304T140000Z")), qPrintable(QString::number(n)));
+    }
+    const QStringList rule = lines.filter(QRegularExpression("^RRULE:FREQ=WEEKLY"));
+    for (qsizetype n = item.recurrence.size() - 1; n >= 0 && !rule.isEmpty(); --n) {
+        TNEFCalendarItem cut = item;
+        cut.recurrence.truncate(n);
+        const QStringList got = unfolded(TNEFCalendarWrite(cut));
+        if (!got.contains(rule.first()))
+            break;  // cut inside the pattern
+        QVERIFY2(got.filter(QRegularExpression("^(RECURRENCE-ID|bad)")).size() <= 1, qPrintable(QString::number(n)));
+    }
 }
 
 void TestCalendar::writesVCard_data()
@@ -320,13 +410,17 @@ void TestCalendar::messageItems_data()
                     .named(propertySet(PropSet::Common), tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("not the location"))
                     .named(appointment, tnefprop::PidLidLocation).unicode(0x8000, QStringLiteral("Room; 1"))
                     .named(appointment, tnefprop::PidLidAppointmentSequence).longValue(0x8000, 3)
+                    .named(propertySet(PropSet::Meeting), tnefprop::PidLidOwnerCriticalChange)
+                    .systime(0x8000, filetime("2024-03-01T12:00:00Z"))
+                    .systime(tnefprop::PR_CLIENT_SUBMIT_TIME, filetime("2024-03-02T08:00:00Z"))
                     .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Boss"))
                     .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("boss@example.com"))
                     .unicode(tnefprop::PR_BODY, QStringLiteral("Agenda:\r\n1. Budget")), "Sync: A/B", "2024-03-04T10:30:00Z")
                .title(z0("a.txt")).data("hello").attachment(MapiBlock()).bytes()
         << QStringList{"2 Sync_ A_B.ics", "1 a.txt"}
         << QStringList{"METHOD:REQUEST", "DTSTART:20240304T090000Z", "DTEND:20240304T103000Z", "LOCATION:Room\\; 1",
-                       "SEQUENCE:3", "ORGANIZER;CN=Boss:mailto:boss@example.com", "DESCRIPTION:Agenda:\\n1. Budget"}
+                       "SEQUENCE:3", "ORGANIZER;CN=Boss:mailto:boss@example.com", "DESCRIPTION:Agenda:\\n1. Budget",
+                       "DTSTAMP:20240301T120000Z"}
         << QString();
     const QByteArray goid = QByteArray::fromHex("040000008200E00074C5B7101A82E008") + QByteArray(20, '\0') + le32(24)
         + QByteArray("vCal-Uid\1\0\0\0{organizer}\0", 24);
@@ -335,7 +429,44 @@ void TestCalendar::messageItems_data()
                     .named(propertySet(PropSet::Meeting), tnefprop::PidLidCleanGlobalObjectId).binary(0x8000, goid)
                     .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 1)
                     .named(appointment, tnefprop::PidLidBusyStatus).longValue(0x8000, 3)).bytes()
-        << QStringList{"1 Sync.ics"} << QStringList{"UID:{organizer}", "X-MICROSOFT-CDO-BUSYSTATUS:TENTATIVE"}
+        << QStringList{"1 Sync.ics"}
+        << QStringList{"UID:{organizer}", "X-MICROSOFT-CDO-BUSYSTATUS:TENTATIVE", "DTSTAMP:19700101T000000Z"}
+        << QString();
+    QTest::newRow("request for someone, attendees as text")
+        << when("IPM.Schedule.Meeting.Request", MapiBlock()
+                    .unicode(tnefprop::PR_SENT_REPRESENTING_NAME, QStringLiteral("Chief"))
+                    .unicode(tnefprop::PR_SENT_REPRESENTING_EMAIL_ADDRESS, QStringLiteral("chief@example.com"))
+                    .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Assistant"))
+                    .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("assistant@example.com"))
+                    .named(appointment, tnefprop::PidLidToAttendeesString)
+                    .unicode(0x8000, QStringLiteral("\"Ann A\" <ann@example.com>; Room 5;bob@example.com"))
+                    .named(appointment, tnefprop::PidLidCcAttendeesString).unicode(0x8000, QStringLiteral("Carl <carl@example.com>"))
+                    .unicode(0x0E04 /* the names in the To line */, QStringLiteral("Ann A; Room 5; bob@example.com"))).bytes()
+        << QStringList{"1 Sync.ics"}
+        << QStringList{"ORGANIZER;CN=Chief:mailto:chief@example.com",
+                       "ATTENDEE;CN=Ann A;ROLE=REQ-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:ann@example.com",
+                       "ATTENDEE;ROLE=REQ-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:bob@example.com",
+                       "ATTENDEE;CN=Carl;ROLE=OPT-PARTICIPANT;PARTSTAT=NEEDS-ACTION;RSVP=TRUE:mailto:carl@example.com"}
+        << QString();
+    QTest::newRow("weekly series in Eastern time")
+        << when("IPM.Appointment", MapiBlock()
+                    .named(appointment, tnefprop::PidLidAppointmentRecur)
+                    .binary(0x8000, blob(kWeekly, 1, le32(kMo), 1, kByCount, 10, kMar4, QDate(2024, 5, 6)))
+                    .named(appointment, tnefprop::PidLidTimeZoneStruct).binary(0x8000, kEasternStruct)
+                    .named(appointment, tnefprop::PidLidTimeZoneDescription).unicode(0x8000, QStringLiteral("Eastern \"US\"")))
+               .bytes()
+        << QStringList{"1 Sync.ics"}
+        << QStringList{"TZID:Eastern US", "DTSTART;TZID=Eastern US:20240304T040000", "RRULE:FREQ=WEEKLY;COUNT=10;BYDAY=MO"}
+        << QString();
+    QTest::newRow("all-day acceptance")
+        << when("IPM.Schedule.Meeting.Resp.Pos", MapiBlock()
+                    .named(appointment, tnefprop::PidLidAppointmentSubType).longValue(0x8000, 1)
+                    .unicode(tnefprop::PR_SENDER_NAME, QStringLiteral("Ann"))
+                    .unicode(tnefprop::PR_SENDER_EMAIL_ADDRESS, QStringLiteral("ann@example.com")), "Sync", "2024-03-05T09:00:00Z")
+               .bytes()
+        << QStringList{"1 Sync.ics"}
+        << QStringList{"METHOD:REPLY", "DTSTART;VALUE=DATE:20240304", "DTEND;VALUE=DATE:20240305",
+                       "ATTENDEE;CN=Ann;ROLE=REQ-PARTICIPANT;PARTSTAT=ACCEPTED:mailto:ann@example.com"}
         << QString();
 
     // Line breaks of every kind in each value that reaches a made file: no
@@ -416,8 +547,10 @@ void TestCalendar::messageItems()
     QFETCH(QStringList, lines);
     QFETCH(QString, logged);
     LogCapture log;
-    QByteArray made;
+    QByteArray made, again;
     QCOMPARE(parsedItems(tnef, &made), items);
+    parsedItems(tnef, &again);
+    QCOMPARE(again, made);  // a run gives the bytes the run before gave
     const QStringList got = unfolded(made);
     for (const QString &line : lines)
         QVERIFY2(got.contains(line), qPrintable(line + QLatin1String(" not in\n") + got.join(QLatin1Char('\n'))));
