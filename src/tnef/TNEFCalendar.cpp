@@ -572,17 +572,8 @@ icalproperty *addPerson(icalcomponent *event, icalproperty *(*make)(const char *
     return person;
 }
 
-// The organizer's time zone: a yearly change to summer time and back, as
-// the time-zone structures give it. Offsets are minutes east of UTC.
-struct ZoneChange {
-    UInt16 year = 0, month = 0, dayOfWeek = 0, week = 0, hour = 0, minute = 0;  // week 5: the last
-};
-struct ZoneRule {
-    SInt32 standardOffset = 0;
-    SInt32 daylightOffset = 0;
-    ZoneChange toStandard, toDaylight;
-    bool hasDaylight() const { return toDaylight.month != 0 && toStandard.month != 0; }
-};
+using ZoneChange = TNEFCalendarZoneChange;
+using ZoneRule = TNEFCalendarZoneRule;
 struct Zone {
     ZoneRule rule;
     QByteArray tzid;
@@ -690,30 +681,23 @@ QDateTime fromWallClock(const ZoneRule &z, const QDateTime &wall)
     return wall.addSecs(-offsetAt(z, guess) * 60);
 }
 
-// The zone a series is written in: its definition for the series, else the
-// older structure, named by its description or key name. None for a single
-// or all-day event, or for a zone that cannot be read: those stay in UTC.
+// The zone a series is written in: the organizer's, named by its TZID.
+// None for a single or all-day event, or for a zone that cannot be read:
+// those stay in UTC.
 std::optional<Zone> seriesZone(const TNEFCalendarItem &item)
 {
     if (item.recurrence.isEmpty() || item.allDay)
         return std::nullopt;
-    QString keyName;
-    std::optional<ZoneRule> rule;
-    if (!item.timeZoneDefinition.isEmpty())
-        rule = readZoneDefinition(item.timeZoneDefinition, item.start.toUTC().date().year(), &keyName);
-    if (!rule && !item.timeZoneStruct.isEmpty())
-        rule = readZoneStruct(item.timeZoneStruct);
-    if (!rule) {
+    const std::optional<TNEFCalendarZone> zone = TNEFCalendarOrganizerZone(item);
+    if (!zone) {
         if (!item.timeZoneDefinition.isEmpty() || !item.timeZoneStruct.isEmpty())
             TNEF_LOG_ERROR("    time zone not understood; the series is written in UTC.\n");
         return std::nullopt;
     }
-    QByteArray tzid = parameterText(item.timeZoneName);
-    if (tzid.isEmpty())
-        tzid = parameterText(keyName);
+    QByteArray tzid = parameterText(zone->name);
     if (tzid.isEmpty())
         tzid = "Organizer";
-    return Zone{*rule, tzid};
+    return Zone{zone->rule, tzid};
 }
 
 // A wall-clock time as it is written beside a TZID: without the Z of UTC.
@@ -1004,6 +988,24 @@ void addAlarm(icalcomponent *event, const TNEFCalendarItem &item)
 }
 
 } // namespace
+
+std::optional<TNEFCalendarZone> TNEFCalendarOrganizerZone(const TNEFCalendarItem &item)
+{
+    QString keyName;
+    std::optional<ZoneRule> rule;
+    if (!item.timeZoneDefinition.isEmpty())
+        rule = readZoneDefinition(item.timeZoneDefinition, item.start.toUTC().date().year(), &keyName);
+    if (!rule && !item.timeZoneStruct.isEmpty())
+        rule = readZoneStruct(item.timeZoneStruct);
+    if (!rule)
+        return std::nullopt;
+    return TNEFCalendarZone{item.timeZoneName.isEmpty() ? keyName : item.timeZoneName, *rule};
+}
+
+QDateTime TNEFCalendarZone::wallClock(const QDateTime &utc) const
+{
+    return utc.toUTC().toOffsetFromUtc(offsetAt(rule, utc.toUTC()) * 60);
+}
 
 bool TNEFMessageClassIs(const QString &messageClass, QLatin1String name)
 {

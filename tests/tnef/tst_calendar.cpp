@@ -25,27 +25,6 @@ QDateTime utc(const char *iso) { return QDateTime::fromString(QLatin1String(iso)
 const QDate kMar4(2024, 3, 4);
 const QByteArray kWeeklyMoWe = blob(kWeekly, 1, le32(kMo | kWe), 1, kByCount, 10, kMar4, QDate(2024, 4, 3));
 const QByteArray kSecondTuesday = blob(kMonthly, 3, le32(kTu) + le32(2), 1, kByDate, 6, QDate(2024, 1, 9), QDate(2024, 6, 11));
-// A zone's yearly change as a SYSTEMTIME: month, the week's day (0 Sunday),
-// the week (5 the last) and the hour.
-QByteArray change(quint16 month, quint16 dayOfWeek, quint16 week, quint16 hour)
-{
-    return le16(0) + le16(month) + le16(dayOfWeek) + le16(week) + le16(hour) + le16(0) + le16(0) + le16(0);
-}
-// UTC is local time plus 300 minutes, 240 in summer.
-const QByteArray kEasternBiases = le32(300) + le32(0) + le32(quint32(-60));
-const QByteArray kEasternStruct = kEasternBiases + le16(0) + change(11, 0, 1, 2) + le16(0) + change(3, 0, 2, 2);
-// The same zone as a definition, with the rule before 2007 and the one since.
-QByteArray easternDefinition()
-{
-    const QString name = QStringLiteral("Eastern Standard Time");
-    QByteArray d = QByteArray("\x02\x01", 2) + le16(quint16(6 + 2 * name.size())) + le16(2) + le16(quint16(name.size()))
-        + utf16z(name).chopped(2) + le16(2);
-    const QByteArray rules[][2] = {{change(10, 0, 5, 2), change(4, 0, 1, 2)}, {change(11, 0, 1, 2), change(3, 0, 2, 2)}};
-    for (int i = 0; i < 2; ++i)
-        d += QByteArray("\x02\x01", 2) + le16(0x3E) + le16(i == 1 ? 2 : 0) + le16(quint16(2006 + i)) + QByteArray(14, '\0')
-            + kEasternBiases + rules[i][0] + rules[i][1];
-    return d;
-}
 // An appointment's part (first start 09:00 local) with one changed
 // occurrence, its texts as 8-bit and as UTF-16.
 QByteArray changedOccurrence(const char *original, const char *start, const char *end, const QString &subject,
@@ -256,7 +235,7 @@ void TestCalendar::writesCalendar_data()
     m.recurrence = kSecondTuesday;
     m.start = utc("2024-01-09T14:00:00Z");
     m.end = utc("2024-01-09T15:30:00Z");
-    m.timeZoneStruct = kEasternStruct.left(40);  // cut: the series stays in UTC
+    m.timeZoneStruct = easternZoneStruct().left(40);  // cut: the series stays in UTC
     QTest::newRow("monthly request") << m
         << QStringList{"UID:040000008200E00074C5B7101A82E008000000000101010101010101010101010101010102000000ABCD",
                        "SUMMARY:Budget\\, Q3\\; review\\\\plan", "LOCATION:Room 1",
@@ -267,7 +246,7 @@ void TestCalendar::writesCalendar_data()
         << QStringList{"EXDATE", "STATUS"};
     m = meeting("IPM.Schedule.Meeting.Canceled");
     m.globalObjectId = goidHead + QByteArray(20, '\0') + le32(19) + QByteArray("vCal-Uid\1\0\0\0{42-x}\0", 19);
-    m.timeZoneStruct = kEasternStruct;  // a single event stays in UTC
+    m.timeZoneStruct = easternZoneStruct();  // a single event stays in UTC
     QTest::newRow("cancellation") << m
         << QStringList{"METHOD:CANCEL", "UID:{42-x}", "STATUS:CANCELLED", "CLASS:PUBLIC", "DTSTART:20240304T090000Z"}
         << QStringList{"TRIGGER", "TRANSP", "TZID"};
@@ -292,8 +271,8 @@ void TestCalendar::writesCalendar_data()
     m.end = utc("2024-03-24T23:00:00Z");
     m.recurrence = blob(kWeekly, 1, le32(kMo), 1, kByCount, 4, QDate(2024, 3, 25), QDate(2024, 4, 15));
     m.timeZoneDefinition.clear();
-    m.timeZoneStruct = le32(quint32(-600)) + le32(0) + le32(quint32(-60)) + le16(0) + change(4, 0, 1, 3) + le16(0)
-        + change(10, 0, 1, 2);
+    m.timeZoneStruct = le32(quint32(-600)) + le32(0) + le32(quint32(-60)) + le16(0) + zoneChange(4, 0, 1, 3) + le16(0)
+        + zoneChange(10, 0, 1, 2);
     m.timeZoneName = QStringLiteral("AUS Eastern Standard Time");
     QTest::newRow("weekly series in Sydney, summer time at the year's start")
         << m << QStringList{"DTSTART;TZID=AUS Eastern Standard Time:20240325T090000", "RRULE:FREQ=WEEKLY;COUNT=4;BYDAY=MO"}
@@ -452,7 +431,7 @@ void TestCalendar::messageItems_data()
         << when("IPM.Appointment", MapiBlock()
                     .named(appointment, tnefprop::PidLidAppointmentRecur)
                     .binary(0x8000, blob(kWeekly, 1, le32(kMo), 1, kByCount, 10, kMar4, QDate(2024, 5, 6)))
-                    .named(appointment, tnefprop::PidLidTimeZoneStruct).binary(0x8000, kEasternStruct)
+                    .named(appointment, tnefprop::PidLidTimeZoneStruct).binary(0x8000, easternZoneStruct())
                     .named(appointment, tnefprop::PidLidTimeZoneDescription).unicode(0x8000, QStringLiteral("Eastern \"US\"")))
                .bytes()
         << QStringList{"1 Sync.ics"}
