@@ -763,7 +763,7 @@ void addZone(icalcomponent *calendar, const Zone &zone)
 
 // The UID calendar servers give the item: the string a vCal-Uid id
 // carries, else the id in hex with its instance date cleared, so that
-// every occurrence shares it.
+// every occurrence shares it; without an id, the message's digest.
 QString uidFor(const TNEFCalendarItem &item)
 {
     const QByteArray &id = item.globalObjectId;
@@ -784,7 +784,11 @@ QString uidFor(const TNEFCalendarItem &item)
     }
     if (!id.isEmpty())
         return QString::fromLatin1(id.toHex().toUpper());
-    // Without an id the same item still gives the same UID each time.
+    // Without an id, the message's own bytes: the same file gives the same
+    // UID on every run, and no other message shares it.
+    if (!item.sourceDigest.isEmpty())
+        return QString::fromLatin1(item.sourceDigest.toHex().toUpper());
+    // An item not read from a file still gives the same UID each time.
     QCryptographicHash hash(QCryptographicHash::Sha1);
     for (const QString &part : {item.summary, item.start.toUTC().toString(Qt::ISODate),
                                 item.end.toUTC().toString(Qt::ISODate), item.organizerAddress}) {

@@ -25,6 +25,7 @@ struct TNEFCalendarAttendee {
 struct TNEFCalendarItem {
     QString messageClass;        // decides METHOD, and PARTSTAT for a reply
     QByteArray globalObjectId;   // the clean global object id where there is one, else the global one
+    QByteArray sourceDigest;     // without an id, a digest of the message's own bytes: its UID
     QString summary;
     QDateTime start;             // UTC; for a series, the first occurrence
     QDateTime end;               // UTC

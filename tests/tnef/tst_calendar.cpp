@@ -157,6 +157,8 @@ private slots:
     void messageItems();
     void writesTask_data();
     void writesTask();
+    void uidWithoutId_data();
+    void uidWithoutId();
 };
 
 void TestCalendar::recurrence_data()
@@ -620,6 +622,49 @@ void TestCalendar::writesTask()
     QCOMPARE(icalcomponent_count_errors(calendar), 0);
     QCOMPARE(icalcomponent_count_components(calendar, ICAL_VTODO_COMPONENT), 1);
     keepForPython(made);
+}
+
+// Without an id in the file, the UID is the message's: two messages alike
+// in what the calendar shows of them still get two.
+void TestCalendar::uidWithoutId_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<bool>("same");
+
+    using tnefprop::PropSet;
+    const QByteArray appointment = propertySet(PropSet::Appointment), task = propertySet(PropSet::Task);
+    const auto meeting = [&](const char *body) {
+        return Tnef().message(attMessageClass, z0("IPM.Schedule.Meeting.Request")).message(attSubject, z0("Sync"))
+            .mapiProps(MapiBlock().unicode(tnefprop::PR_BODY, QString::fromLatin1(body))
+                .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
+                .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:00:00Z")))
+            .bytes();
+    };
+    const auto todo = [&](double percent) {
+        return Tnef().message(attMessageClass, z0("IPM.Task")).message(attSubject, z0("Report"))
+            .mapiProps(MapiBlock().named(task, tnefprop::PidLidPercentComplete)
+                .fixed(PT_DOUBLE, 0x8000, le64(std::bit_cast<quint64>(percent)))).bytes();
+    };
+    QTest::newRow("meetings, bodies apart") << meeting("First") << meeting("Second") << false;
+    QTest::newRow("a meeting twice") << meeting("First") << meeting("First") << true;
+    QTest::newRow("tasks, progress apart") << todo(0.25) << todo(0.5) << false;
+}
+
+void TestCalendar::uidWithoutId()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(bool, same);
+    QStringList uids;
+    for (const QByteArray &tnef : {first, second}) {
+        QByteArray made;
+        parsedItems(tnef, &made);
+        const QStringList uid = unfolded(made).filter(QRegularExpression("^UID:[0-9A-F]{40}$"));
+        QCOMPARE(uid.size(), 1);
+        uids << uid[0];
+    }
+    QCOMPARE(uids[0] == uids[1], same);
 }
 
 QTEST_GUILESS_MAIN(TestCalendar)
