@@ -11,11 +11,17 @@
 
 namespace {
 
+// The instant on the user's clock, with that clock's offset.
+QDateTime LocalClock(const QDateTime &date)
+{
+    const QDateTime local = date.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc());
+}
+
 // ISO 8601 in the user's time zone, with its offset.
 QString IsoDate(const QDateTime &date)
 {
-    const QDateTime local = date.toLocalTime();
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+    return LocalClock(date).toString(Qt::ISODate);
 }
 
 QJsonArray RecipientsJson(const TNEFMessage &message, int type)
@@ -49,7 +55,31 @@ QString DayText(const QDate &date)
     return QLocale::c().toString(date, QStringLiteral("ddd, dd MMM yyyy"));
 }
 
-// A meeting's time span in the user's time zone; an all-day one as its days.
+// "HH:mm:ss +hhmm" of a time with its clock's offset, the day before it
+// when asked.
+QString ClockText(const QDateTime &time, bool withDay)
+{
+    const int offset = time.offsetFromUtc() / 60;
+    return (withDay ? DayText(time.date()) + QLatin1Char(' ') : QString())
+        + time.time().toString(QStringLiteral("HH:mm:ss"))
+        + QString::asprintf(" %c%02d%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
+}
+
+// A time span as one clock shows it: each end is given by `clock`.
+template <typename Clock>
+QString SpanText(const TNEFCalendarItem &meeting, Clock clock)
+{
+    const QDateTime start = clock(meeting.start);
+    QString text = ClockText(start, true);
+    if (meeting.end.isValid() && meeting.end > meeting.start) {
+        const QDateTime end = clock(meeting.end);
+        text += QStringLiteral(" to ") + ClockText(end, end.date() != start.date());
+    }
+    return text;
+}
+
+// A meeting's time span in the user's time zone, then in the organizer's
+// where the file gives it; an all-day one as its days.
 QString WhenText(const TNEFCalendarItem &meeting)
 {
     if (meeting.allDay) {
@@ -60,18 +90,12 @@ QString WhenText(const TNEFCalendarItem &meeting)
             : DayText(first);
         return days + QStringLiteral(" (all day)");
     }
-    // "HH:mm:ss +hhmm", the day before it when asked.
-    const auto time = [](const QDateTime &local, bool withDay) {
-        const int offset = local.offsetFromUtc() / 60;
-        return (withDay ? DayText(local.date()) + QLatin1Char(' ') : QString())
-            + local.time().toString(QStringLiteral("HH:mm:ss"))
-            + QString::asprintf(" %c%02d%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
-    };
-    const QDateTime start = meeting.start.toLocalTime();
-    QString text = time(start, true);
-    if (meeting.end.isValid() && meeting.end > meeting.start) {
-        const QDateTime end = meeting.end.toLocalTime();
-        text += QStringLiteral(" to ") + time(end, end.date() != start.date());
+    QString text = SpanText(meeting, LocalClock);
+    if (const std::optional<TNEFCalendarZone> zone = TNEFCalendarOrganizerZone(meeting)) {
+        const QString name = zone->name.isEmpty() ? QStringLiteral("organizer's zone") : zone->name;
+        text += QStringLiteral(" (%1: %2)").arg(name, SpanText(meeting, [&](const QDateTime &utc) {
+            return zone->wallClock(utc);
+        }));
     }
     return text;
 }
@@ -257,6 +281,13 @@ void CliMessageItemJson(const CliMessageItem &item, QJsonObject *json)
         QJsonObject meeting{{QStringLiteral("start"), IsoDate(m->start)}, {QStringLiteral("allDay"), m->allDay}};
         if (m->end.isValid())
             meeting.insert(QStringLiteral("end"), IsoDate(m->end));
+        if (const std::optional<TNEFCalendarZone> zone = TNEFCalendarOrganizerZone(*m); zone && !m->allDay) {
+            QJsonObject organizerZone{{QStringLiteral("name"), zone->name},
+                                      {QStringLiteral("start"), zone->wallClock(m->start).toString(Qt::ISODate)}};
+            if (m->end.isValid())
+                organizerZone.insert(QStringLiteral("end"), zone->wallClock(m->end).toString(Qt::ISODate));
+            meeting.insert(QStringLiteral("organizerZone"), organizerZone);
+        }
         if (!m->location.isEmpty())
             meeting.insert(QStringLiteral("location"), m->location);
         if (!m->organizerAddress.isEmpty() || !m->organizerName.isEmpty())

@@ -322,6 +322,151 @@ bool gregorianMonths(UInt16 calendarType)
     return calendarType <= 5 || calendarType == 7 || (calendarType >= 9 && calendarType <= 12);
 }
 
+// The parts of a rule that say how often and on which days: FREQ, the
+// interval and the BY parts, for the pattern seen `shift` days later in UTC.
+struct RuleParts {
+    QString freq;
+    UInt32 interval = 0;
+    QStringList by;
+};
+
+std::string patternName(const RecurrencePattern &p)
+{
+    return "frequency " + std::to_string(p.frequency) + " with pattern type " + std::to_string(p.patternType)
+        + " in calendar " + std::to_string(p.calendarType);
+}
+
+bool weeklyParts(const RecurrencePattern &p, qint64 shift, RuleParts *rule, std::string *why)
+{
+    rule->freq = QStringLiteral("WEEKLY");
+    const UInt32 days = rotateWeekdays(p.dayMask, int(shift));
+    if (days == 0) {
+        *why = "a weekly pattern without days";
+        return false;
+    }
+    rule->by << QStringLiteral("BYDAY=") + weekdayList(days);
+    // The week's first day decides which days share a week only when
+    // weeks are skipped.
+    if (p.period > 1 && p.firstDayOfWeek < 7)
+        rule->by << QStringLiteral("WKST=%1").arg(QLatin1String(kWeekdays[(p.firstDayOfWeek + 7 + shift) % 7]));
+    return true;
+}
+
+// Monthly and yearly patterns; a year's interval is counted in months.
+bool monthlyParts(const RecurrencePattern &p, qint64 shift, const QDate &localFirst, RuleParts *rule,
+                  std::string *why)
+{
+    const bool yearly = p.frequency == kFreqYearly;
+    rule->freq = yearly ? QStringLiteral("YEARLY") : QStringLiteral("MONTHLY");
+    if (yearly)
+        rule->interval = p.period % 12 == 0 ? p.period / 12 : 0;
+    int monthShift = 0;
+    if (p.patternType == kPatternMonthNth) {
+        if (shift != 0 || (p.dayMask & 0x7F) == 0 || p.nth < 1 || p.nth > 5) {
+            *why = "the nth-day pattern " + std::to_string(p.nth) + " of days " + std::to_string(p.dayMask)
+                + " moved " + std::to_string(shift) + " days";
+            return false;
+        }
+        rule->by << QStringLiteral("BYDAY=") + weekdayList(p.dayMask)
+                 << QStringLiteral("BYSETPOS=%1").arg(p.nth == 5 ? -1 : int(p.nth));
+    } else if ((p.patternType == kPatternMonth && p.monthDay == 0)
+               || !monthDayParts(p.patternType == kPatternMonthEnd ? 0 : p.monthDay, int(shift), &rule->by,
+                                 &monthShift)) {
+        *why = "day " + std::to_string(p.monthDay) + " of the month moved " + std::to_string(shift) + " days";
+        return false;
+    }
+    if (yearly)
+        rule->by << QStringLiteral("BYMONTH=%1").arg((localFirst.month() - 1 + monthShift + 12) % 12 + 1);
+    return true;
+}
+
+bool patternParts(const RecurrencePattern &p, qint64 shift, const QDate &localFirst, RuleParts *rule,
+                  std::string *why)
+{
+    rule->interval = p.period;
+    const bool monthly = p.frequency == kFreqMonthly || p.frequency == kFreqYearly;
+    bool known = false;
+    if (p.frequency == kFreqDaily && p.patternType == kPatternDay) {
+        rule->freq = QStringLiteral("DAILY");
+        rule->interval = p.period % kMinutesPerDay == 0 ? UInt32(p.period / kMinutesPerDay) : 0;
+        known = true;
+    } else if ((p.frequency == kFreqDaily || p.frequency == kFreqWeekly) && p.patternType == kPatternWeek) {
+        if (!weeklyParts(p, shift, rule, why))
+            return false;
+        known = true;
+    } else if (monthly && gregorianMonths(p.calendarType)
+               && (p.patternType == kPatternMonth || p.patternType == kPatternMonthEnd
+                   || p.patternType == kPatternMonthNth)) {
+        if (!monthlyParts(p, shift, localFirst, rule, why))
+            return false;
+        known = true;
+    }
+    if (!known) {
+        *why = patternName(p);
+        return false;
+    }
+    if (rule->interval == 0 || rule->interval > kMaxInterval) {
+        *why = patternName(p) + " every " + std::to_string(p.period);
+        return false;
+    }
+    return true;
+}
+
+// COUNT or UNTIL, or nothing for a series without end.
+bool endPart(const RecurrencePattern &p, const QDateTime &firstStart, const QDate &firstDay, bool allDay,
+             QStringList *parts, std::string *why)
+{
+    switch (p.endType) {
+    case kEndAfterCount:
+        if (p.occurrenceCount == 0 || p.occurrenceCount > 0x7FFFFFFF) {
+            *why = "a count of " + std::to_string(p.occurrenceCount);
+            return false;
+        }
+        *parts << QStringLiteral("COUNT=%1").arg(p.occurrenceCount);
+        return true;
+    case kEndAfterDate: {
+        if (p.endDate < p.startDate) {
+            *why = "an end before the start";
+            return false;
+        }
+        // The last occurrence is as many days after the first as the
+        // blob's two local dates are apart.
+        const qint64 days = (qint64(p.endDate) - p.startDate) / kMinutesPerDay;
+        // The blob's dates end in 9772, so UNTIL always has four digits.
+        *parts << QStringLiteral("UNTIL=")
+                + (allDay ? firstDay.addDays(days).toString(QStringLiteral("yyyyMMdd"))
+                          : firstStart.toUTC().addDays(days).toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")));
+        return true;
+    }
+    case kEndNever:
+    case kEndNeverOld:
+        return true;
+    default:
+        *why = "end type " + std::to_string(p.endType);
+        return false;
+    }
+}
+
+// The starts of the deleted occurrences that were not moved elsewhere.
+QList<QDateTime> removedStarts(const RecurrencePattern &p, const QDateTime &firstStart)
+{
+    // A modified occurrence is listed as deleted too; it still takes place.
+    // Sorted, so that each deleted date is looked up among a hundred
+    // thousand modified ones in a few steps; each date is removed once.
+    QList<UInt32> modified = p.modified;
+    std::sort(modified.begin(), modified.end());
+    QList<UInt32> deleted = p.deleted;
+    std::sort(deleted.begin(), deleted.end());
+    deleted.erase(std::unique(deleted.begin(), deleted.end()), deleted.end());
+    const QDateTime utcStart = firstStart.toUTC();
+    QList<QDateTime> removed;
+    for (UInt32 date : deleted) {
+        if (!std::binary_search(modified.begin(), modified.end(), date))
+            removed << utcStart.addSecs((qint64(date) - p.startDate) * 60);
+    }
+    return removed;
+}
+
 bool ruleFor(const RecurrencePattern &p, const QDateTime &firstStart, bool allDay,
              TNEFCalendarRecurrence *recurrence, std::string *why)
 {
@@ -336,109 +481,16 @@ bool ruleFor(const RecurrencePattern &p, const QDateTime &firstStart, bool allDa
         *why = "the series starts " + std::to_string(shift) + " days from the event";
         return false;
     }
-    const auto patternName = [&] {
-        return "frequency " + std::to_string(p.frequency) + " with pattern type " + std::to_string(p.patternType)
-            + " in calendar " + std::to_string(p.calendarType);
-    };
-
-    QStringList byParts;
-    QString freq;
-    UInt32 interval = p.period;
-    const bool monthly = p.frequency == kFreqMonthly || p.frequency == kFreqYearly;
-    if (p.frequency == kFreqDaily && p.patternType == kPatternDay) {
-        freq = QStringLiteral("DAILY");
-        interval = p.period % kMinutesPerDay == 0 ? UInt32(p.period / kMinutesPerDay) : 0;
-    } else if ((p.frequency == kFreqDaily || p.frequency == kFreqWeekly) && p.patternType == kPatternWeek) {
-        freq = QStringLiteral("WEEKLY");
-        const UInt32 days = rotateWeekdays(p.dayMask, int(shift));
-        if (days == 0) {
-            *why = "a weekly pattern without days";
-            return false;
-        }
-        byParts << QStringLiteral("BYDAY=") + weekdayList(days);
-        // The week's first day decides which days share a week only when
-        // weeks are skipped.
-        if (p.period > 1 && p.firstDayOfWeek < 7)
-            byParts << QStringLiteral("WKST=%1").arg(QLatin1String(kWeekdays[(p.firstDayOfWeek + 7 + shift) % 7]));
-    } else if (monthly && gregorianMonths(p.calendarType)
-               && (p.patternType == kPatternMonth || p.patternType == kPatternMonthEnd
-                   || p.patternType == kPatternMonthNth)) {
-        freq = p.frequency == kFreqMonthly ? QStringLiteral("MONTHLY") : QStringLiteral("YEARLY");
-        if (p.frequency == kFreqYearly)
-            interval = p.period % 12 == 0 ? p.period / 12 : 0;
-        int monthShift = 0;
-        if (p.patternType == kPatternMonthNth) {
-            if (shift != 0 || (p.dayMask & 0x7F) == 0 || p.nth < 1 || p.nth > 5) {
-                *why = "the nth-day pattern " + std::to_string(p.nth) + " of days "
-                    + std::to_string(p.dayMask) + " moved " + std::to_string(shift) + " days";
-                return false;
-            }
-            byParts << QStringLiteral("BYDAY=") + weekdayList(p.dayMask)
-                    << QStringLiteral("BYSETPOS=%1").arg(p.nth == 5 ? -1 : int(p.nth));
-        } else if ((p.patternType == kPatternMonth && p.monthDay == 0)
-                   || !monthDayParts(p.patternType == kPatternMonthEnd ? 0 : p.monthDay, int(shift), &byParts,
-                                     &monthShift)) {
-            *why = "day " + std::to_string(p.monthDay) + " of the month moved " + std::to_string(shift) + " days";
-            return false;
-        }
-        if (p.frequency == kFreqYearly)
-            byParts << QStringLiteral("BYMONTH=%1").arg((localFirst.month() - 1 + monthShift + 12) % 12 + 1);
-    } else {
-        *why = patternName();
+    RuleParts rule;
+    if (!patternParts(p, shift, localFirst, &rule, why))
         return false;
-    }
-    if (interval == 0 || interval > kMaxInterval) {
-        *why = patternName() + " every " + std::to_string(p.period);
+    QStringList parts{QStringLiteral("FREQ=") + rule.freq};
+    if (!endPart(p, firstStart, firstDay, allDay, &parts, why))
         return false;
-    }
-
-    QStringList parts{QStringLiteral("FREQ=") + freq};
-    switch (p.endType) {
-    case kEndAfterCount:
-        if (p.occurrenceCount == 0 || p.occurrenceCount > 0x7FFFFFFF) {
-            *why = "a count of " + std::to_string(p.occurrenceCount);
-            return false;
-        }
-        parts << QStringLiteral("COUNT=%1").arg(p.occurrenceCount);
-        break;
-    case kEndAfterDate: {
-        if (p.endDate < p.startDate) {
-            *why = "an end before the start";
-            return false;
-        }
-        // The last occurrence is as many days after the first as the
-        // blob's two local dates are apart.
-        const qint64 days = (qint64(p.endDate) - p.startDate) / kMinutesPerDay;
-        // The blob's dates end in 9772, so UNTIL always has four digits.
-        parts << QStringLiteral("UNTIL=")
-                + (allDay ? firstDay.addDays(days).toString(QStringLiteral("yyyyMMdd"))
-                          : firstStart.toUTC().addDays(days).toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")));
-        break;
-    }
-    case kEndNever:
-    case kEndNeverOld:
-        break;
-    default:
-        *why = "end type " + std::to_string(p.endType);
-        return false;
-    }
-    if (interval != 1)
-        parts << QStringLiteral("INTERVAL=%1").arg(interval);
-    recurrence->rule = (parts + byParts).join(QLatin1Char(';'));
-
-    // A modified occurrence is listed as deleted too; it still takes place.
-    // Sorted, so that each deleted date is looked up among a hundred
-    // thousand modified ones in a few steps; each date is removed once.
-    QList<UInt32> modified = p.modified;
-    std::sort(modified.begin(), modified.end());
-    QList<UInt32> deleted = p.deleted;
-    std::sort(deleted.begin(), deleted.end());
-    deleted.erase(std::unique(deleted.begin(), deleted.end()), deleted.end());
-    const QDateTime utcStart = firstStart.toUTC();
-    for (UInt32 date : deleted) {
-        if (!std::binary_search(modified.begin(), modified.end(), date))
-            recurrence->removed << utcStart.addSecs((qint64(date) - p.startDate) * 60);
-    }
+    if (rule.interval != 1)
+        parts << QStringLiteral("INTERVAL=%1").arg(rule.interval);
+    recurrence->rule = (parts + rule.by).join(QLatin1Char(';'));
+    recurrence->removed = removedStarts(p, firstStart);
     return true;
 }
 
@@ -520,17 +572,8 @@ icalproperty *addPerson(icalcomponent *event, icalproperty *(*make)(const char *
     return person;
 }
 
-// The organizer's time zone: a yearly change to summer time and back, as
-// the time-zone structures give it. Offsets are minutes east of UTC.
-struct ZoneChange {
-    UInt16 year = 0, month = 0, dayOfWeek = 0, week = 0, hour = 0, minute = 0;  // week 5: the last
-};
-struct ZoneRule {
-    SInt32 standardOffset = 0;
-    SInt32 daylightOffset = 0;
-    ZoneChange toStandard, toDaylight;
-    bool hasDaylight() const { return toDaylight.month != 0 && toStandard.month != 0; }
-};
+using ZoneChange = TNEFCalendarZoneChange;
+using ZoneRule = TNEFCalendarZoneRule;
 struct Zone {
     ZoneRule rule;
     QByteArray tzid;
@@ -638,30 +681,23 @@ QDateTime fromWallClock(const ZoneRule &z, const QDateTime &wall)
     return wall.addSecs(-offsetAt(z, guess) * 60);
 }
 
-// The zone a series is written in: its definition for the series, else the
-// older structure, named by its description or key name. None for a single
-// or all-day event, or for a zone that cannot be read: those stay in UTC.
+// The zone a series is written in: the organizer's, named by its TZID.
+// None for a single or all-day event, or for a zone that cannot be read:
+// those stay in UTC.
 std::optional<Zone> seriesZone(const TNEFCalendarItem &item)
 {
     if (item.recurrence.isEmpty() || item.allDay)
         return std::nullopt;
-    QString keyName;
-    std::optional<ZoneRule> rule;
-    if (!item.timeZoneDefinition.isEmpty())
-        rule = readZoneDefinition(item.timeZoneDefinition, item.start.toUTC().date().year(), &keyName);
-    if (!rule && !item.timeZoneStruct.isEmpty())
-        rule = readZoneStruct(item.timeZoneStruct);
-    if (!rule) {
+    const std::optional<TNEFCalendarZone> zone = TNEFCalendarOrganizerZone(item);
+    if (!zone) {
         if (!item.timeZoneDefinition.isEmpty() || !item.timeZoneStruct.isEmpty())
             TNEF_LOG_ERROR("    time zone not understood; the series is written in UTC.\n");
         return std::nullopt;
     }
-    QByteArray tzid = parameterText(item.timeZoneName);
-    if (tzid.isEmpty())
-        tzid = parameterText(keyName);
+    QByteArray tzid = parameterText(zone->name);
     if (tzid.isEmpty())
         tzid = "Organizer";
-    return Zone{*rule, tzid};
+    return Zone{zone->rule, tzid};
 }
 
 // A wall-clock time as it is written beside a TZID: without the Z of UTC.
@@ -727,7 +763,7 @@ void addZone(icalcomponent *calendar, const Zone &zone)
 
 // The UID calendar servers give the item: the string a vCal-Uid id
 // carries, else the id in hex with its instance date cleared, so that
-// every occurrence shares it.
+// every occurrence shares it; without an id, the message's digest.
 QString uidFor(const TNEFCalendarItem &item)
 {
     const QByteArray &id = item.globalObjectId;
@@ -748,7 +784,11 @@ QString uidFor(const TNEFCalendarItem &item)
     }
     if (!id.isEmpty())
         return QString::fromLatin1(id.toHex().toUpper());
-    // Without an id the same item still gives the same UID each time.
+    // Without an id, the message's own bytes: the same file gives the same
+    // UID on every run, and no other message shares it.
+    if (!item.sourceDigest.isEmpty())
+        return QString::fromLatin1(item.sourceDigest.toHex().toUpper());
+    // An item not read from a file still gives the same UID each time.
     QCryptographicHash hash(QCryptographicHash::Sha1);
     for (const QString &part : {item.summary, item.start.toUTC().toString(Qt::ISODate),
                                 item.end.toUTC().toString(Qt::ISODate), item.organizerAddress}) {
@@ -952,6 +992,24 @@ void addAlarm(icalcomponent *event, const TNEFCalendarItem &item)
 }
 
 } // namespace
+
+std::optional<TNEFCalendarZone> TNEFCalendarOrganizerZone(const TNEFCalendarItem &item)
+{
+    QString keyName;
+    std::optional<ZoneRule> rule;
+    if (!item.timeZoneDefinition.isEmpty())
+        rule = readZoneDefinition(item.timeZoneDefinition, item.start.toUTC().date().year(), &keyName);
+    if (!rule && !item.timeZoneStruct.isEmpty())
+        rule = readZoneStruct(item.timeZoneStruct);
+    if (!rule)
+        return std::nullopt;
+    return TNEFCalendarZone{item.timeZoneName.isEmpty() ? keyName : item.timeZoneName, *rule};
+}
+
+QDateTime TNEFCalendarZone::wallClock(const QDateTime &utc) const
+{
+    return utc.toUTC().toOffsetFromUtc(offsetAt(rule, utc.toUTC()) * 60);
+}
 
 bool TNEFMessageClassIs(const QString &messageClass, QLatin1String name)
 {

@@ -25,6 +25,7 @@ struct TNEFCalendarAttendee {
 struct TNEFCalendarItem {
     QString messageClass;        // decides METHOD, and PARTSTAT for a reply
     QByteArray globalObjectId;   // the clean global object id where there is one, else the global one
+    QByteArray sourceDigest;     // without an id, a digest of the message's own bytes: its UID
     QString summary;
     QDateTime start;             // UTC; for a series, the first occurrence
     QDateTime end;               // UTC
@@ -49,6 +50,29 @@ struct TNEFCalendarItem {
     QByteArray timeZoneStruct;
     QString timeZoneName;
 };
+
+// The organizer's time zone: a yearly change to summer time and back, as
+// the time-zone structures give it. Offsets are minutes east of UTC.
+struct TNEFCalendarZoneChange {
+    UInt16 year = 0, month = 0, dayOfWeek = 0, week = 0, hour = 0, minute = 0;  // week 5: the last
+};
+struct TNEFCalendarZoneRule {
+    SInt32 standardOffset = 0;
+    SInt32 daylightOffset = 0;
+    TNEFCalendarZoneChange toStandard, toDaylight;
+    bool hasDaylight() const { return toDaylight.month != 0 && toStandard.month != 0; }
+};
+struct TNEFCalendarZone {
+    QString name;  // the description, else the definition's key name; may be empty
+    TNEFCalendarZoneRule rule;
+    // The instant on the organizer's clock, with that clock's offset.
+    QDateTime wallClock(const QDateTime &utc) const;
+};
+
+// The organizer's zone as the item gives it: its definition (the rule in
+// force in the start's year), else the older structure. Nothing where
+// neither is there or can be read.
+std::optional<TNEFCalendarZone> TNEFCalendarOrganizerZone(const TNEFCalendarItem &item);
 
 // Whether a message class is `name` or one of its subclasses (further
 // dotted parts), compared without regard to case.

@@ -7,12 +7,14 @@
 #include "platform/FileManager.h"
 #include "platform/TextCodec.h"
 
+#include <QCryptographicHash>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <new>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -32,6 +34,9 @@ constexpr UInt32 kAttendeesLimit = 256 * 1024;
 constexpr qsizetype kNameLimit = 100;
 // Task dates from this year on stand for "no date".
 constexpr int kNoTaskDateYear = 4500;
+// Bytes of the message's own attributes a digest covers: far beyond a
+// message's properties and body, yet a bound on the time it takes.
+constexpr SInt64 kDigestLimit = 64 * 1024 * 1024;
 
 // The message's properties by tag, and its named ones by the long id of
 // their entry in the table (found by set and long id, never by the id 0x8000
@@ -41,6 +46,7 @@ struct Values {
     std::unordered_map<UInt16, TNEFValuePlace> named;
     SInt16 fork = 0;
     UInt32 codePage = 0;
+    const TNEFMessagePlaces *places = nullptr;  // where they were read from
 
     TNEFValuePlace tag(UInt16 id) const { return find(tagged, id); }
     TNEFValuePlace lid(UInt16 id) const { return find(named, id); }
@@ -94,6 +100,39 @@ bool KeepItemName(const TNEFNamedId &name)
     return !name.isString && findNamedProp(name.guid, name.lid);
 }
 
+// A SHA-1 over the bytes of the message's own attributes as the file holds
+// them (each with its length, in the order of the parse), read a piece at a
+// time: the same message gives the same digest on every run, and two
+// messages that differ in any of them different ones.
+QByteArray MessageDigest(SInt16 fork, const TNEFMessagePlaces &places)
+{
+    std::vector<TNEFPlace> all = places.properties;
+    for (const TNEFPlace &place : {places.subject, places.from, places.dateSent, places.dateReceived,
+                                   places.messageClass, places.body, places.priority, places.recipients,
+                                   places.dateStart, places.dateEnd})
+        all.push_back(place);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+    SInt64 budget = kDigestLimit;
+    for (const TNEFPlace &place : all) {
+        UInt32 length = 0;
+        qToLittleEndian(place ? place.length : 0, &length);
+        hash.addData(QByteArrayView(reinterpret_cast<const char *>(&length), sizeof length));
+        SInt64 left = place ? std::min<SInt64>(place.length, budget) : 0;
+        budget -= left;
+        for (SInt64 at = place.position; left > 0;) {
+            UInt32 got = 0;
+            FSReadForkAt(fork, at, UInt32(std::min<SInt64>(left, buffer.size())), buffer.data(), &got);
+            if (got == 0)
+                break;
+            hash.addData(QByteArrayView(buffer.constData(), got));
+            at += got;
+            left -= got;
+        }
+    }
+    return hash.result();
+}
+
 // Reads the message's property blocks again, this time with the names of
 // the named properties. Reading them must not add to the document's trace.
 Values ReadValues(SInt16 fork, const TNEFMessagePlaces &places)
@@ -101,6 +140,7 @@ Values ReadValues(SInt16 fork, const TNEFMessagePlaces &places)
     Values values;
     values.fork = fork;
     values.codePage = places.codePage;
+    values.places = &places;
     const bool traceWas = gTNEFParseTraceOn;
     gTNEFParseTraceOn = false;
     for (const TNEFPlace &block : places.properties) {
@@ -261,6 +301,8 @@ void ReadTask(const Values &v, const TNEFMessage &message, TNEFTaskItem *task)
     task->importance = message.importance;
     task->stamp = Stamp(v, message);
     task->globalId = TNEFValueBytes(v.fork, v.lid(PidLidTaskGlobalId), kIdLimit);
+    if (task->globalId.isEmpty() && v.places)
+        task->sourceDigest = MessageDigest(v.fork, *v.places);
 }
 
 // The task a task request carries: its first attached message, read no
@@ -313,6 +355,8 @@ bool TNEFMessageReadCalendar(SInt16 forkRefNum, const TNEFMessagePlaces &places,
     item->globalObjectId = TNEFValueBytes(forkRefNum, v.lid(PidLidCleanGlobalObjectId), kIdLimit);
     if (item->globalObjectId.isEmpty())
         item->globalObjectId = TNEFValueBytes(forkRefNum, v.lid(PidLidGlobalObjectId), kIdLimit);
+    if (item->globalObjectId.isEmpty())
+        item->sourceDigest = MessageDigest(forkRefNum, places);
     item->summary = message.subject;
     item->start = FirstTime(v, {v.lid(PidLidAppointmentStartWhole), v.tag(PR_START_DATE)});
     if (!item->start.isValid())

@@ -18,12 +18,15 @@ void addText(icalcomponent *todo, icalproperty *(*make)(const char *), const QSt
         icalcomponent_add_property(todo, make(TextWithoutControls(text).toUtf8().constData()));
 }
 
-// The task's own id in hex; without one, a digest of what the task holds, so
-// that the same file gives the same UID on every run.
+// The task's own id in hex; without one, the digest of the message's own
+// bytes, else (a task not read from a file) of what the task holds, so that
+// the same file gives the same UID on every run.
 QString uidFor(const TNEFTaskItem &task)
 {
-    if (!task.globalId.isEmpty())
-        return QString::fromLatin1(task.globalId.toHex().toUpper());
+    for (const QByteArray &id : {task.globalId, task.sourceDigest}) {
+        if (!id.isEmpty())
+            return QString::fromLatin1(id.toHex().toUpper());
+    }
     QCryptographicHash hash(QCryptographicHash::Sha1);
     for (const QString &part : {task.summary, task.start.toString(Qt::ISODate), task.due.toString(Qt::ISODate),
                                 task.stamp.toUTC().toString(Qt::ISODate), task.description}) {

@@ -19,6 +19,7 @@ struct TNEFTaskItem {
     int importance = -1;  // 0 low, 1 normal, 2 high; -1 unknown
     QDateTime stamp;      // DTSTAMP: when the message was sent or changed; invalid when the file gives none
     QByteArray globalId;  // the task's own id, or empty
+    QByteArray sourceDigest;  // without an id, a digest of the message's own bytes: its UID
 };
 
 // Whether a message class is a task (IPM.Task and its subclasses), or a

@@ -295,6 +295,29 @@ void TestCli::meetingAndTask_data()
         << meeting("2024-01-09T14:00:00Z", "2024-01-09T15:00:00Z", blob(kYearly, 3, le32(kTu) + le32(2), 12, kNever, 0, QDate(2024, 1, 9), QDate(2024, 1, 9))).bytes()
         << "UTC" << QByteArray("When: Tue, 09 Jan 2024 14:00:00 +0000 to 15:00:00 +0000\n"
                                "Repeats: every year on the second Tuesday of January\n") << QByteArray();
+    // Where the file gives the organizer's zone, the times on that clock too.
+    QTest::newRow("organizer's zone, described")
+        << meeting("2024-03-04T14:00:00Z", "2024-03-04T15:00:00Z", {},
+                   MapiBlock().named(appointment, PidLidTimeZoneStruct).binary(0x8000, easternZoneStruct())
+                       .named(appointment, PidLidTimeZoneDescription).unicode(0x8000, u"Eastern Standard Time"_s)).bytes()
+        << "Europe/Berlin"
+        << QByteArray("When: Mon, 04 Mar 2024 15:00:00 +0100 to 16:00:00 +0100 "
+                      "(Eastern Standard Time: Mon, 04 Mar 2024 09:00:00 -0500 to 10:00:00 -0500)\n")
+        << QByteArray("\"organizerZone\":{\"end\":\"2024-03-04T10:00:00-05:00\",\"name\":\"Eastern Standard Time\","
+                      "\"start\":\"2024-03-04T09:00:00-05:00\"}");
+    QTest::newRow("organizer's zone in summer, named by its definition")
+        << meeting("2024-07-01T13:00:00Z", "2024-07-01T14:00:00Z",
+                   blob(kWeekly, 1, le32(kMo), 1, kNever, 0, QDate(2024, 7, 1), QDate(2024, 7, 1)),
+                   MapiBlock().named(appointment, PidLidAppointmentTimeZoneDefinitionRecur).binary(0x8000, easternDefinition())).bytes()
+        << "UTC" << QByteArray("When: Mon, 01 Jul 2024 13:00:00 +0000 to 14:00:00 +0000 "
+                               "(Eastern Standard Time: Mon, 01 Jul 2024 09:00:00 -0400 to 10:00:00 -0400)\nRepeats: every Monday\n")
+        << QByteArray("\"start\":\"2024-07-01T09:00:00-04:00\"}");
+    QTest::newRow("organizer's zone without a name, across midnight")
+        << meeting("2024-03-05T04:30:00Z", "2024-03-05T05:30:00Z", {},
+                   MapiBlock().named(appointment, PidLidTimeZoneStruct).binary(0x8000, easternZoneStruct())).bytes()
+        << "UTC" << QByteArray("When: Tue, 05 Mar 2024 04:30:00 +0000 to 05:30:00 +0000 "
+                               "(organizer's zone: Mon, 04 Mar 2024 23:30:00 -0500 to Tue, 05 Mar 2024 00:30:00 -0500)\n")
+        << QByteArray("\"name\":\"\",\"start\":\"2024-03-04T23:30:00-05:00\"}");
     // A value from the file never reaches the terminal as a control.
     QTest::newRow("location with controls")
         << meeting("2024-03-04T14:00:00Z", "2024-03-04T15:00:00Z", {},

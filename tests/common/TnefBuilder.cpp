@@ -39,6 +39,33 @@ QByteArray embeddedPlaceholder()
 
 quint32 minutes(const QDate &date) { return quint32(QDate(1601, 1, 1).daysTo(date) * 1440); }
 
+QByteArray zoneChange(quint16 month, quint16 dayOfWeek, quint16 week, quint16 hour)
+{
+    return le16(0) + le16(month) + le16(dayOfWeek) + le16(week) + le16(hour) + le16(0) + le16(0) + le16(0);
+}
+
+namespace {
+const QByteArray kEasternBiases = le32(300) + le32(0) + le32(quint32(-60));
+}
+
+QByteArray easternZoneStruct()
+{
+    return kEasternBiases + le16(0) + zoneChange(11, 0, 1, 2) + le16(0) + zoneChange(3, 0, 2, 2);
+}
+
+QByteArray easternDefinition()
+{
+    const QString name = QStringLiteral("Eastern Standard Time");
+    QByteArray d = QByteArray("\x02\x01", 2) + le16(quint16(6 + 2 * name.size())) + le16(2) + le16(quint16(name.size()))
+        + utf16z(name).chopped(2) + le16(2);
+    const QByteArray rules[][2] = {{zoneChange(10, 0, 5, 2), zoneChange(4, 0, 1, 2)},
+                                   {zoneChange(11, 0, 1, 2), zoneChange(3, 0, 2, 2)}};
+    for (int i = 0; i < 2; ++i)
+        d += QByteArray("\x02\x01", 2) + le16(0x3E) + le16(i == 1 ? 2 : 0) + le16(quint16(2006 + i)) + QByteArray(14, '\0')
+            + kEasternBiases + rules[i][0] + rules[i][1];
+    return d;
+}
+
 QByteArray blob(quint16 frequency, quint16 patternType, const QByteArray &specific, quint32 period, quint32 endType,
                 quint32 count, const QDate &first, const QDate &last, const QList<QDate> &deleted,
                 const QList<QDate> &modified, quint16 calendarType)

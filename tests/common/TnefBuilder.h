@@ -26,6 +26,15 @@ QByteArray embeddedPlaceholder();
 // The 16 GUID bytes of a property set, as a named property carries them.
 QByteArray propertySet(tnefprop::PropSet set);
 
+// A zone's yearly change as a SYSTEMTIME: month, the week's day (0 Sunday),
+// the week (5 the last) and the hour.
+QByteArray zoneChange(quint16 month, quint16 dayOfWeek, quint16 week, quint16 hour);
+// US Eastern time (UTC is local time plus 300 minutes, 240 in summer) as
+// the older zone structure, and as a definition named "Eastern Standard
+// Time" with the rule before 2007 and the one since.
+QByteArray easternZoneStruct();
+QByteArray easternDefinition();
+
 // A recurrence blob: its frequencies, ends and days.
 enum : quint16 { kDaily = 0x200A, kWeekly = 0x200B, kMonthly = 0x200C, kYearly = 0x200D };
 enum : quint32 { kByDate = 0x2021, kByCount = 0x2022, kNever = 0x2023 };

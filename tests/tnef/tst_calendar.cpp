@@ -25,27 +25,6 @@ QDateTime utc(const char *iso) { return QDateTime::fromString(QLatin1String(iso)
 const QDate kMar4(2024, 3, 4);
 const QByteArray kWeeklyMoWe = blob(kWeekly, 1, le32(kMo | kWe), 1, kByCount, 10, kMar4, QDate(2024, 4, 3));
 const QByteArray kSecondTuesday = blob(kMonthly, 3, le32(kTu) + le32(2), 1, kByDate, 6, QDate(2024, 1, 9), QDate(2024, 6, 11));
-// A zone's yearly change as a SYSTEMTIME: month, the week's day (0 Sunday),
-// the week (5 the last) and the hour.
-QByteArray change(quint16 month, quint16 dayOfWeek, quint16 week, quint16 hour)
-{
-    return le16(0) + le16(month) + le16(dayOfWeek) + le16(week) + le16(hour) + le16(0) + le16(0) + le16(0);
-}
-// UTC is local time plus 300 minutes, 240 in summer.
-const QByteArray kEasternBiases = le32(300) + le32(0) + le32(quint32(-60));
-const QByteArray kEasternStruct = kEasternBiases + le16(0) + change(11, 0, 1, 2) + le16(0) + change(3, 0, 2, 2);
-// The same zone as a definition, with the rule before 2007 and the one since.
-QByteArray easternDefinition()
-{
-    const QString name = QStringLiteral("Eastern Standard Time");
-    QByteArray d = QByteArray("\x02\x01", 2) + le16(quint16(6 + 2 * name.size())) + le16(2) + le16(quint16(name.size()))
-        + utf16z(name).chopped(2) + le16(2);
-    const QByteArray rules[][2] = {{change(10, 0, 5, 2), change(4, 0, 1, 2)}, {change(11, 0, 1, 2), change(3, 0, 2, 2)}};
-    for (int i = 0; i < 2; ++i)
-        d += QByteArray("\x02\x01", 2) + le16(0x3E) + le16(i == 1 ? 2 : 0) + le16(quint16(2006 + i)) + QByteArray(14, '\0')
-            + kEasternBiases + rules[i][0] + rules[i][1];
-    return d;
-}
 // An appointment's part (first start 09:00 local) with one changed
 // occurrence, its texts as 8-bit and as UTF-16.
 QByteArray changedOccurrence(const char *original, const char *start, const char *end, const QString &subject,
@@ -178,6 +157,8 @@ private slots:
     void messageItems();
     void writesTask_data();
     void writesTask();
+    void uidWithoutId_data();
+    void uidWithoutId();
 };
 
 void TestCalendar::recurrence_data()
@@ -256,7 +237,7 @@ void TestCalendar::writesCalendar_data()
     m.recurrence = kSecondTuesday;
     m.start = utc("2024-01-09T14:00:00Z");
     m.end = utc("2024-01-09T15:30:00Z");
-    m.timeZoneStruct = kEasternStruct.left(40);  // cut: the series stays in UTC
+    m.timeZoneStruct = easternZoneStruct().left(40);  // cut: the series stays in UTC
     QTest::newRow("monthly request") << m
         << QStringList{"UID:040000008200E00074C5B7101A82E008000000000101010101010101010101010101010102000000ABCD",
                        "SUMMARY:Budget\\, Q3\\; review\\\\plan", "LOCATION:Room 1",
@@ -267,7 +248,7 @@ void TestCalendar::writesCalendar_data()
         << QStringList{"EXDATE", "STATUS"};
     m = meeting("IPM.Schedule.Meeting.Canceled");
     m.globalObjectId = goidHead + QByteArray(20, '\0') + le32(19) + QByteArray("vCal-Uid\1\0\0\0{42-x}\0", 19);
-    m.timeZoneStruct = kEasternStruct;  // a single event stays in UTC
+    m.timeZoneStruct = easternZoneStruct();  // a single event stays in UTC
     QTest::newRow("cancellation") << m
         << QStringList{"METHOD:CANCEL", "UID:{42-x}", "STATUS:CANCELLED", "CLASS:PUBLIC", "DTSTART:20240304T090000Z"}
         << QStringList{"TRIGGER", "TRANSP", "TZID"};
@@ -292,8 +273,8 @@ void TestCalendar::writesCalendar_data()
     m.end = utc("2024-03-24T23:00:00Z");
     m.recurrence = blob(kWeekly, 1, le32(kMo), 1, kByCount, 4, QDate(2024, 3, 25), QDate(2024, 4, 15));
     m.timeZoneDefinition.clear();
-    m.timeZoneStruct = le32(quint32(-600)) + le32(0) + le32(quint32(-60)) + le16(0) + change(4, 0, 1, 3) + le16(0)
-        + change(10, 0, 1, 2);
+    m.timeZoneStruct = le32(quint32(-600)) + le32(0) + le32(quint32(-60)) + le16(0) + zoneChange(4, 0, 1, 3) + le16(0)
+        + zoneChange(10, 0, 1, 2);
     m.timeZoneName = QStringLiteral("AUS Eastern Standard Time");
     QTest::newRow("weekly series in Sydney, summer time at the year's start")
         << m << QStringList{"DTSTART;TZID=AUS Eastern Standard Time:20240325T090000", "RRULE:FREQ=WEEKLY;COUNT=4;BYDAY=MO"}
@@ -452,7 +433,7 @@ void TestCalendar::messageItems_data()
         << when("IPM.Appointment", MapiBlock()
                     .named(appointment, tnefprop::PidLidAppointmentRecur)
                     .binary(0x8000, blob(kWeekly, 1, le32(kMo), 1, kByCount, 10, kMar4, QDate(2024, 5, 6)))
-                    .named(appointment, tnefprop::PidLidTimeZoneStruct).binary(0x8000, kEasternStruct)
+                    .named(appointment, tnefprop::PidLidTimeZoneStruct).binary(0x8000, easternZoneStruct())
                     .named(appointment, tnefprop::PidLidTimeZoneDescription).unicode(0x8000, QStringLiteral("Eastern \"US\"")))
                .bytes()
         << QStringList{"1 Sync.ics"}
@@ -641,6 +622,49 @@ void TestCalendar::writesTask()
     QCOMPARE(icalcomponent_count_errors(calendar), 0);
     QCOMPARE(icalcomponent_count_components(calendar, ICAL_VTODO_COMPONENT), 1);
     keepForPython(made);
+}
+
+// Without an id in the file, the UID is the message's: two messages alike
+// in what the calendar shows of them still get two.
+void TestCalendar::uidWithoutId_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<bool>("same");
+
+    using tnefprop::PropSet;
+    const QByteArray appointment = propertySet(PropSet::Appointment), task = propertySet(PropSet::Task);
+    const auto meeting = [&](const char *body) {
+        return Tnef().message(attMessageClass, z0("IPM.Schedule.Meeting.Request")).message(attSubject, z0("Sync"))
+            .mapiProps(MapiBlock().unicode(tnefprop::PR_BODY, QString::fromLatin1(body))
+                .named(appointment, tnefprop::PidLidAppointmentStartWhole).systime(0x8000, filetime("2024-03-04T09:00:00Z"))
+                .named(appointment, tnefprop::PidLidAppointmentEndWhole).systime(0x8000, filetime("2024-03-04T10:00:00Z")))
+            .bytes();
+    };
+    const auto todo = [&](double percent) {
+        return Tnef().message(attMessageClass, z0("IPM.Task")).message(attSubject, z0("Report"))
+            .mapiProps(MapiBlock().named(task, tnefprop::PidLidPercentComplete)
+                .fixed(PT_DOUBLE, 0x8000, le64(std::bit_cast<quint64>(percent)))).bytes();
+    };
+    QTest::newRow("meetings, bodies apart") << meeting("First") << meeting("Second") << false;
+    QTest::newRow("a meeting twice") << meeting("First") << meeting("First") << true;
+    QTest::newRow("tasks, progress apart") << todo(0.25) << todo(0.5) << false;
+}
+
+void TestCalendar::uidWithoutId()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(bool, same);
+    QStringList uids;
+    for (const QByteArray &tnef : {first, second}) {
+        QByteArray made;
+        parsedItems(tnef, &made);
+        const QStringList uid = unfolded(made).filter(QRegularExpression("^UID:[0-9A-F]{40}$"));
+        QCOMPARE(uid.size(), 1);
+        uids << uid[0];
+    }
+    QCOMPARE(uids[0] == uids[1], same);
 }
 
 QTEST_GUILESS_MAIN(TestCalendar)
