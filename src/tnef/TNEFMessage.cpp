@@ -2,6 +2,7 @@
 
 #include "TNEFMessageValues.h"
 #include "TNEFParse.h"
+#include "TNEFProps.h"
 #include "TNEFText.h"
 #include "platform/FileManager.h"
 #include "platform/TextCodec.h"
@@ -10,31 +11,6 @@
 #include <unordered_map>
 
 namespace {
-
-// Message properties, by id.
-enum : UInt16 {
-    PR_IMPORTANCE = 0x0017,
-    PR_MESSAGE_CLASS = 0x001A,
-    PR_SUBJECT = 0x0037,
-    PR_CLIENT_SUBMIT_TIME = 0x0039,
-    PR_SENT_REPRESENTING_NAME = 0x0042,
-    PR_SENT_REPRESENTING_EMAIL_ADDRESS = 0x0065,
-    PR_CONVERSATION_TOPIC = 0x0070,
-    PR_RECIPIENT_TYPE = 0x0C15,
-    PR_SENDER_NAME = 0x0C1A,
-    PR_SENDER_EMAIL_ADDRESS = 0x0C1F,
-    PR_DISPLAY_CC = 0x0E03,
-    PR_DISPLAY_TO = 0x0E04,
-    PR_MESSAGE_DELIVERY_TIME = 0x0E06,
-    PR_BODY = 0x1000,
-    PR_RTF_COMPRESSED = 0x1009,
-    PR_BODY_HTML = 0x1013,
-    PR_EMAIL_ADDRESS = 0x3003,
-    PR_SMTP_ADDRESS = 0x39FE,
-    PR_INTERNET_CPID = 0x3FDE,
-    PR_SENDER_SMTP_ADDRESS = 0x5D01,
-    PR_SENT_REPRESENTING_SMTP_ADDRESS = 0x5D02,
-};
 
 // The first value of each property of a block, by id.
 using Properties = std::unordered_map<UInt16, TNEFValuePlace>;
