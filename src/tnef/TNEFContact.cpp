@@ -1,6 +1,6 @@
 #include "TNEFContact.h"
 
-#include "TNEFNamedProps.h"
+#include "TNEFProps.h"
 #include "platform/ErrorLog.h"
 #include "platform/TextCodec.h"
 

@@ -109,12 +109,6 @@ SInt32 TNEFMessageGetPreferredBody(SInt16 forkRefNum, const TNEFMessage &message
 
 // The body as text for showing, decoded by its charset or code page.
 QString TNEFBodyToString(const TNEFBody &body);
-// The charset an HTML document declares in a <meta> element, or empty.
-QByteArray TNEFHtmlDeclaredCharset(const QByteArray &html);
-// A rough reading of HTML as text: no head, scripts or styles, tags
-// dropped, line breaks where blocks end, character references decoded as
-// HTML decodes them (every named one, numeric ones).
-QString TNEFHtmlToText(const QString &html);
 // "Name <address>", or whichever of the two is known.
 QString TNEFRecipientText(const QString &name, const QString &address);
 // The recipients of one type (TNEFRecipient::To, Cc, Bcc), as TNEFRecipientText

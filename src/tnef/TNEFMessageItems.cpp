@@ -1,6 +1,6 @@
 #include "TNEFMessageItems.h"
 
-#include "TNEFNamedProps.h"
+#include "TNEFProps.h"
 #include "TNEFParse.h"
 #include "TNEFText.h"
 #include "platform/ErrorLog.h"

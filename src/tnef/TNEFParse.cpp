@@ -548,15 +548,15 @@ UInt32 FixedValueSize(UInt16 type)
     case PT_LONG:
     case PT_FLOAT:
     case PT_BOOLEAN:
-    case 0x000A:  // PT_ERROR
+    case PT_ERROR:
         return 4;
     case PT_DOUBLE:
     case PT_CURRENCY:
-    case 0x0007:  // PT_APPTIME
-    case 0x0014:  // PT_I8
+    case PT_APPTIME:
+    case PT_I8:
     case PT_SYSTIME:
         return 8;
-    case 0x0048:  // PT_CLSID
+    case PT_CLSID:
         return 16;
     default:
         return 0;
@@ -572,15 +572,15 @@ constexpr SInt32 kUnknownType = 1;
 SInt32 ParseOtherValues(const BlockReader &in, BlockValues &out, UInt16 type, UInt16 id,
                         UInt32 codePage)
 {
-    const UInt16 single = type & ~0x1000;
-    if ((type & 0x1000)
+    const UInt16 single = type & ~MV_FLAG;
+    if ((type & MV_FLAG)
         && (single == PT_STRING8 || single == PT_UNICODE || single == PT_BINARY || single == PT_OBJECT))
         return ParseCountedValues(in, out, type, id, codePage);
     const UInt32 size = FixedValueSize(single);
     if (size == 0)
         return kUnknownType;
     UInt32 count = 1;
-    if ((type & 0x1000) && in.int32(&count) != noErr)
+    if ((type & MV_FLAG) && in.int32(&count) != noErr)
         return MAPIFail("TNEF Trace Error -- can't read mapi value.\n", -1);
     for (UInt32 index = 0; index < count; ++index) {
         SInt64 position = 0;
@@ -591,7 +591,7 @@ SInt32 ParseOtherValues(const BlockReader &in, BlockValues &out, UInt16 type, UI
         if (!in.wanted(id))
             continue;
         const UInt32 length = single == PT_SHORT ? 2 : size;
-        if (SInt32 err = out.add(type, id, position, length, type & 0x1000 ? count : 0, index,
+        if (SInt32 err = out.add(type, id, position, length, type & MV_FLAG ? count : 0, index,
                                  std::nullopt))
             return err;
     }
@@ -632,7 +632,7 @@ SInt32 TNEFParseMAPI(SInt16 forkRefNum, TNEFList<TNEFMAPIItem> *mapiList, SInt64
             if (names)
                 out.named = std::move(named);
         }
-        if (type & 0x1000)
+        if (type & MV_FLAG)
             TRACE("        value is multi value.\n");
         SInt32 err = noErr;
         switch (type) {

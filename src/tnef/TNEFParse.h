@@ -2,6 +2,7 @@
 // The TNEF stream reader, the two parsers and the list operations they use.
 #include "TNEFAttributes.h"
 #include "TNEFFile.h"
+#include "TNEFProps.h"
 
 #include <cstdio>
 
@@ -21,25 +22,9 @@ enum : SInt32 {
     kTNEFParseErrAddMAPI = -11,
 };
 
-// The signature and the MAPI values the parser and its readers know by name;
-// the attribute words live in TNEFAttributes.h.
+// The signature; the attribute words live in TNEFAttributes.h, the MAPI
+// properties in TNEFProps.h.
 enum : UInt32 { kTNEFSignature = 0x223E9F78 };
-enum : UInt16 {
-    PT_SHORT = 0x0002,
-    PT_LONG = 0x0003,
-    PT_FLOAT = 0x0004,
-    PT_DOUBLE = 0x0005,
-    PT_CURRENCY = 0x0006,
-    PT_BOOLEAN = 0x000B,
-    PT_OBJECT = 0x000D,
-    PT_STRING8 = 0x001E,
-    PT_UNICODE = 0x001F,
-    PT_SYSTIME = 0x0040,
-    PT_BINARY = 0x0102,
-    PR_DISPLAY_NAME = 0x3001,
-    PR_ATTACH_DATA_OBJ = 0x3701,
-    PR_ATTACH_LONG_FILENAME = 0x3707,
-};
 
 SInt64 TNEFParseGetPosition(SInt16 forkRefNum);
 SInt32 TNEFParseGetInt8(SInt16 forkRefNum, UInt8 *value);

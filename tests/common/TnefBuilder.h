@@ -2,7 +2,7 @@
 // Builds TNEF streams in code, so that each test shows the bytes it is about,
 // and runs them through the file layer and the parser.
 #include "platform/FileManager.h"
-#include "tnef/TNEFNamedProps.h"
+#include "tnef/TNEFProps.h"
 #include "tnef/TNEFParse.h"
 
 #include <QByteArray>

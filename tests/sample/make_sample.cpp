@@ -9,14 +9,6 @@
 using namespace tnefbuild;
 
 namespace {
-constexpr quint16 PR_ATTACH_METHOD = 0x3705;
-constexpr quint16 PR_ATTACH_SIZE = 0x0E20;
-constexpr quint16 PR_ATTACH_MIME_TAG = 0x370E;
-constexpr quint16 PR_DISPLAY_TO = 0x0E04;
-constexpr quint16 PR_BODY_HTML = 0x1013;
-constexpr quint16 PR_SENDER_NAME = 0x0C1A;
-constexpr quint16 PR_SENDER_EMAIL_ADDRESS = 0x0C1F;
-
 const char kBody[] =
     "<html><head><meta charset=\"windows-1252\"></head><body>"
     "<p>Hello Sam,</p>"

@@ -6,7 +6,7 @@
 #include "tnef/TNEFCalendar.h"
 #include "tnef/TNEFContact.h"
 #include "tnef/TNEFMessageItems.h"
-#include "tnef/TNEFNamedProps.h"
+#include "tnef/TNEFProps.h"
 
 #include <QtTest>
 #include <libical/ical.h>

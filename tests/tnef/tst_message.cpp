@@ -3,7 +3,7 @@
 #include "TnefBuilder.h"
 #include "platform/FSFolder.h"
 #include "tnef/TNEFMessage.h"
-#include "tnef/TNEFNamedProps.h"
+#include "tnef/TNEFProps.h"
 
 #include <QtTest>
 
@@ -12,10 +12,6 @@ using namespace tnefprop;
 
 namespace {
 
-enum : quint16 {
-    PR_IMPORTANCE = 0x0017, PR_DISPLAY_CC = 0x0E03, PR_DISPLAY_TO = 0x0E04, PR_MESSAGE_DELIVERY_TIME = 0x0E06,
-    PR_RTF_COMPRESSED = 0x1009, PR_BODY_HTML = 0x1013,
-};
 constexpr quint64 kFileTime2000 = 0x01BF53EB256D4000ULL;  // 2000-01-01 00:00:00 UTC
 const QByteArray kRun = QByteArray::fromHex("1a0000001c0000004c5a4675e2d44b51410004205758595a0d6e7d010eb0");
 
