@@ -73,6 +73,7 @@ fingerprint() {
 }
 
 declare -A same
+declare -A rows
 for kind in big many props mixed; do
   input=$DATA/$kind.tnef
   echo "== $kind"
@@ -125,6 +126,12 @@ done
 window=""
 if [ -x "$WINBENCH" ]; then
   window=$(QT_QPA_PLATFORM=offscreen "$WINBENCH" "$DATA/big.tnef" || true)
+  # The window at 1,000 and 100,000 attachments: constant cost per row keeps
+  # the ratio near 100.
+  for n in 1000 100000; do
+    [ -s "$DATA/rows$n.tnef" ] || "$GEN" dups "$DATA/rows$n.tnef" "$n"
+    rows[$n]=$(QT_QPA_PLATFORM=offscreen "$WINBENCH" "$DATA/rows$n.tnef" | grep -o '[0-9.]* ms' | cut -d' ' -f1 || true)
+  done
 fi
 
 median() { sort -n | awk '{a[NR]=$1} END {if (NR==0) print "-"; else if (NR%2) m=a[(NR+1)/2]; else m=(a[NR/2]+a[NR/2+1])/2; if (NR) printf "%.1f\n", m*1000}'; }
@@ -211,6 +218,9 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
   fi
   if [ -n "$window" ]; then
     echo "Opening big.tnef as the application does (parse and document window, offscreen): $window"
+    echo
+    echo "The same for 1,000 and 100,000 attachments: ${rows[1000]} ms and ${rows[100000]} ms," \
+         "$(ratio "${rows[100000]}" "${rows[1000]}") times as long for 100 times the rows."
     echo
   fi
   echo "Reproduce: \`make bench\` (inputs are generated into build/bench-data, about 1.1 GiB; RUNS=N sets the run count)." \

@@ -5,11 +5,11 @@
 #include <QTreeView>
 #include <algorithm>
 
-DataBrowser::DataBrowser(QTreeView *view, const std::vector<DataBrowserItemID> &items,
+DataBrowser::DataBrowser(QTreeView *view, std::vector<DataBrowserRow> rows,
                          DataBrowserItemDataProc itemData,
                          DataBrowserItemNotificationProc itemNotification,
                          std::vector<DataBrowserColumn> columns, DataBrowserItemMimeDataProc itemMimeData)
-    : QAbstractTableModel(view), m_view(view), m_sorted(new QSortFilterProxyModel(this)), m_items(items),
+    : QAbstractTableModel(view), m_view(view), m_sorted(new QSortFilterProxyModel(this)), m_rows(std::move(rows)),
       m_columns(std::move(columns)), m_itemData(itemData), m_itemNotification(itemNotification),
       m_itemMimeData(itemMimeData)
 {
@@ -31,7 +31,7 @@ DataBrowser *DataBrowser::of(const QAbstractItemView *view)
 
 DataBrowserItemID DataBrowser::itemAt(int row) const
 {
-    return row >= 0 && row < int(m_items.size()) ? m_items[size_t(row)] : 0;
+    return row >= 0 && row < int(m_rows.size()) ? m_rows[size_t(row)].item : 0;
 }
 
 DataBrowserItemID DataBrowser::itemAt(const QModelIndex &index) const
@@ -58,7 +58,7 @@ void DataBrowser::detach()
 
 int DataBrowser::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_items.size());
+    return parent.isValid() ? 0 : int(m_rows.size());
 }
 
 int DataBrowser::columnCount(const QModelIndex &parent) const
@@ -68,16 +68,18 @@ int DataBrowser::columnCount(const QModelIndex &parent) const
 
 QVariant DataBrowser::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.column() >= int(m_columns.size()))
+    if (!index.isValid() || index.column() >= int(m_columns.size()) || index.row() >= int(m_rows.size()))
         return {};
     const DataBrowserColumn &column = m_columns[size_t(index.column())];
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(column.alignment);
     if (role != Qt::DisplayRole && role != Qt::DecorationRole && role != Qt::ToolTipRole && role != kSortRole)
         return {};
-    DataBrowserItemData cell;
-    if (!ask(index.row(), column.property, &cell))
+    // A closing window no longer answers.
+    const std::vector<DataBrowserItemData> &cells = m_rows[size_t(index.row())].cells;
+    if (!m_itemData || index.column() >= int(cells.size()))
         return {};
+    const DataBrowserItemData &cell = cells[size_t(index.column())];
     switch (role) {
     case Qt::DecorationRole:
         return cell.icon.isNull() ? QVariant() : QVariant(cell.icon);

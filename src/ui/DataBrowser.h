@@ -1,10 +1,12 @@
 #pragma once
 // The model behind each list of a document window: rows of item IDs, in one
 // or more columns, shown in a QTreeView of the window's form through a
-// sorting proxy (document order until the user sorts). It holds no document
-// data: every cell goes to the list's item-data function, every selection
-// change to its notification function and every drag to its mime-data
-// function, which find the rows in the document.
+// sorting proxy (document order until the user sorts). Its rows come with
+// what each column shows of them, computed once when the list is filled, so
+// that showing, scrolling and sorting never go back to the document, whatever
+// its size; the item-data function answers the other properties, every
+// selection change goes to the notification function and every drag to the
+// mime-data function, which find the rows in the document.
 #include "platform/MacTypes.h"
 
 #include <QAbstractTableModel>
@@ -64,6 +66,12 @@ using DataBrowserItemNotificationProc = void (*)(const DataBrowser *browser, Dat
 using DataBrowserItemMimeDataProc = QMimeData *(*)(const DataBrowser *browser,
                                                    const std::vector<DataBrowserItemID> &items);
 
+// One row: its item and what each column shows of it, in column order.
+struct DataBrowserRow {
+    DataBrowserItemID item = 0;
+    std::vector<DataBrowserItemData> cells;
+};
+
 struct DataBrowserColumn {
     DataBrowserPropertyID property = kDataBrowserNameProperty;
     QString title;
@@ -79,7 +87,7 @@ public:
     // deselected rows first, then the selected ones, each after the
     // selection has changed, so that a function counting the selected rows
     // sees the new state. With a mime-data function, rows can be dragged.
-    DataBrowser(QTreeView *view, const std::vector<DataBrowserItemID> &items,
+    DataBrowser(QTreeView *view, std::vector<DataBrowserRow> rows,
                 DataBrowserItemDataProc itemData, DataBrowserItemNotificationProc itemNotification,
                 std::vector<DataBrowserColumn> columns = {},
                 DataBrowserItemMimeDataProc itemMimeData = nullptr);
@@ -119,7 +127,7 @@ private:
 
     QTreeView *m_view;
     QSortFilterProxyModel *m_sorted;
-    std::vector<DataBrowserItemID> m_items;
+    std::vector<DataBrowserRow> m_rows;
     std::vector<DataBrowserColumn> m_columns;
     DataBrowserItemDataProc m_itemData;
     DataBrowserItemNotificationProc m_itemNotification;

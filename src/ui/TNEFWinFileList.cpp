@@ -23,12 +23,10 @@ TNEFWinFile *documentWindow(const QWidget *view)
     return winFile;
 }
 
-// Answers every property but the name column: the status to return, with
-// *handled false for the name column.
-OSStatus answerProperty(DataBrowserItemDataRef itemData, DataBrowserPropertyID property, bool editable,
-                        bool *handled)
+// The column properties are answered by the rows' cells, so have nothing
+// more to say here.
+OSStatus answerProperty(DataBrowserItemDataRef itemData, DataBrowserPropertyID property, bool editable)
 {
-    *handled = true;
     switch (property) {
     case kDataBrowserItemIsActiveProperty:
         return SetDataBrowserItemDataBooleanValue(itemData, true);
@@ -42,7 +40,6 @@ OSStatus answerProperty(DataBrowserItemDataRef itemData, DataBrowserPropertyID p
     case kDataBrowserNameProperty:
     case kDataBrowserKindProperty:
     case kDataBrowserSizeProperty:
-        *handled = false;
         return noErr;
     default:
         return errDataBrowserPropertyNotSupported;
@@ -53,7 +50,7 @@ OSStatus answerProperty(DataBrowserItemDataRef itemData, DataBrowserPropertyID p
 
 OSStatus TNEFWinFileListInit(QTreeView *view, DataBrowserItemDataProc itemData,
                              DataBrowserItemNotificationProc itemNotification,
-                             std::vector<DataBrowserItemID> (*rows)(const TNEFFile *tnefFile),
+                             std::vector<DataBrowserRow> (*rows)(const TNEFFile *tnefFile),
                              std::vector<DataBrowserColumn> columns, DataBrowserItemMimeDataProc itemMimeData)
 {
     if (!view)
@@ -70,21 +67,14 @@ TNEFWinFile *TNEFWinFileListWindow(const DataBrowser *browser)
     return documentWindow(browser->view());
 }
 
-const TNEFFile *TNEFWinFileListNameRequest(const DataBrowser *browser, DataBrowserPropertyID property,
-                                           DataBrowserItemDataRef itemData, bool setValue,
-                                           bool editable, OSStatus *result)
+OSStatus TNEFWinFileListItemData(const DataBrowser *browser, DataBrowserPropertyID property,
+                                 DataBrowserItemDataRef itemData, bool setValue, bool editable)
 {
-    *result = noErr;
-    const TNEFWinFile *winFile = TNEFWinFileListWindow(browser);
-    if (!winFile)
-        return nullptr;
-    if (setValue) {
-        *result = errDataBrowserPropertyNotSupported;
-        return nullptr;
-    }
-    bool handled = false;
-    *result = answerProperty(itemData, property, editable, &handled);
-    return handled ? nullptr : winFile->document();
+    if (!TNEFWinFileListWindow(browser))
+        return noErr;
+    if (setValue)
+        return errDataBrowserPropertyNotSupported;
+    return answerProperty(itemData, property, editable);
 }
 
 void TNEFWinFileListComeForward(const DataBrowser *browser)

@@ -4,13 +4,26 @@
 #include "TNEFWinFileList.h"
 #include "tnef/TNEFText.h"
 
+#include <QHash>
+
 namespace {
 
-std::vector<DataBrowserItemID> rowsOf(const TNEFFile *tnefFile)
+// A file repeats a few attribute words many times: each name is made once
+// and shared by its rows.
+std::vector<DataBrowserRow> rowsOf(const TNEFFile *tnefFile)
 {
-    std::vector<DataBrowserItemID> rows;
-    for (const TNEFAttributeItem *item = tnefFile->attributeList; item; item = item->next)
-        rows.push_back(item->objectID);
+    std::vector<DataBrowserRow> rows;
+    QHash<UInt32, DataBrowserItemData> names;
+    for (const TNEFAttributeItem *item = tnefFile->attributeList; item; item = item->next) {
+        auto name = names.constFind(item->attribute);
+        if (name == names.cend()) {
+            DataBrowserItemData cell;
+            if (const char *text = TNEFTextGetAttributeName(item->attribute))
+                SetDataBrowserItemDataText(&cell, QString::fromLatin1(text));
+            name = names.insert(item->attribute, cell);
+        }
+        rows.push_back({item->objectID, {*name}});
+    }
     return rows;
 }
 
@@ -26,16 +39,8 @@ OSStatus TNEFWinFileListAttributeDBGetSetItemData(const DataBrowser *browser, Da
                                                   DataBrowserPropertyID property,
                                                   DataBrowserItemDataRef itemData, bool setValue)
 {
-    OSStatus result = noErr;
-    const TNEFFile *tnefFile =
-        TNEFWinFileListNameRequest(browser, property, itemData, setValue, true, &result);
-    if (!tnefFile)
-        return result;
-    if (const TNEFAttributeItem *item = TNEFFileFindAttribute(tnefFile, itemID)) {
-        if (const char *name = TNEFTextGetAttributeName(item->attribute))
-            SetDataBrowserItemDataText(itemData, QString::fromLatin1(name));
-    }
-    return noErr;
+    Q_UNUSED(itemID);
+    return TNEFWinFileListItemData(browser, property, itemData, setValue, true);
 }
 
 void TNEFWinFileListAttributeDBItemNotification(const DataBrowser *browser, DataBrowserItemID itemID,

@@ -7,6 +7,7 @@
 #include "tnef/TNEFText.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QLocale>
 #include <QMimeData>
 #include <QMimeDatabase>
@@ -16,11 +17,63 @@
 
 namespace {
 
-std::vector<DataBrowserItemID> rowsOf(const TNEFFile *tnefFile)
+std::vector<DataBrowserColumn> columns()
 {
-    std::vector<DataBrowserItemID> rows;
-    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next)
-        rows.push_back(item->fileID);
+    return {
+        {kDataBrowserNameProperty, QCoreApplication::translate("TNEFWinFile", "Name")},
+        {kDataBrowserKindProperty, QCoreApplication::translate("TNEFWinFile", "Type")},
+        {kDataBrowserSizeProperty, QCoreApplication::translate("TNEFWinFile", "Size"),
+         Qt::AlignRight | Qt::AlignVCenter},
+    };
+}
+
+// What the Name and Type columns show of a type, looked up once per type.
+struct TypeCells {
+    QIcon icon;
+    DataBrowserItemData kind;
+};
+
+// Loading an icon from the theme takes milliseconds, and a file may hold a
+// hundred thousand attachments of a handful of types: each type's icon and
+// texts are made once per list and shared by its rows.
+std::vector<DataBrowserRow> rowsOf(const TNEFFile *tnefFile)
+{
+    const std::vector<DataBrowserColumn> shown = columns();
+    std::vector<DataBrowserRow> rows;
+    QHash<QString, TypeCells> types;
+    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
+        const QMimeType type = TNEFWinFileAttachmentType(item);
+        auto known = types.constFind(type.name());
+        if (known == types.cend()) {
+            TypeCells cells{TNEFWinFileTypeIcon(type), {}};
+            SetDataBrowserItemDataText(&cells.kind, type.comment());
+            cells.kind.toolTip = type.name();
+            known = types.insert(type.name(), cells);
+        }
+        DataBrowserRow row{item->fileID, {}};
+        for (const DataBrowserColumn &column : shown) {
+            DataBrowserItemData cell;
+            switch (column.property) {
+            case kDataBrowserNameProperty:
+                SetDataBrowserItemDataText(&cell, TNEFFileItemDisplayName(item));
+                cell.icon = known->icon;
+                cell.toolTip = TNEFFileItemTitle(item);
+                break;
+            case kDataBrowserKindProperty:
+                cell = known->kind;
+                break;
+            case kDataBrowserSizeProperty:
+                SetDataBrowserItemDataText(&cell, TNEFWinFileSizeText(item->dataLength));
+                cell.toolTip = TNEFWinFileExactSizeText(item->dataLength);
+                cell.sortValue = qulonglong(item->dataLength);
+                break;
+            default:
+                break;
+            }
+            row.cells.push_back(std::move(cell));
+        }
+        rows.push_back(std::move(row));
+    }
     return rows;
 }
 
@@ -50,14 +103,8 @@ OSStatus showSelection(TNEFWinFile *winFile, const std::vector<DataBrowserItemID
 
 OSStatus TNEFWinFileListFileDBInit(QTreeView *view)
 {
-    const std::vector<DataBrowserColumn> columns = {
-        {kDataBrowserNameProperty, QCoreApplication::translate("TNEFWinFile", "Name")},
-        {kDataBrowserKindProperty, QCoreApplication::translate("TNEFWinFile", "Type")},
-        {kDataBrowserSizeProperty, QCoreApplication::translate("TNEFWinFile", "Size"),
-         Qt::AlignRight | Qt::AlignVCenter},
-    };
     return TNEFWinFileListInit(view, TNEFWinFileListFileDBGetSetItemData,
-                               TNEFWinFileListFileDBItemNotification, rowsOf, columns,
+                               TNEFWinFileListFileDBItemNotification, rowsOf, columns(),
                                TNEFWinFileListFileDBMimeData);
 }
 
@@ -65,35 +112,8 @@ OSStatus TNEFWinFileListFileDBGetSetItemData(const DataBrowser *browser, DataBro
                                              DataBrowserPropertyID property,
                                              DataBrowserItemDataRef itemData, bool setValue)
 {
-    OSStatus result = noErr;
-    const TNEFFile *tnefFile =
-        TNEFWinFileListNameRequest(browser, property, itemData, setValue, false, &result);
-    if (!tnefFile)
-        return result;
-    const TNEFFileItem *item = TNEFFileFindItem(tnefFile, itemID);
-    if (!item)
-        return noErr;
-    switch (property) {
-    case kDataBrowserNameProperty:
-        SetDataBrowserItemDataText(itemData, TNEFFileItemDisplayName(item));
-        itemData->icon = TNEFWinFileTypeIcon(TNEFWinFileAttachmentType(item));
-        itemData->toolTip = TNEFFileItemTitle(item);
-        break;
-    case kDataBrowserKindProperty: {
-        const QMimeType type = TNEFWinFileAttachmentType(item);
-        SetDataBrowserItemDataText(itemData, type.comment());
-        itemData->toolTip = type.name();
-        break;
-    }
-    case kDataBrowserSizeProperty:
-        SetDataBrowserItemDataText(itemData, TNEFWinFileSizeText(item->dataLength));
-        itemData->toolTip = TNEFWinFileExactSizeText(item->dataLength);
-        itemData->sortValue = qulonglong(item->dataLength);
-        break;
-    default:
-        break;
-    }
-    return noErr;
+    Q_UNUSED(itemID);
+    return TNEFWinFileListItemData(browser, property, itemData, setValue, false);
 }
 
 void TNEFWinFileListFileDBItemNotification(const DataBrowser *browser, DataBrowserItemID itemID,
