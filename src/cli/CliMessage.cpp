@@ -419,6 +419,13 @@ QJsonObject CliMessageJson(SInt16 forkRefNum, const TNEFMessage &message)
         add("rtfHolds", QLatin1String(kOrigins[int(TNEFRtfGetOrigin(body.bytes))]));
     }
     add("bodies", bodies);
+    // Which HTML the window, `body --html` and `extract --body` give: told
+    // from its first bytes.
+    if (TNEFMessageGetHtml(forkRefNum, message, &body, kRtfHeaderLimit) == noErr) {
+        add("html", QLatin1String(body.kind == TNEFBodyKind::Html          ? "stored"
+                                  : body.kind == TNEFBodyKind::HtmlFromRtf ? "carried-by-rtf"
+                                                                           : "made-from-rtf"));
+    }
     return json;
 }
 

@@ -18,6 +18,7 @@ enum class TNEFBodyKind {
     HtmlFromRtf,  // the HTML that an RTF body made from HTML carries
     TextFromRtf,  // the text of the RTF body
     TextFromHtml, // the text of the HTML body, when there is nothing else
+    HtmlMadeFromRtf, // HTML made from an RTF body written as RTF
 };
 
 struct TNEFBody {
@@ -101,7 +102,8 @@ SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBod
 // RTF body, else that of the HTML body.
 SInt32 TNEFMessageGetText(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body,
                           UInt32 limit = kTNEFBodyMaxSize);
-// The HTML: PR_BODY_HTML as stored, else the HTML an RTF body carries.
+// The HTML: PR_BODY_HTML as stored, else the HTML an RTF body carries, else
+// HTML made from the RTF body when it was written as RTF.
 SInt32 TNEFMessageGetHtml(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body,
                           UInt32 limit = kTNEFBodyMaxSize);
 // The richest body: the HTML, else the RTF, else the text.

@@ -3,11 +3,13 @@
 #include "TNEFHtml.h"
 #include "TNEFMessageValues.h"
 #include "TNEFParse.h"
+#include "TNEFRtfHtml.h"
 #include "TNEFRtfText.h"
 #include "platform/TextCodec.h"
 
 #include <QStringDecoder>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -28,6 +30,27 @@ SInt32 ReadBody(SInt16 fork, const TNEFValuePlace &place, UInt32 bound, UInt32 l
     if (cut)
         *cut = place.length > limit;
     return TNEFReadBytes(fork, place.position, std::min(place.length, limit), bytes);
+}
+
+// One of the bodies read out of an RTF body; the RTF goes as soon as it is
+// read, so that a body of the largest size stands in memory no more than
+// twice. Only RTF made from HTML carries HTML, and only RTF written as RTF
+// is made into HTML (what was made from text is better shown as text).
+SInt32 BodyFromRtf(TNEFBody rtf, TNEFBodyKind kind, TNEFBody *body)
+{
+    const TNEFRtfOrigin origin = TNEFRtfGetOrigin(rtf.bytes);
+    if ((kind == TNEFBodyKind::HtmlFromRtf && origin != TNEFRtfOrigin::Html)
+        || (kind == TNEFBodyKind::HtmlMadeFromRtf && origin != TNEFRtfOrigin::Rtf))
+        return kTNEFMessageErrNoBody;
+    body->kind = kind;
+    body->rtf = rtf.rtf;
+    body->cut = rtf.cut;
+    body->charset = "UTF-8";
+    const QByteArray bytes = std::exchange(rtf.bytes, QByteArray());
+    body->bytes = kind == TNEFBodyKind::TextFromRtf ? TNEFRtfToText(bytes)
+        : kind == TNEFBodyKind::HtmlFromRtf         ? TNEFHtmlDeclareUtf8(TNEFRtfToHtml(bytes))
+                                                    : TNEFRtfMakeHtml(bytes);
+    return noErr;
 }
 
 } // namespace
@@ -75,22 +98,12 @@ SInt32 TNEFMessageGetBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBod
         return noErr;
     }
     case TNEFBodyKind::HtmlFromRtf:
+    case TNEFBodyKind::HtmlMadeFromRtf:
     case TNEFBodyKind::TextFromRtf: {
         TNEFBody rtf;
         if ((err = TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Rtf, &rtf, limit)))
             return err;
-        if (kind == TNEFBodyKind::HtmlFromRtf && TNEFRtfGetOrigin(rtf.bytes) != TNEFRtfOrigin::Html)
-            return kTNEFMessageErrNoBody;
-        body->rtf = rtf.rtf;
-        body->cut = rtf.cut;
-        body->charset = "UTF-8";
-        // The RTF goes as soon as it is read: a body of the largest size
-        // then stands in memory no more than twice.
-        body->bytes = kind == TNEFBodyKind::TextFromRtf ? TNEFRtfToText(rtf.bytes) : TNEFRtfToHtml(rtf.bytes);
-        rtf.bytes = QByteArray();
-        if (kind == TNEFBodyKind::HtmlFromRtf)
-            body->bytes = TNEFHtmlDeclareUtf8(std::move(body->bytes));
-        return noErr;
+        return BodyFromRtf(std::move(rtf), kind, body);
     }
     case TNEFBodyKind::TextFromHtml: {
         TNEFBody html;
@@ -133,7 +146,21 @@ SInt32 TNEFMessageGetText(SInt16 forkRefNum, const TNEFMessage &message, TNEFBod
 
 SInt32 TNEFMessageGetHtml(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body, UInt32 limit)
 {
-    return FirstBody(forkRefNum, message, {TNEFBodyKind::Html, TNEFBodyKind::HtmlFromRtf}, body, limit);
+    const SInt32 err = TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Html, body, limit);
+    if (err == noErr)
+        return noErr;
+    // The RTF is decompressed once for whichever HTML it gives.
+    TNEFBody rtf;
+    const SInt32 rtfErr = TNEFMessageGetBody(forkRefNum, message, TNEFBodyKind::Rtf, &rtf, limit);
+    if (rtfErr != noErr) {
+        *body = TNEFBody{};
+        return err != kTNEFMessageErrNoBody ? err : rtfErr;
+    }
+    const TNEFBodyKind kind = TNEFRtfGetOrigin(rtf.bytes) == TNEFRtfOrigin::Html ? TNEFBodyKind::HtmlFromRtf
+                                                                                   : TNEFBodyKind::HtmlMadeFromRtf;
+    *body = TNEFBody{};
+    const SInt32 madeErr = BodyFromRtf(std::move(rtf), kind, body);
+    return madeErr == noErr || err == kTNEFMessageErrNoBody ? madeErr : err;
 }
 
 SInt32 TNEFMessageGetPreferredBody(SInt16 forkRefNum, const TNEFMessage &message, TNEFBody *body)

@@ -151,13 +151,22 @@ void TestMessage::bodies_data()
                                                  << 0 << QByteArray("<p>x</p>") << QByteArray();
     const QByteArray rtf("{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 {\\*\\htmltag19 <html>}{\\*\\htmltag0 <meta "
                          "content=\"text/html; charset=windows-1252\">}caf\\'e9{\\*\\htmltag27 </html>}}");
-    const QByteArray fromHtml = le32(quint32(rtf.size() + 12)) + le32(quint32(rtf.size())) + "MELA" + le32(0) + rtf;
+    const auto mela = [](const QByteArray &rtf) { return le32(quint32(rtf.size() + 12)) + le32(quint32(rtf.size())) + "MELA" + le32(0) + rtf; };
+    const QByteArray fromHtml = mela(rtf);
     QTest::newRow("HTML recovered, declared as UTF-8")
         << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, fromHtml)) << -2 << 0
         << QByteArray("<html><meta content=\"text/html; charset=utf-8\">caf\xc3\xa9</html>") << QByteArray("UTF-8");
     QTest::newRow("stored HTML first, UTF-16 made UTF-8")
         << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, fromHtml).unicode(PR_BODY_HTML, QStringLiteral("<b>é")))
         << -2 << 0 << QByteArray("<b>\xc3\xa9") << QByteArray("UTF-8");
+    // An RTF written as RTF is made into a page; one made from text is not.
+    QTest::newRow("HTML made from RTF")
+        << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, mela("{\\rtf1\\ansi {\\b x}}"))) << -2 << 0
+        << QByteArray("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body style=\"white-space:pre-wrap\"><div>"
+                      "<span style=\"font-weight:bold\">x</span></div></body></html>") << QByteArray("UTF-8");
+    QTest::newRow("no HTML from RTF made from text")
+        << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, mela("{\\rtf1\\ansi\\fromtext x}"))) << -2
+        << int(kTNEFMessageErrNoBody) << QByteArray() << QByteArray();
     QTest::newRow("text from RTF") << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, kRun)) << -1 << 0
                                    << QByteArray("WXYZWXYZWXYZWXYZWXYZ") << QByteArray("UTF-8");
     QTest::newRow("text from HTML") << withProps(MapiBlock().binary(PR_BODY_HTML, "<head><title>T</title></head>"
@@ -181,8 +190,7 @@ void TestMessage::bodies_data()
                                       << QByteArray();
     const QByteArray declared = "{\\rtf1\\ansi\\fromhtml1 " + QByteArray("<meta charset=x>").repeated(600000) + "}";
     QTest::newRow("many declarations made UTF-8")
-        << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, le32(quint32(declared.size() + 12)) + le32(quint32(declared.size()))
-                                                               + "MELA" + le32(0) + declared))
+        << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, mela(declared)))
         << -2 << 0 << QByteArray("<meta charset=utf-8>").repeated(600000) << QByteArray("UTF-8");
     QTest::newRow("RTF preferred to text") << withProps(MapiBlock().binary(PR_RTF_COMPRESSED, kRun).unicode(PR_BODY, "t"))
                                            << -3 << 0 << QByteArray("{\\rtf1 WXYZWXYZWXYZWXYZWXYZ}") << QByteArray();

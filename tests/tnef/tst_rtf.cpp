@@ -3,6 +3,7 @@
 #include "TnefBuilder.h"
 #include "platform/TextCodec.h"
 #include "tnef/TNEFRtf.h"
+#include "tnef/TNEFRtfHtml.h"
 #include "tnef/TNEFRtfText.h"
 
 #include <QtTest>
@@ -37,6 +38,8 @@ private slots:
     void html();
     void text_data();
     void text();
+    void made_data();
+    void made();
 };
 
 void TestRtf::decompress_data()
@@ -147,6 +150,86 @@ void TestRtf::text()
     QFETCH(QString, text);
     QCOMPARE(int(TNEFRtfGetOrigin(rtf)), origin);
     QCOMPARE(QString::fromUtf8(TNEFRtfToText(rtf)), text);
+}
+
+void TestRtf::made_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QByteArray>("has");
+    QTest::addColumn<QByteArray>("hasNot");
+    const QByteArray head = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\fmodern Courier New;}"
+                            "{\\f2\\fnil\\fcharset204 Cyr;}{\\f3 Evil\" onload=\"x;}{\\f4 " + QByteArray(60, 'L') + ";}}"
+                            "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}";
+    const auto span = [](const char *css, const char *text) { return QByteArray("<span style=\"") + css + "\">" + text + "</span>"; };
+    QTest::newRow("bold, italic, underline, strike")
+        << head + "{\\b B}{\\i I}{\\ul U\\ulnone u}{\\strike S}\\b\\plain p}"
+        << "<div>" + span("font-weight:bold", "B") + span("font-style:italic", "I") + span("text-decoration:underline", "U")
+               + "u" + span("text-decoration:line-through", "S") + "p</div>" << QByteArray();
+    QTest::newRow("colours, size, face")
+        << head + "{\\cf1\\highlight2 c}{\\f1\\fs21 m}\\cf9 none}"
+        << span("color:#ff0000;background-color:#0000ff", "c") + span("font-family:'Courier New';font-size:10.5pt", "m") + "none"
+        << QByteArray();
+    QTest::newRow("paragraphs, alignment, breaks")
+        << head + "\\qc a\\par\\pard b\\line c\\par\\qr\\par\\qj j}"
+        << QByteArray("<div style=\"text-align:center\">a</div><div>b<br>c</div><div><br></div>"
+                      "<div style=\"text-align:justify\">j</div>") << QByteArray();
+    QTest::newRow("lists, Word's and the older form")
+        << head + "{\\listtext\\'b7\\tab}\\ls1 one\\par{\\listtext 2.\\tab}\\ls2 two\\par{\\listtext b)\\tab}\\ls2 three\\par"
+                  "\\pard{\\pntext\\f1 o\\tab}{\\*\\pn\\pnlvlblt}four\\par\\pard after}"
+        << QByteArray("<ul><li>one</li></ul><ol><li>two</li><li>three</li></ol><ul><li>four</li></ul><div>after</div>") << QByteArray();
+    QTest::newRow("table") << head + "\\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell\\cell\\row\\pard b}"
+                           << QByteArray("<table><tr><td><div>a</div></td><td></td></tr></table><div>b</div>") << QByteArray();
+    QTest::newRow("link") << head + "{\\field{\\*\\fldinst {HYPERLINK \"HTTPS://x.org/a b?c=1&d=2\"}}{\\fldrslt {\\b go}}} on}"
+                          << "<div><a href=\"HTTPS://x.org/a%20b?c=1&amp;d=2\">" + span("font-weight:bold", "go") + "</a> on</div>"
+                          << QByteArray();
+    QTest::newRow("pictures Qt reads, hex or binary")
+        << head + "{\\*\\shppict{\\pict\\pngblip\\picw1 89504e\r\n47}}{\\nonshppict{\\pict\\wmetafile8 0102}}"
+                  "{\\pict\\jpegblip\\bin3 abc}{\\pict\\emfblip 0102}{\\pict\\dibitmap\\bin2 xy}{\\pict 0102}}"
+        << QByteArray("<div><img src=\"data:image/png;base64,iVBORw==\"><img src=\"data:image/jpeg;base64,YWJj\"></div>")
+        << QByteArray();
+    QTest::newRow("characters") << head + "\\f2 \\'cf\\'f0\\'e8\\~\\emdash\\-\\u8364?x}"
+                                << span("font-family:'Cyr'", "При\u00A0—€x") << QByteArray();
+    // Hostile documents: every text escaped, no href but a web or mail one,
+    // and a page of bounded size made in linear time.
+    QTest::newRow("markup in text") << head + "<script>alert(1)</script> & \\'3c{\\*\\htmltag <b>}}"
+                                    << QByteArray("&lt;script&gt;alert(1)&lt;/script&gt; &amp; &lt;") << QByteArray("<script");
+    QTest::newRow("links that could run or break out")
+        << head + "{\\field{\\*\\fldinst HYPERLINK \"javascript:alert(1)\"}{\\fldrslt js}}"
+                  "{\\field{\\*\\fldinst HYPERLINK \\\\l \"http://bookmark\"}{\\fldrslt here}}"
+                  "{\\field{\\*\\fldinst HYPERLINK \"http://a/' onclick='x\"}{\\fldrslt q}}"
+                  "{\\field{\\*\\fldinst HYPERLINK mailto:a\"><b>}{\\fldrslt r}}}"
+        << QByteArray("<div>jshere<a href=\"http://a/&#39;%20onclick=&#39;x\">q</a><a href=\"mailto:a&quot;&gt;&lt;b&gt;\">r</a></div>")
+        << QByteArray();
+    QTest::newRow("a quote in a font name") << head + "\\f3 x}" << span("font-family:'Evil onloadx'", "x")
+                                            << QByteArray("onload=");
+    QTest::newRow("deep groups") << head + QByteArray(100000, '{') + "\\b deep" + QByteArray(100000, '}') + "}"
+                                 << span("font-weight:bold", "deep") << QByteArray();
+    QTest::newRow("10 MB of '{'") << QByteArray(10000000, '{') << QByteArray("<body style=\"white-space:pre-wrap\"></body>")
+                                  << QByteArray();
+    QTest::newRow("10 MB of \\b") << "{\\rtf1 " + QByteArray("\\b").repeated(5000000) + " x}"
+                                    << span("font-weight:bold", "x") << QByteArray();
+    QTest::newRow("a face at every letter") << head + QByteArray("\\f4 x\\f0 y").repeated(500000) + "}"
+                                            << QByteArray("xy</div>") << QByteArray();
+    QTest::newRow("a long link in every paragraph")
+        << head + "{\\field{\\*\\fldinst HYPERLINK \"http://" + QByteArray(2000, 'a') + "\"}{\\fldrslt "
+               + QByteArray("x\\par ").repeated(1000000) + "}}}"
+        << QByteArray("<div>x</div>") << QByteArray();
+    QTest::newRow("huge \\bin count") << head + "{\\pict\\pngblip\\bin2147483647 abc}after}" << QByteArray("</body>")
+                                        << QByteArray("<img");
+    QTest::newRow("unterminated picture") << head + "{\\pict\\pngblip 8950" + QByteArray(10000000, '0')
+                                          << QByteArray("</body>") << QByteArray("<img");
+}
+
+void TestRtf::made()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QByteArray, has);
+    QFETCH(QByteArray, hasNot);
+    const QByteArray html = TNEFRtfMakeHtml(rtf);
+    QVERIFY(html.startsWith("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head>"));
+    QVERIFY2(html.contains(has), html.right(2000).constData());
+    QVERIFY(hasNot.isEmpty() || !html.contains(hasNot));
+    QVERIFY2(html.size() <= 8 * rtf.size() + 8192, QByteArray::number(html.size()).constData());
 }
 
 QTEST_GUILESS_MAIN(TestRtf)
