@@ -60,6 +60,7 @@ void TNEFMeetingPanel::setLines(const QList<TNEFSummaryLine> &lines, UInt32 cale
         field->setText(shownText(line.text));
         auto *label = new QLabel(QCoreApplication::translate("TNEFMeetingPanel", line.label.data()) + QLatin1Char(':'), this);
         label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
         m_form->addRow(label, field);
     }
     m_calendarFileID = calendarFileID;

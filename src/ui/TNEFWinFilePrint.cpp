@@ -90,10 +90,12 @@ std::unique_ptr<QTextDocument> TNEFWinFilePrintDocument(TNEFWinFile *winFile)
             + line.mid(colon + 1).toHtmlEscaped() + QLatin1String("<br>");
     }
     head += QLatin1String("</p><hr>");
+    // Into a block of its own: the rule under the headers must not become
+    // the body's first paragraph's.
     QTextCursor cursor(document.get());
+    cursor.insertBlock();
     cursor.movePosition(QTextCursor::Start);
     cursor.insertFragment(QTextDocumentFragment::fromHtml(head));
-    cursor.insertBlock();
     return document;
 }
 
