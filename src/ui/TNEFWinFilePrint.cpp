@@ -159,8 +159,10 @@ OSStatus TNEFWinFileSaveMessage(TNEFWinFile *winFile)
         names << body.name;
         filters << QStringLiteral("%1 (*.%2)").arg(kind, suffix);
     }
-    if (names.isEmpty())
-        return eventNotHandledErr;
+    if (names.isEmpty()) {
+        TNEFWinFileShowStatus(winFile, TNEFWinFile::tr("The message has no body to save"));
+        return noErr;
+    }
     const QString proposed = subjectName(winFile, names.first().mid(names.first().lastIndexOf(QLatin1Char('.'))));
     askPath(winFile, TNEFWinFile::tr("Save Message"), proposed, filters,
             [names](TNEFWinFile *window, const TNEFWinFileAskReply &reply) {

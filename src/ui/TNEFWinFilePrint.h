@@ -35,6 +35,6 @@ OSStatus TNEFWinFileExportPDF(TNEFWinFile *winFile);
 // noErr, or ioErr.
 OSStatus TNEFWinFileWritePDF(TNEFWinFile *winFile, const QString &path);
 // Asks for a name and a kind among the bodies the message has, then writes
-// that body there; the status bar tells how it went. eventNotHandledErr
-// when the message has no body.
+// that body there; the status bar tells how it went, or that the message
+// has no body.
 OSStatus TNEFWinFileSaveMessage(TNEFWinFile *winFile);
