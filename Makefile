@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES := cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev shared-mime-info \
-            libical-dev libgmime-3.0-dev python3-icalendar python3-dateutil scdoc appstream desktop-file-utils man-db bash-completion
+            libical-dev libgmime-3.0-dev python3-icalendar python3-dateutil scdoc appstream desktop-file-utils man-db bash-completion poppler-utils
 DEB_PACKAGES := dpkg-dev lintian
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60

@@ -2,6 +2,7 @@
 // What parvane-cli shows of a parsed document's message, and the JSON forms
 // of its listings. Printing, and making texts safe for a terminal, stay with
 // the commands.
+#include "tnef/TNEFCalendarSummary.h"
 #include "tnef/TNEFMessage.h"
 #include "tnef/TNEFMessageItems.h"
 
@@ -15,22 +16,11 @@ enum class CliBodyChoice { Preferred, Rtf, Html, Text };
 // Subject, From, To, Cc, Date and Class lines, those the message has; the
 // date in the user's time zone.
 QStringList CliMessageHeaderLines(const TNEFMessage &message);
-// What a meeting or a task holds beyond its headers, as the core reads it
-// for its calendar file.
-struct CliMessageItem {
-    std::optional<TNEFCalendarItem> meeting;
-    std::optional<TNEFTaskItem> task;
-};
-CliMessageItem CliMessageReadItem(const TNEFFile *tnefFile, const TNEFMessage &message);
-// A meeting's When (in the user's time zone), Where, Organizer, Attendees
-// and Repeats lines, a task's Due and Status lines: those it has.
-QStringList CliMessageItemLines(const CliMessageItem &item);
+// A meeting's or a task's lines (see TNEFCalendarSummaryLines) as
+// "Label: text".
+QStringList CliMessageItemLines(const TNEFCalendarSummary &item);
 // The same as the JSON members "meeting" and "task".
-void CliMessageItemJson(const CliMessageItem &item, QJsonObject *json);
-// A recurrence rule (RRULE) in words: "every 2 weeks on Tuesday and
-// Thursday, 6 times". `dayShift` moves its days by -1, 0 or 1, from the UTC
-// days the rule names to the user's. Empty for a rule it cannot tell.
-QString CliRecurrenceText(const QString &rule, int dayShift);
+void CliMessageItemJson(const TNEFCalendarSummary &item, QJsonObject *json);
 
 // A text body for a terminal: line feeds only, ending in one.
 QByteArray CliMessageTerminalText(QByteArray text);

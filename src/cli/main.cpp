@@ -397,7 +397,7 @@ bool messageCommand(const QString &file, bool json)
     if (!tnefFile)
         return false;
     QString warning;
-    const CliMessageItem item = CliMessageReadItem(tnefFile, message);
+    const TNEFCalendarSummary item = TNEFCalendarSummaryRead(tnefFile, message);
     if (json) {
         QJsonObject document = CliMessageJson(tnefFile->forkRefNum, message);
         CliMessageItemJson(item, &document);

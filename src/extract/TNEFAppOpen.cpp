@@ -171,15 +171,9 @@ void writeFile(UInt32 fileID, const QString &myFileName, const SaveAs &save, con
         events.failed(fileID, myFileName, myStatus);
 }
 
-// One body of the message, ready to be written.
-struct BodyFile {
-    QString name;
-    QByteArray bytes;
-};
+} // namespace
 
-// The bodies to write, read from the file: HTML and RTF, or else the plain
-// text. A body that is there but cannot be read is reported and left out.
-QList<BodyFile> readBodies(const TNEFFile *tnefFile, const TNEFAutomateEvents &events)
+QList<TNEFBodyFile> TNEFExtractReadBodies(const TNEFFile *tnefFile, const TNEFAutomateEvents &events)
 {
     const SInt16 fork = tnefFile->forkRefNum;
     TNEFMessage message;
@@ -189,7 +183,7 @@ QList<BodyFile> readBodies(const TNEFFile *tnefFile, const TNEFAutomateEvents &e
             events.failed(0, QStringLiteral("message"), myStatus);
         return {};
     }
-    QList<BodyFile> files;
+    QList<TNEFBodyFile> files;
     bool found = false;
     bool damageTold = false;
     const auto take = [&](const char *name, SInt32 myStatus, const TNEFBody &body) {
@@ -214,8 +208,6 @@ QList<BodyFile> readBodies(const TNEFFile *tnefFile, const TNEFAutomateEvents &e
         take("message.txt", TNEFMessageGetBody(fork, message, TNEFBodyKind::Text, &body), body);
     return files;
 }
-
-} // namespace
 
 QString TNEFExtractSourceFolder(const TNEFFile *inTnefFile)
 {
@@ -273,7 +265,7 @@ void extractDocument(TNEFFile *inTnefFile, const FSFolder &parent, OSErr myErr, 
 
     // The bodies are read first: they count among the files that ask for a
     // folder of their own.
-    QList<BodyFile> bodies = options.body ? readBodies(inTnefFile, events) : QList<BodyFile>();
+    QList<TNEFBodyFile> bodies = options.body ? TNEFExtractReadBodies(inTnefFile, events) : QList<TNEFBodyFile>();
     std::vector<const TNEFFileItem *> items;
     if (options.fileIDs.empty() || depth > 0) {
         for (const TNEFFileItem *item = inTnefFile->fileList; item; item = item->next)
@@ -306,7 +298,7 @@ void extractDocument(TNEFFile *inTnefFile, const FSFolder &parent, OSErr myErr, 
             return TNEFFileSaveItem(inTnefFile, item, destination, name, false, nextName, written);
         });
     }
-    for (const BodyFile &body : bodies) {
+    for (const TNEFBodyFile &body : bodies) {
         write(0, body.name, [&](const QString &name, const TNEFFileSaveNextName &nextName, QString *written) {
             return TNEFFileSaveBytes(body.bytes, destination, name, false, nextName, written);
         });

@@ -5,6 +5,7 @@
 #include "platform/MacTypes.h"
 #include "tnef/TNEFRtf.h"
 
+#include <QList>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -74,6 +75,18 @@ TNEFAttachedMessage TNEFAttachedMessageOpen(const TNEFFile *tnefFile, UInt32 fil
 // Nothing that exists is ever deleted or overwritten. Failures are reported
 // through the assertion hook and the events.
 void TNEFExtractAll(TNEFFile *inTnefFile, const TNEFExtractOptions &options);
+
+// One body of the message, ready to be written: "message.html",
+// "message.rtf" or "message.txt", and its bytes.
+struct TNEFBodyFile {
+    QString name;
+    QByteArray bytes;
+};
+// The bodies extraction writes with `body` set, read from the file: HTML
+// and RTF, or else the plain text. A body that is there but cannot be read
+// is reported (through the hook, and `events.failed` with fileID 0) and
+// left out.
+QList<TNEFBodyFile> TNEFExtractReadBodies(const TNEFFile *tnefFile, const TNEFAutomateEvents &events = {});
 
 // The folder that holds the TNEF file, or a null string (reported) when it
 // cannot be named.

@@ -145,6 +145,8 @@ SInt32 TNEFFileSaveBytes(const QByteArray &bytes, const FSFolder &folder, const 
 // The same for attachment `fileID`, written to `destination` (an absolute
 // path whose folder must exist).
 SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destination, bool replace);
+// The same for `bytes`.
+SInt32 TNEFFileSaveBytesTo(const QByteArray &bytes, const QString &destination, bool replace);
 // Looks up the MIME type for `fileName` by its extension: noErr with *mimeType
 // filled, or a non-zero status when the extension has no mapping.
 SInt32 TNEFFileSaveSetCorrectFileType(const QString &fileName, QString *mimeType);

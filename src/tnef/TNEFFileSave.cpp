@@ -196,13 +196,14 @@ SInt32 TNEFFileSaveBytes(const QByteArray &bytes, const FSFolder &folder, const 
     });
 }
 
-SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destination, bool replace)
-{
-    if (!tnefFile)
-        return paramErr;
+namespace {
 
-    const QString fileName = FSPathLastComponent(destination);
-    if (fileName.isEmpty()) {
+// Opens the folder of `destination`, an absolute path, and names the file
+// in it: noErr, or -1 (logged) when the path names no file in a folder.
+SInt32 openDestination(const QString &destination, FSFolder *folder, QString *fileName)
+{
+    *fileName = FSPathLastComponent(destination);
+    if (fileName->isEmpty()) {
         TNEF_LOG_ERROR("    CFURLCopyLastPathComponent() returned NULL.\n");
         return -1;
     }
@@ -211,10 +212,31 @@ SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destinatio
         TNEF_LOG_ERROR("    CFURLCreateCopyDeletingLastPathComponent() returned NULL.\n");
         return -1;
     }
-    FSFolder folder;
-    if (folder.open(folderPath) != noErr) {
+    if (folder->open(folderPath) != noErr) {
         TNEF_LOG_ERROR("    CFURLGetFSRef() returned false.\n");
         return -1;
     }
+    return noErr;
+}
+
+} // namespace
+
+SInt32 TNEFFileSave(TNEFFile *tnefFile, UInt32 fileID, const QString &destination, bool replace)
+{
+    if (!tnefFile)
+        return paramErr;
+    FSFolder folder;
+    QString fileName;
+    if (const SInt32 status = openDestination(destination, &folder, &fileName))
+        return status;
     return TNEFFileSaveItem(tnefFile, TNEFFileFindItem(tnefFile, fileID), folder, fileName, replace);
+}
+
+SInt32 TNEFFileSaveBytesTo(const QByteArray &bytes, const QString &destination, bool replace)
+{
+    FSFolder folder;
+    QString fileName;
+    if (const SInt32 status = openDestination(destination, &folder, &fileName))
+        return status;
+    return TNEFFileSaveBytes(bytes, folder, fileName, replace);
 }

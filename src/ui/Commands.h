@@ -17,6 +17,11 @@ enum : UInt32 {
     kHICommandQuit = FourCharCode("quit"),
     kHICommandClose = FourCharCode("clos"),
     kHICommandAppHelp = FourCharCode("ahlp"),
+    kHICommandPrint = FourCharCode("prnt"),
+    // The message a document window shows, as a PDF file, and its body as
+    // the file `extract --body` writes.
+    kTNEFCommandExportPDF = FourCharCode("epdf"),
+    kTNEFCommandSaveMessage = FourCharCode("svms"),
 };
 
 using CommandHandler = std::function<OSStatus(UInt32 commandID)>;

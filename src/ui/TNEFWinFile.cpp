@@ -8,6 +8,7 @@
 #include "TNEFWinFileListFile.h"
 #include "TNEFWinFileMessage.h"
 #include "TNEFWinFileOpen.h"
+#include "TNEFWinFilePrint.h"
 #include "TNEFWinFileSave.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
@@ -225,9 +226,23 @@ void TNEFWinFile::setUpActions()
 
     MenuBarAttach(this);
     if (QMenu *file = windowMenu(this, 129)) {
-        QAction *close = file->actions().value(1);
-        file->insertActions(close, attachmentActions().mid(0, 3));
-        file->insertSeparator(close);
+        QAction *after = file->actions().value(1);
+        file->insertActions(after, attachmentActions().mid(0, 3));
+        file->insertSeparator(after);
+        // The bar's message items act on the message this window shows:
+        // the window has its own, usable when it shows one.
+        const bool hasMessage = !m_form.messageView->isHidden();
+        for (QAction *shared : file->actions()) {
+            const UInt32 command = FourCharCodeFromText(shared->property("command").toString());
+            if (command != kHICommandPrint && command != kTNEFCommandExportPDF && command != kTNEFCommandSaveMessage)
+                continue;
+            QAction *own = action(shared->text(), "", command);
+            own->setShortcuts(shared->shortcuts());
+            own->setProperty("command", shared->property("command"));
+            own->setEnabled(hasMessage);
+            file->insertAction(shared, own);
+            file->removeAction(shared);
+        }
     }
     if (QMenu *edit = windowMenu(this, 130)) {
         QAction *first = edit->actions().value(0);
@@ -467,6 +482,18 @@ OSStatus TNEFWinFileCommandHandler(TNEFWinFile *winFile, UInt32 commandID)
         return noErr;
     case kTNEFCommandCopyName:
         return TNEFWinFileCopyNames(winFile);
+    case kTNEFCommandAddToCalendar:
+        if (!winFile->form().messageMeeting->calendarFileID())
+            return eventNotHandledErr;
+        return TNEFWinFileOpenAttachments(winFile, {winFile->form().messageMeeting->calendarFileID()});
+    case kHICommandPrint:
+    case kTNEFCommandExportPDF:
+    case kTNEFCommandSaveMessage:
+        if (winFile->form().messageView->isHidden())
+            return eventNotHandledErr;
+        return commandID == kHICommandPrint       ? TNEFWinFilePrint(winFile)
+            : commandID == kTNEFCommandExportPDF ? TNEFWinFileExportPDF(winFile)
+                                                 : TNEFWinFileSaveMessage(winFile);
     default:
         return eventNotHandledErr;
     }

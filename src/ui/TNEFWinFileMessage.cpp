@@ -154,5 +154,11 @@ OSStatus TNEFWinFileMessageShow(TNEFWinFile *winFile)
     setHeader(f.messageTo, to);
     setHeader(f.messageCc, cc);
     setHeader(f.messageDate, date.isValid() ? dateText(date) : QString());
+
+    QList<TNEFSummaryLine> meeting;
+    if (const QString answer = TNEFCalendarResponseText(message.messageClass); !answer.isEmpty())
+        meeting.append({QLatin1String("Response"), answer});
+    meeting += TNEFCalendarSummaryLines(TNEFCalendarSummaryRead(tnefFile, message));
+    f.messageMeeting->setLines(meeting, TNEFWinFileCalendarFileID(tnefFile));
     return status;
 }
