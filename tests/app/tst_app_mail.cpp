@@ -154,7 +154,11 @@ void TestAppMail::mailsOpen_data()
     QTest::newRow("no TNEF part")
         << mailBytes(message(subject, {part("application", "octet-stream", "notes", GMIME_CONTENT_ENCODING_BASE64, "a.bin")}))
         << "plain.eml" << QStringList() << QStringList() << "\u201Cplain.eml\u201D holds no TNEF attachment.";
-    QTest::newRow("named as a mail, not one") << QByteArray("just some words\n") << "words.eml" << QStringList()
+    QTest::newRow("a damaged part")
+        << mailBytes(message(subject, {part("application", "ms-tnef", "notes", GMIME_CONTENT_ENCODING_BASE64)}))
+        << "bad.eml" << QStringList() << QStringList() << "\u201Cwinmail.dat\u201D in \u201Cbad.eml\u201D is not a TNEF file.";
+    // A header-like first line, but none that a mail has.
+    QTest::newRow("named as a mail, not one") << QByteArray("Note: just some words\n") << "words.eml" << QStringList()
         << QStringList() << "\u201Cwords.eml\u201D is neither a mail nor a TNEF file.";
 }
 
