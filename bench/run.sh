@@ -4,15 +4,9 @@
 #
 #   bash bench/run.sh            (what `make bench` runs)
 #   RUNS=5 BENCH_DATA=/big/disk bash bench/run.sh
-set -euo pipefail
-cd "$(dirname "$0")/.."
-ROOT=$PWD
-BUILD_DIR=${BUILD_DIR:-build}
-DATA=${BENCH_DATA:-$ROOT/$BUILD_DIR/bench-data}
-RUNS=${RUNS:-5}
+# shellcheck source=bench/common.sh
+. "$(dirname "$0")/common.sh"
 RESULTS=${RESULTS:-$ROOT/bench/RESULTS.md}
-CLI=$ROOT/$BUILD_DIR/src/cli/parvane-cli
-GEN=$ROOT/$BUILD_DIR/bench/parvane-bench-gen
 WINBENCH=$ROOT/$BUILD_DIR/bench/parvane-bench-window
 SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
 

@@ -6,15 +6,9 @@
 # calls it, and it runs alone too:
 #
 #   BENCH_UNWRAP_MB=8 RUNS=2 bash bench/unwrap.sh
-set -euo pipefail
-cd "$(dirname "$0")/.."
-ROOT=$PWD
-BUILD_DIR=${BUILD_DIR:-build}
-DATA=${BENCH_DATA:-$ROOT/$BUILD_DIR/bench-data}
-RUNS=${RUNS:-5}
+# shellcheck source=bench/common.sh
+. "$(dirname "$0")/common.sh"
 MB=${BENCH_UNWRAP_MB:-1024}
-CLI=$ROOT/$BUILD_DIR/src/cli/parvane-cli
-GEN=$ROOT/$BUILD_DIR/bench/parvane-bench-gen
 TARGET_MIB=64
 export LC_ALL=C
 
