@@ -8,7 +8,6 @@
 #include "app/TNEFApp.h"
 #include "platform/FileManager.h"
 #include "platform/UserNotify.h"
-#include "tnef/TNEFFile.h"
 #include "tnef/TNEFParse.h"
 #include "ui/TNEFWinFile.h"
 
@@ -30,10 +29,10 @@ QByteArray tnefBytes(const char *subject = nullptr)
     return tnef.mapiProps(MapiBlock().unicode(0x1000, "Hi from TNEF\r\n")).bytes();
 }
 
-GMimeObject *part(const char *type, const char *subtype, const QByteArray &bytes,
-                  GMimeContentEncoding encoding, const char *name = nullptr)
+GMimeObject *part(const char *subtype, const QByteArray &bytes, GMimeContentEncoding encoding,
+                  const char *name = nullptr)
 {
-    GMimePart *part = g_mime_part_new_with_type(type, subtype);
+    GMimePart *part = g_mime_part_new_with_type("application", subtype);
     GMimeStream *stream = g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size()));
     GMimeDataWrapper *content = g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT);
     g_mime_part_set_content(part, content);
@@ -45,6 +44,7 @@ GMimeObject *part(const char *type, const char *subtype, const QByteArray &bytes
     return GMIME_OBJECT(part);
 }
 
+// A mail from Zoë to Tom of 6 May 2024 whose multipart holds `parts` (taken).
 GMimeMessage *message(const char *subject, const QList<GMimeObject *> &parts)
 {
     GMimeMessage *message = g_mime_message_new(TRUE);
@@ -55,7 +55,6 @@ GMimeMessage *message(const char *subject, const QList<GMimeObject *> &parts)
     g_mime_message_set_date(message, date);
     g_date_time_unref(date);
     GMimeMultipart *mixed = g_mime_multipart_new_with_subtype("mixed");
-    g_mime_multipart_add(mixed, part("text", "plain", "See the attachment.\n", GMIME_CONTENT_ENCODING_7BIT));
     for (GMimeObject *p : parts) {
         g_mime_multipart_add(mixed, p);
         g_object_unref(p);
@@ -65,25 +64,16 @@ GMimeMessage *message(const char *subject, const QList<GMimeObject *> &parts)
     return message;
 }
 
+// The mail's bytes; the mail is released.
 QByteArray mailBytes(GMimeMessage *message)
 {
     GMimeStream *stream = g_mime_stream_mem_new();
     g_mime_object_write_to_stream(GMIME_OBJECT(message), nullptr, stream);
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+    const GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
     const QByteArray result(reinterpret_cast<const char *>(bytes->data), int(bytes->len));
     g_object_unref(stream);
     g_object_unref(message);
     return result;
-}
-
-QList<TNEFFile *> shownDocuments()
-{
-    QList<TNEFFile *> shown;
-    for (TNEFFile *f = gTNEFFileList; f; f = f->next) {
-        if (f->winFile && f->winFile->isVisible())
-            shown << f;
-    }
-    return shown;
 }
 
 } // namespace
@@ -92,7 +82,6 @@ class TestAppMail : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanup();
     void mailsOpen_data();
     void mailsOpen();
 
@@ -114,73 +103,60 @@ void TestAppMail::initTestCase()
     });
 }
 
-void TestAppMail::cleanup()
-{
-    m_alerts.clear();
-    for (QWidget *w : QApplication::topLevelWidgets())
-        w->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!gTNEFFileList);
-}
-
 void TestAppMail::mailsOpen_data()
 {
     QTest::addColumn<QByteArray>("mail");
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QStringList>("names");     // of the documents shown
-    QTest::addColumn<QStringList>("subjects");  // shown in their windows
+    QTest::addColumn<QStringList>("windows");  // each document's name and the subject its window shows
     QTest::addColumn<QString>("alert");
     const char *subject = "Grüße from the mail";
+    const QString shown = QStringLiteral("winmail.dat: ") + subject;
     const auto tnef = [](GMimeContentEncoding encoding, const char *name = "winmail.dat") {
-        return part("application", "ms-tnef", tnefBytes(), encoding, name);
+        return part("ms-tnef", tnefBytes(), encoding, name);
     };
     for (const auto &[row, encoding] : {std::pair{"base64", GMIME_CONTENT_ENCODING_BASE64},
                                         {"quoted-printable", GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE},
-                                        {"unencoded", GMIME_CONTENT_ENCODING_BINARY}}) {
-        QTest::newRow(row) << mailBytes(message(subject, {tnef(encoding)})) << "mail.eml"
-                           << QStringList{"winmail.dat"} << QStringList{subject} << "";
-    }
+                                        {"unencoded", GMIME_CONTENT_ENCODING_BINARY}})
+        QTest::newRow(row) << mailBytes(message(subject, {tnef(encoding)})) << "mail.eml" << QStringList{shown} << "";
     // The second in a forwarded mail, with that mail's subject, named with
     // the folders of the computer it was sent from.
     GMimeMessage *inner = message("Forwarded", {tnef(GMIME_CONTENT_ENCODING_BASE64, "C:\\Mail\\second.dat")});
     QTest::newRow("two parts, one in an attached mail")
         << mailBytes(message(subject, {tnef(GMIME_CONTENT_ENCODING_BASE64, nullptr),
                                        GMIME_OBJECT(g_mime_message_part_new_with_message("rfc822", inner))}))
-        << "two" << QStringList{"winmail.dat", "second.dat"} << QStringList{subject, "Forwarded"} << "";
+        << "two" << QStringList{shown, "second.dat: Forwarded"} << "";
     g_object_unref(inner);
     QTest::newRow("the part's own subject stands")
-        << mailBytes(message(subject, {part("application", "vnd.ms-tnef", tnefBytes("Its own"), GMIME_CONTENT_ENCODING_BASE64)}))
-        << "own.eml" << QStringList{"winmail.dat"} << QStringList{"Its own"} << "";
+        << mailBytes(message(subject, {part("vnd.ms-tnef", tnefBytes("Its own"), GMIME_CONTENT_ENCODING_BASE64)}))
+        << "own.eml" << QStringList{"winmail.dat: Its own"} << "";
     QTest::newRow("no TNEF part")
-        << mailBytes(message(subject, {part("application", "octet-stream", "notes", GMIME_CONTENT_ENCODING_BASE64, "a.bin")}))
-        << "plain.eml" << QStringList() << QStringList() << "\u201Cplain.eml\u201D holds no TNEF attachment.";
+        << mailBytes(message(subject, {part("octet-stream", "notes", GMIME_CONTENT_ENCODING_BASE64, "a.bin")}))
+        << "plain.eml" << QStringList() << "\u201Cplain.eml\u201D holds no TNEF attachment.";
     QTest::newRow("a damaged part")
-        << mailBytes(message(subject, {part("application", "ms-tnef", "notes", GMIME_CONTENT_ENCODING_BASE64)}))
-        << "bad.eml" << QStringList() << QStringList() << "\u201Cwinmail.dat\u201D in \u201Cbad.eml\u201D is not a TNEF file.";
+        << mailBytes(message(subject, {part("ms-tnef", "notes", GMIME_CONTENT_ENCODING_BASE64)})) << "bad.eml"
+        << QStringList() << "\u201Cwinmail.dat\u201D in \u201Cbad.eml\u201D is not a TNEF file.";
     // A header-like first line, but none that a mail has.
     QTest::newRow("named as a mail, not one") << QByteArray("Note: just some words\n") << "words.eml" << QStringList()
-        << QStringList() << "\u201Cwords.eml\u201D is neither a mail nor a TNEF file.";
+        << "\u201Cwords.eml\u201D is neither a mail nor a TNEF file.";
 }
 
 void TestAppMail::mailsOpen()
 {
     QFETCH(QByteArray, mail);
     QFETCH(QString, file);
-    QFETCH(QStringList, names);
-    QFETCH(QStringList, subjects);
+    QFETCH(QStringList, windows);
     QFETCH(QString, alert);
+    m_alerts.clear();
     const QString path = m_dir.filePath(file);
     QVERIFY(writeFile(path, mail));
     QCOMPARE(TNEFAppOpenFiles({path}, 2) == noErr, alert.isEmpty());
     QCOMPARE(m_alerts, alert.isEmpty() ? QStringList() : QStringList{alert});
-    const QList<TNEFFile *> shown = shownDocuments();
     struct stat folder {};
     QVERIFY(::stat(QFile::encodeName(m_dir.path()).constData(), &folder) == 0);
-    QStringList shownNames, shownSubjects;
-    for (TNEFFile *document : shown) {
-        shownNames << document->fileName;
+    QStringList shown;
+    for (TNEFFile *document = gTNEFFileList; document; document = document->next) {
         Ui::WinFile &f = document->winFile->form();
-        shownSubjects << f.messageSubject->text();
+        shown << document->fileName + ": " + f.messageSubject->text();
         QCOMPARE(f.messageBody->toPlainText().trimmed(), QStringLiteral("Hi from TNEF"));
         QCOMPARE(f.messageFrom->text(), QStringLiteral("Zoë Sender <zoe@example.org>"));
         QCOMPARE(f.messageTo->text(), QStringLiteral("tom@example.org"));
@@ -190,11 +166,16 @@ void TestAppMail::mailsOpen()
         QVERIFY(::fstat(FSGetForkDescriptor(document->forkRefNum), &info) == 0);
         QVERIFY(S_ISREG(info.st_mode) && info.st_nlink == 0 && info.st_dev == folder.st_dev);
     }
-    QCOMPARE(shownNames, names);
-    QCOMPARE(shownSubjects, subjects);
+    QCOMPARE(shown, windows);
     // Opened again, the mail's windows come forward: nothing is read twice.
     TNEFAppOpenFiles({path}, 2);
-    QCOMPARE(shownDocuments().size(), shown.size());
+    int count = 0;
+    for (TNEFFile *document = gTNEFFileList; document; document = document->next)
+        ++count;
+    QCOMPARE(count, windows.size());
+    for (QWidget *w : QApplication::topLevelWidgets())
+        w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 QTEST_MAIN(TestAppMail)
