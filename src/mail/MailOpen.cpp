@@ -14,6 +14,34 @@ namespace {
 // messages are.
 constexpr int kMaxMessageDepth = 32;
 
+// How far into the file the mail's own header block must end.
+constexpr qsizetype kHeaderBlockLimit = 1 << 20;
+
+// The start a parse is tried on: a first line that names a field, and a
+// header block that ends within its first MiB (or a file that ends first).
+// GMime holds a header line whole, so a big file of anything else is not
+// handed to it.
+bool StartsLikeMail(int fd)
+{
+    QByteArray head(kHeaderBlockLimit, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::pread(fd, head.data() + got, size_t(head.size() - got), got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    head.truncate(got);
+    qsizetype name = 0;
+    while (name < got && head[name] > ' ' && head[name] < 127 && head[name] != ':')
+        ++name;
+    if (name == 0 || name == got || head[name] != ':')
+        return false;
+    return got < kHeaderBlockLimit || head.contains("\n\n") || head.contains("\n\r\n");
+}
+
 // A header that only a mail has in its header block: a text file with a
 // colon in its first line is not a mail.
 bool IsMailHeader(const char *name)
@@ -155,11 +183,13 @@ SInt32 CollectTnefParts(GMimeMessage *top, std::vector<MailTnefDocument> *docume
 SInt32 MailOpenTnefParts(int fd, std::vector<MailTnefDocument> *documents)
 {
     MailInit();
+    if (!StartsLikeMail(fd))
+        return kMailOpenNotMail;
     const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (own < 0)
         return FSStatusFromErrno(errno);
     // The parser keeps where each part lies in the file, not its bytes.
-    GMimeStream *stream = g_mime_stream_fs_new(own);
+    GMimeStream *stream = g_mime_stream_fs_new_with_bounds(own, 0, -1);
     GMimeParser *parser = g_mime_parser_new_with_stream(stream);
     g_object_unref(stream);
     g_mime_parser_set_persist_stream(parser, TRUE);

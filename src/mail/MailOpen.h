@@ -14,7 +14,7 @@ struct MailTnefDocument {
 };
 
 enum : SInt32 {
-    kMailOpenNotMail = -60,  // no header that a mail has where its headers should be
+    kMailOpenNotMail = -60,  // no header that a mail has, or no end of them in the first MiB
     kMailOpenNoTnef = -61,   // a mail, but without a TNEF part
 };
 

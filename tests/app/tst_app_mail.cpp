@@ -135,9 +135,12 @@ void TestAppMail::mailsOpen_data()
     QTest::newRow("a damaged part")
         << mailBytes(message(subject, {part("ms-tnef", "notes", GMIME_CONTENT_ENCODING_BASE64)})) << "bad.eml"
         << QStringList() << "\u201Cwinmail.dat\u201D in \u201Cbad.eml\u201D is not a TNEF file.";
-    // A header-like first line, but none that a mail has.
+    // A header-like first line, but none that a mail has; a header block
+    // that does not end in its first MiB, which would be read whole.
     QTest::newRow("named as a mail, not one") << QByteArray("Note: just some words\n") << "words.eml" << QStringList()
         << "\u201Cwords.eml\u201D is neither a mail nor a TNEF file.";
+    QTest::newRow("a header without end") << "Subject: " + QByteArray(3 << 19, 'x') << "long.eml" << QStringList()
+        << "\u201Clong.eml\u201D is neither a mail nor a TNEF file.";
 }
 
 void TestAppMail::mailsOpen()
