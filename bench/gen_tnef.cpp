@@ -3,7 +3,8 @@
 //
 //   parvane-bench-gen big|many|props|mixed|huge|dups|names OUTPUT [COUNT]
 //
-// COUNT sets the number of attachments of dups (20,000 by default).
+// COUNT sets the number of attachments of dups (20,000 by default) and the
+// size in MiB of huge's attachment (1,024 by default).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -165,7 +166,12 @@ int main(int argc, char **argv)
         }
     } else if (kind == "huge") {
         // One attachment of 1 GiB: extraction must not hold it in memory.
-        attachment(w, "huge.bin", "", 99, 1u << 30);
+        const unsigned long mib = argc == 4 ? std::strtoul(argv[3], nullptr, 10) : 1024;
+        if (mib == 0 || mib > 4095) {
+            std::fprintf(stderr, "huge: COUNT is 1 to 4095 MiB\n");
+            return 2;
+        }
+        attachment(w, "huge.bin", "", 99, uint32_t(mib << 20));
     } else if (kind == "many") {
         for (int i = 0; i < 200000; ++i) {
             char text[48];

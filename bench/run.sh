@@ -4,15 +4,9 @@
 #
 #   bash bench/run.sh            (what `make bench` runs)
 #   RUNS=5 BENCH_DATA=/big/disk bash bench/run.sh
-set -euo pipefail
-cd "$(dirname "$0")/.."
-ROOT=$PWD
-BUILD_DIR=${BUILD_DIR:-build}
-DATA=${BENCH_DATA:-$ROOT/$BUILD_DIR/bench-data}
-RUNS=${RUNS:-5}
+# shellcheck source=bench/common.sh
+. "$(dirname "$0")/common.sh"
 RESULTS=${RESULTS:-$ROOT/bench/RESULTS.md}
-CLI=$ROOT/$BUILD_DIR/src/cli/parvane-cli
-GEN=$ROOT/$BUILD_DIR/bench/parvane-bench-gen
 WINBENCH=$ROOT/$BUILD_DIR/bench/parvane-bench-window
 SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
 
@@ -134,6 +128,10 @@ if [ -x "$WINBENCH" ]; then
   done
 fi
 
+# A mail with a 1 GiB winmail.dat, unwrapped (skipped, with a message,
+# while parvane-cli has no unwrap command).
+unwrap=$(BUILD_DIR=$BUILD_DIR BENCH_DATA=$DATA RUNS=$RUNS bash bench/unwrap.sh)
+
 median() { sort -n | awk '{a[NR]=$1} END {if (NR==0) print "-"; else if (NR%2) m=a[(NR+1)/2]; else m=(a[NR/2]+a[NR/2+1])/2; if (NR) printf "%.1f\n", m*1000}'; }
 stat_of() { awk -F'\t' -v i="$1" -v t="$2" -v o="$3" '$1==i && $2==t && $3==o {print $4}' "$TIMES"; }
 wall() { stat_of "$1" "$2" "$3" | awk '{print $1}' | median; }
@@ -223,7 +221,12 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a/b; else p
          "$(ratio "${rows[100000]}" "${rows[1000]}") times as long for 100 times the rows."
     echo
   fi
-  echo "Reproduce: \`make bench\` (inputs are generated into build/bench-data, about 1.1 GiB; RUNS=N sets the run count)." \
+  if [ -n "$unwrap" ]; then
+    echo "$unwrap"
+    echo
+  fi
+  echo "Reproduce: \`make bench\` (inputs are generated into build/bench-data, about 1.1 GiB, and 2.7 GiB more for" \
+       "the unwrap case's mail and its part's text; RUNS=N sets the run count; BENCH_UNWRAP_MB=N the unwrap case's size)." \
        "Each timed run starts after \`sync\`, so that the previous run's writes are not in its time."
 } > "$RESULTS"
 cat "$RESULTS"

@@ -74,6 +74,13 @@ install(FILES ${PARVANE_PACKAGING_DIR}/completion/_parvane-cli
 # The mailcap entry that mail programs may include.
 install(FILES ${PARVANE_PACKAGING_DIR}/mailcap DESTINATION ${CMAKE_INSTALL_DATADIR}/parvane)
 
+# The wrappers that mail filters run by name: unwrap as a plain filter, and
+# as a Postfix content filter that hands the mail back to Postfix.
+foreach(script parvane-unwrap parvane-unwrap-sendmail)
+  configure_file(${PARVANE_PACKAGING_DIR}/${script}.in ${PARVANE_GENERATED_DIR}/${script} @ONLY)
+  install(PROGRAMS ${PARVANE_GENERATED_DIR}/${script} DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/parvane)
+endforeach()
+
 # The copyright and changelog files a Debian system keeps for each package;
 # the changelog in Debian's own format, from CHANGELOG.md's entry.
 if(DEFINED PARVANE_COPYRIGHT)

@@ -200,15 +200,17 @@ OSErr TNEFAppOpenFiles(const QStringList &files, UInt32 prefSet)
             SelectWindow(shown->winFile);
             continue;
         }
-        TNEFFile *tnefFile = nullptr;
-        const SInt32 result = TNEFFileOpenDocument(file, autoExtract != 1, &tnefFile);
+        QList<TNEFFile *> shown;
+        const SInt32 result = TNEFFileOpenDocument(file, autoExtract != 1, &shown);
         if (result != 0) {
             status = OSErr(result);
             allHandled = false;
-            continue;
         }
-        if (autoExtract == 1)
-            allHandled = extractAttachments(tnefFile, prefSet) && allHandled;
+        // A mail's parts that opened are extracted even when another did not.
+        for (TNEFFile *tnefFile : shown) {
+            if (autoExtract == 1)
+                allHandled = extractAttachments(tnefFile, prefSet) && allHandled;
+        }
     }
     if (quit == 1) {
         // Whoever started the application to handle these files learns

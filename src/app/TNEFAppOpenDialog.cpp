@@ -43,7 +43,7 @@ OSStatus TNEFAppOpenCreate()
     auto *dialog = new QFileDialog(nullptr, QObject::tr("Open"));
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFiles);
-    dialog->setNameFilters({QObject::tr("TNEF files (*.dat *.tnef)"), QObject::tr("All files (*)")});
+    dialog->setNameFilters({QObject::tr("TNEF files and mail (*.dat *.tnef *.eml)"), QObject::tr("All files (*)")});
     dialog->setWindowModality(Qt::NonModal);
     // Its end is handled below, where closing the last window is decided
     // once the chosen files had their chance to open.

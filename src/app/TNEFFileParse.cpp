@@ -1,6 +1,7 @@
 #include "TNEFFileParse.h"
 
 #include "TNEFAlert.h"
+#include "mail/MailOpen.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "platform/NativePath.h"
@@ -10,6 +11,7 @@
 #include "tnef/TNEFParse.h"
 #include "ui/TNEFWinFile.h"
 
+#include <QMimeDatabase>
 #include <sys/stat.h>
 
 namespace {
@@ -33,16 +35,23 @@ QByteArray pathIdentity(const QString &path)
     return ::stat(FSPathToNative(path).constData(), &info) == 0 ? fileIdentity(info) : QByteArray();
 }
 
-// Marks the document's window with the file it shows, when what was opened
-// is the file at `path` itself.
-void markShownFile(const TNEFFile *tnefFile, const QString &path)
+// The identity of the file the document's fork reads, when that is the file
+// at `path` itself (not the copy of a pipe); else empty.
+QByteArray openedIdentity(const TNEFFile *tnefFile, const QString &path)
 {
     struct stat info {};
     const int fd = FSGetForkDescriptor(tnefFile->forkRefNum);
     if (fd < 0 || ::fstat(fd, &info) != 0)
-        return;
+        return QByteArray();
     const QByteArray identity = fileIdentity(info);
-    if (!identity.isEmpty() && identity == pathIdentity(path))
+    return identity == pathIdentity(path) ? identity : QByteArray();
+}
+
+// Marks the document's window with the file it shows: the file itself, or
+// the mail it came out of.
+void markShownFile(const TNEFFile *tnefFile, const QByteArray &identity)
+{
+    if (!identity.isEmpty())
         tnefFile->winFile->setProperty(kShownFile, identity);
 }
 
@@ -54,10 +63,13 @@ QString quotedName(const QString &path)
     return QStringLiteral("\u201C%1\u201D").arg(FSPathForDisplay(FSPathLastComponent(path)));
 }
 
-// The file's name and why it did not parse.
+// The file's name and why it did not parse. A document out of another file
+// (an attached message, a mail's part) is named with the file around it.
 QString parseFailureExplanation(const TNEFFile *tnefFile, SInt32 code)
 {
-    const QString name = quotedName(tnefFile->fileRef);
+    QString name = quotedName(tnefFile->fileRef);
+    if (FSPathLastComponent(tnefFile->fileRef) != tnefFile->fileName)
+        name = QStringLiteral("\u201C%1\u201D in %2").arg(FSPathForDisplay(tnefFile->fileName), name);
     if (!TNEFParseHasSignature(tnefFile->forkRefNum))
         return QStringLiteral("%1 is not a TNEF file.").arg(name);
     return QStringLiteral("%1 is a damaged TNEF file (parser code %2).").arg(name).arg(code)
@@ -77,6 +89,24 @@ QString openFailureExplanation(const QString &path, OSErr status)
     case afpAccessDenied: return QStringLiteral("%1 cannot be read: you are not allowed to read it.").arg(name);
     default: return QStringLiteral("%1 cannot be read (status %2).").arg(name).arg(status);
     }
+}
+
+// Why a file taken for a mail gave no document.
+QString mailFailureExplanation(const QString &path, SInt32 status)
+{
+    const QString name = quotedName(path);
+    switch (status) {
+    case kMailOpenNotMail: return QStringLiteral("%1 is neither a mail nor a TNEF file.").arg(name);
+    case kMailOpenNoTnef: return QStringLiteral("%1 holds no TNEF attachment.").arg(name);
+    default: return openFailureExplanation(path, OSErr(status));
+    }
+}
+
+// A name or type that says mail: the content decides, but such a file is
+// not told off as "not a TNEF file" when it is not a mail either.
+bool namedAsMail(const QString &path)
+{
+    return QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).inherits(QStringLiteral("message/rfc822"));
 }
 
 // The alert, or only the beep while extraction runs by itself.
@@ -114,10 +144,49 @@ SInt32 TNEFFileParse(TNEFFile *tnefFile, bool alert)
     return 0;
 }
 
-SInt32 TNEFFileOpenDocument(const QString &path, bool alert, TNEFFile **outShown)
+namespace {
+
+// Shows each TNEF part of the mail at `path` (`identity`, read as
+// `mailStatus` said) as a document of its own.
+SInt32 openMailDocuments(const QString &path, const QByteArray &identity, SInt32 mailStatus,
+                         const std::vector<MailTnefDocument> &documents, bool alert, QList<TNEFFile *> *outShown)
+{
+    if (mailStatus != noErr) {
+        TNEF_REPORT_STATUS_TEXT("myStatus", mailStatus);
+        tellFailure(alert, mailFailureExplanation(path, mailStatus));
+        return mailStatus;
+    }
+    SInt32 result = 0;
+    for (const MailTnefDocument &document : documents) {
+        OSErr openStatus = noErr;
+        TNEFFile *tnefFile = TNEFFileOpenDescriptor(document.fd, path, document.name, &openStatus);
+        if (!tnefFile) {
+            TNEF_REPORT_STATUS_TEXT("myErr", openStatus);
+            tellFailure(alert, openFailureExplanation(path, openStatus));
+            result = openStatus;
+            continue;
+        }
+        tnefFile->messagePlaces.mail = document.headers;
+        const SInt32 parseStatus = TNEFFileParse(tnefFile, alert);
+        if (parseStatus != 0) {
+            TNEF_REPORT_STATUS_TEXT("myStatus", parseStatus);
+            TNEFFileDestroy(tnefFile);
+            result = parseStatus;
+            continue;
+        }
+        markShownFile(tnefFile, identity);
+        if (outShown)
+            outShown->append(tnefFile);
+    }
+    return result;
+}
+
+} // namespace
+
+SInt32 TNEFFileOpenDocument(const QString &path, bool alert, QList<TNEFFile *> *outShown)
 {
     if (outShown)
-        *outShown = nullptr;
+        outShown->clear();
     OSErr openStatus = noErr;
     TNEFFile *tnefFile = TNEFFileOpen(path, &openStatus);
     if (!tnefFile) {
@@ -125,15 +194,26 @@ SInt32 TNEFFileOpenDocument(const QString &path, bool alert, TNEFFile **outShown
         tellFailure(alert, openFailureExplanation(path, openStatus));
         return openStatus;
     }
+    const QByteArray identity = openedIdentity(tnefFile, path);
+    // Anything but a TNEF stream may be a mail that carries some. Only a file
+    // is read as one: of a pipe, no more than its first bytes were kept.
+    if (!identity.isEmpty() && !TNEFParseHasSignature(tnefFile->forkRefNum)) {
+        std::vector<MailTnefDocument> documents;
+        const SInt32 mailStatus = MailOpenTnefParts(FSGetForkDescriptor(tnefFile->forkRefNum), &documents);
+        if (mailStatus != kMailOpenNotMail || namedAsMail(path)) {
+            TNEFFileDestroy(tnefFile);
+            return openMailDocuments(path, identity, mailStatus, documents, alert, outShown);
+        }
+    }
     const SInt32 parseStatus = TNEFFileParse(tnefFile, alert);
     if (parseStatus != 0) {
         TNEF_REPORT_STATUS_TEXT("myStatus", parseStatus);
         TNEFFileDestroy(tnefFile);
         return parseStatus;
     }
-    markShownFile(tnefFile, path);
+    markShownFile(tnefFile, identity);
     if (outShown)
-        *outShown = tnefFile;
+        outShown->append(tnefFile);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // Turns an opened TNEF file into a shown document window.
 #include "platform/MacTypes.h"
 
+#include <QList>
 #include <QString>
 
 struct TNEFFile;
@@ -14,11 +15,15 @@ struct TNEFFile;
 SInt32 TNEFFileParse(TNEFFile *tnefFile, bool alert);
 
 // Opens the file at `path` and shows it as TNEFFileParse does, with
-// *outShown (when given) set to the shown document. A file that cannot be
-// opened or parsed is reported through the assertion hook, told to the user
-// as TNEFFileParse tells it, and leaves no document behind. 0, the open
-// status or the parser's code.
-SInt32 TNEFFileOpenDocument(const QString &path, bool alert, TNEFFile **outShown = nullptr);
+// *outShown (when given) set to the shown documents. A mail (by its content;
+// a mail's name or type only changes what a file that is neither is told)
+// shows each of its TNEF parts, with the mail's headers where the part has
+// none. A file that cannot be opened or parsed, or a mail without a TNEF
+// part, is reported through the assertion hook, told to the user as
+// TNEFFileParse tells it, and leaves no document behind. 0, the open status,
+// the parser's code or a kMailOpen status (of a mail: that of its last
+// part that failed).
+SInt32 TNEFFileOpenDocument(const QString &path, bool alert, QList<TNEFFile *> *outShown = nullptr);
 
 // The document whose window shows the file at `path` (the same device and
 // inode, by whatever path or link TNEFFileOpenDocument opened it), or null.

@@ -21,7 +21,8 @@ namespace {
 const char kUsage[] =
     "Usage: parvane [--trace] [FILE...]\n"
     "Opens TNEF files (winmail.dat) in windows that show the message, its\n"
-    "attachments and its attributes, and saves the attachments.\n"
+    "attachments and its attributes, and saves the attachments. A mail (.eml)\n"
+    "opens each of its TNEF attachments.\n"
     "\n"
     "Options:\n"
     "  --trace              write the parse trace of each file opened to standard output\n"

@@ -205,6 +205,20 @@ OSErr FSOpenForkFromDescriptor(int fd, SInt16 *forkRefNum)
     return adopt(fd, forkRefNum);
 }
 
+int FSCreateTemporaryFile()
+{
+    const char *tmp = std::getenv("TMPDIR");
+    const QByteArray dir = tmp && *tmp ? QByteArray(tmp) : QByteArray("/tmp");
+    int fd = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        QByteArray templ = dir + "/parvane-stream.XXXXXX";
+        fd = ::mkostemp(templ.data(), O_CLOEXEC);
+        if (fd >= 0)
+            ::unlink(templ.constData());
+    }
+    return fd;
+}
+
 OSErr FSOpenForkFromStream(int fd, SInt16 *forkRefNum, const QByteArray &start)
 {
     if (fd < 0 || !forkRefNum)
@@ -235,16 +249,9 @@ OSErr FSOpenForkFromStream(int fd, SInt16 *forkRefNum, const QByteArray &start)
         }
         return adopt(shown, forkRefNum);
     }
-    const char *tmp = std::getenv("TMPDIR");
-    const QByteArray dir = tmp && *tmp ? QByteArray(tmp) : QByteArray("/tmp");
-    int copy = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (copy < 0) {
-        QByteArray templ = dir + "/parvane-stream.XXXXXX";
-        copy = ::mkostemp(templ.data(), O_CLOEXEC);
-        if (copy < 0)
-            return FSStatusFromErrno(errno);
-        ::unlink(templ.constData());
-    }
+    const int copy = FSCreateTemporaryFile();
+    if (copy < 0)
+        return FSStatusFromErrno(errno);
     // The bytes looked at first are the copy's first.
     SInt64 copied = 0;
     size_t pending = head;

@@ -27,6 +27,10 @@ OSErr FSOpenForkFromDescriptor(int fd, SInt16 *forkRefNum);
 // that does not begin with `start` is read no further and not copied: the
 // fork then holds only the bytes read until they differed (in memory).
 OSErr FSOpenForkFromStream(int fd, SInt16 *forkRefNum, const QByteArray &start = {});
+// A new file without a name in $TMPDIR (else /tmp), open for reading and
+// writing and gone once its last descriptor closes: -1, with errno set, when
+// none can be made there.
+int FSCreateTemporaryFile();
 OSErr FSCloseFork(SInt16 forkRefNum);
 // Opens, for reading, a fork that sees only `length` bytes of the file of
 // `parentRefNum` from `offset` on: its positions count from there and its

@@ -6,6 +6,7 @@
 #include "platform/NativePath.h"
 
 #include <functional>
+#include <unistd.h>
 #include <new>
 
 TNEFFile *gTNEFFileList = nullptr;
@@ -94,6 +95,20 @@ TNEFFile *TNEFFileOpenStream(int fd, const QString &name, OSErr *status)
     return openAs(name, [fd](TNEFFile *tnefFile) {
         return FSOpenForkFromStream(fd, &tnefFile->forkRefNum, signatureBytes());
     }, status);
+}
+
+TNEFFile *TNEFFileOpenDescriptor(int fd, const QString &container, const QString &name, OSErr *status)
+{
+    bool adopted = false;
+    TNEFFile *tnefFile = openAs(container, [fd, &adopted](TNEFFile *tnefFile) {
+        adopted = true;
+        return FSOpenForkFromDescriptor(fd, &tnefFile->forkRefNum);
+    }, status);
+    if (!adopted)
+        ::close(fd);
+    if (tnefFile)
+        tnefFile->fileName = name;
+    return tnefFile;
 }
 
 const TNEFFileItem *TNEFFileFindItem(const TNEFFile *tnefFile, UInt32 fileID)

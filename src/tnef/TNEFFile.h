@@ -4,6 +4,8 @@
 #include "platform/MacTypes.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <array>
 #include <functional>
@@ -87,6 +89,22 @@ struct TNEFPlace {
     explicit operator bool() const { return position > 0; }
 };
 
+struct TNEFRecipient {
+    enum Type { To = 1, Cc = 2, Bcc = 3 };
+    int type = To;
+    QString name;
+    QString address;  // empty when only a display name is known
+};
+
+// The headers of the mail that carried a document: what the message shows
+// where the document itself leaves a field empty.
+struct TNEFMailHeaders {
+    QString subject;
+    TNEFRecipient from;
+    QList<TNEFRecipient> recipients;  // To and Cc
+    QDateTime date;                   // UTC; invalid when the mail has none
+};
+
 // Where the message's own attributes are, recorded while parsing: the
 // message is read from the file only when it is asked for.
 struct TNEFMessagePlaces {
@@ -94,6 +112,9 @@ struct TNEFMessagePlaces {
     TNEFPlace subject, from, dateSent, dateReceived, messageClass, body, priority, recipients;
     TNEFPlace dateStart, dateEnd;
     UInt32 codePage = 0;  // as attOemCodepage declares it; 0 when it does not
+    // Set by whoever took the document out of a mail, before or after the
+    // parse, which leaves it alone.
+    std::optional<TNEFMailHeaders> mail;
 };
 
 struct TNEFFile {
@@ -120,6 +141,11 @@ void TNEFFileDestroy(TNEFFile *tnefFile);
 TNEFFile *TNEFFileOpen(const QString &path, OSErr *status);
 // The same for the stream `fd` (standard input), named `name`.
 TNEFFile *TNEFFileOpenStream(int fd, const QString &name, OSErr *status);
+// The same for the file `fd` (seekable; the document owns it from then on,
+// and closes it also when the open fails), a part named `name` of the file
+// at `container`: the document's place is the container's, as for an
+// attached message.
+TNEFFile *TNEFFileOpenDescriptor(int fd, const QString &container, const QString &name, OSErr *status);
 
 // The attachment whose fileID is `fileID`, and the attribute whose objectID
 // is `objectID`; null when there is none.

@@ -205,6 +205,21 @@ SInt32 TNEFMessageRead(SInt16 forkRefNum, const TNEFMessagePlaces &places, TNEFM
     }
     message->internetCodePage = ReadLong(forkRefNum, properties, PR_INTERNET_CPID).value_or(0);
 
+    // A document out of a mail: what the mail's own headers say, where the
+    // document says nothing.
+    if (const auto &mail = places.mail) {
+        if (message->subject.isEmpty())
+            message->subject = mail->subject;
+        if (message->senderName.isEmpty() && message->senderAddress.isEmpty()) {
+            message->senderName = mail->from.name;
+            message->senderAddress = mail->from.address;
+        }
+        if (message->recipients.isEmpty())
+            message->recipients = mail->recipients;
+        if (!message->sent.isValid())
+            message->sent = mail->date;
+    }
+
     const auto place = [&](UInt16 id) { return Find(properties, id); };
     message->textBody = place(PR_BODY);
     if (message->textBody.type != PT_STRING8 && message->textBody.type != PT_UNICODE)

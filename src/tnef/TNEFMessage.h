@@ -35,13 +35,6 @@ struct TNEFBody {
     bool cut = false;     // a limit was asked for and the body goes on past it
 };
 
-struct TNEFRecipient {
-    enum Type { To = 1, Cc = 2, Bcc = 3 };
-    int type = To;
-    QString name;
-    QString address;  // empty when only a display name is known
-};
-
 // Where one property value lies (type as stored).
 struct TNEFValuePlace {
     SInt64 position = 0;  // 0: absent
