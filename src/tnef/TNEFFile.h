@@ -43,6 +43,11 @@ struct TNEFFileItem {
     // A file made from the message (its calendar or contact file): its bytes
     // are here, none in the TNEF file. Small, so held whole.
     std::optional<QByteArray> contents;
+    // How the message's HTML refers to it (cid: and Content-Location) and the
+    // MIME type its sender gave, as stored (UTF-8); empty when not given.
+    std::string contentId;
+    std::string contentLocation;
+    std::string mimeTag;
     TNEFFileItem *next = nullptr;
 };
 

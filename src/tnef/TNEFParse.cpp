@@ -167,6 +167,14 @@ bool IsNameProperty(UInt16 id)
     return id == PR_ATTACH_LONG_FILENAME || id == PR_DISPLAY_NAME;
 }
 
+// The short texts kept as they pass: the names, and what ties an attachment
+// to the message's HTML and says its type.
+bool IsKeptTextProperty(UInt16 id)
+{
+    return IsNameProperty(id) || id == PR_ATTACH_CONTENT_ID || id == PR_ATTACH_CONTENT_LOCATION
+        || id == PR_ATTACH_MIME_TAG;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -473,7 +481,7 @@ SInt32 ParseCountedValues(const BlockReader &in, BlockValues &out, UInt16 type, 
         NameCopy copy;
         UInt32 textCodePage = codePage;
         if (isString8) {
-            copy.wanted = IsNameProperty(id) && in.wanted(id);
+            copy.wanted = IsKeptTextProperty(id) && in.wanted(id);
             TRACE("        value = ");
             const bool echo = length < 50;
             const auto look = [&](const UInt8 *piece, UInt32 n) {
@@ -489,9 +497,9 @@ SInt32 ParseCountedValues(const BlockReader &in, BlockValues &out, UInt16 type, 
             if (in.bytes(FillFor(length)) != noErr)
                 return MAPIFail("TNEF Trace Error -- can't read mapi string fill.\n", -1);
         } else {
-            // Unicode names are the one kind of counted value kept besides
-            // 8-bit names: without them such attachments have no usable name.
-            copy.wanted = type == PT_UNICODE && IsNameProperty(id) && in.wanted(id);
+            // Unicode texts are the one kind of counted value kept besides
+            // 8-bit ones: without them such attachments have no usable name.
+            copy.wanted = type == PT_UNICODE && IsKeptTextProperty(id) && in.wanted(id);
             textCodePage = kCodePageUTF16LE;
             TRACE("        value position = 0x%016llx.\n", (unsigned long long)position);
             const auto keep = [&](const UInt8 *piece, UInt32 n) { copy.take(piece, n); };
@@ -677,6 +685,7 @@ struct PendingAttachment {
     SInt64 dataPosition = 0;  // 0: no attachment data seen (the signature is there)
     UInt32 dataLength = 0;
     bool isTNEF = false;
+    std::string contentId, contentLocation, mimeTag;
 };
 
 struct StreamState {
@@ -835,9 +844,13 @@ SInt32 AddPendingFile(StreamState &s, SInt64 namePosition, UInt32 nameLength, SI
                       UInt32 dataLength, UInt32 nameCodePage, const char *addedTrace)
 {
     if (s.files) {
-        if (!TNEFParseAddFileToList(s.files, s.fork, namePosition, nameLength, dataPosition,
-                                    dataLength, s.fileID, s.pending.isTNEF ? -1 : 0, nameCodePage))
+        TNEFFileItem *item = TNEFParseAddFileToList(s.files, s.fork, namePosition, nameLength, dataPosition,
+                                                    dataLength, s.fileID, s.pending.isTNEF ? -1 : 0, nameCodePage);
+        if (!item)
             return Fail("TNEF Trace Error -- can't add file to list.\n", -6);
+        item->contentId = std::move(s.pending.contentId);
+        item->contentLocation = std::move(s.pending.contentLocation);
+        item->mimeTag = std::move(s.pending.mimeTag);
         TRACE("%s", addedTrace);
     }
     s.fileID += 1;
@@ -918,7 +931,7 @@ bool KeepNone(UInt16)
 
 bool KeepAttachmentProperty(UInt16 id)
 {
-    return IsNameProperty(id) || id == PR_ATTACH_DATA_OBJ;
+    return IsKeptTextProperty(id) || id == PR_ATTACH_DATA_OBJ;
 }
 
 SInt32 HandleMessageProps(StreamState &s, UInt32 n)
@@ -965,6 +978,12 @@ SInt32 HandleAttachment(StreamState &s, UInt32 n)
                     TRACE(item->id == PR_DISPLAY_NAME ? "        object display name = \"%s\"\n"
                                                       : "        long file name = \"%s\"\n",
                           item->text->c_str());
+            } else if (item->text && item->id == PR_ATTACH_CONTENT_ID) {
+                s.pending.contentId = *item->text;
+            } else if (item->text && item->id == PR_ATTACH_CONTENT_LOCATION) {
+                s.pending.contentLocation = *item->text;
+            } else if (item->text && item->id == PR_ATTACH_MIME_TAG) {
+                s.pending.mimeTag = *item->text;
             } else if (item->id == PR_ATTACH_DATA_OBJ) {
                 // An attached message's stream follows the object's 16-byte
                 // interface identifier; so do the contents of an object value.

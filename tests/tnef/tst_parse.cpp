@@ -230,6 +230,12 @@ void TestParse::attachments_data()
             .data("second").attachment(plainBlock())
             .title(z0("c.txt")).renddata(1, 0, 0, 0, 0).data("third").attachment(plainBlock()),
         {"message " + is("m", "inner"), is("", "second"), is("c.txt", "third")});
+    // What ties an attachment to the HTML, in either string type, stays with
+    // that attachment only.
+    row("content id, location and type", Tnef().title(z0("logo.png")).data("P").attachment(MapiBlock()
+            .string8(PR_ATTACH_CONTENT_ID, z0("logo@x")).unicode(PR_ATTACH_CONTENT_LOCATION, QStringLiteral("logo\u00E9.png"))
+            .string8(PR_ATTACH_MIME_TAG, z0("image/png"))).title(z0("b.txt")).data("B").attachment(plainBlock()),
+        {is("logo.png", "P") + QStringLiteral(" <logo@x|logo\u00E9.png|image/png>"), is("b.txt", "B")});
 }
 
 void TestParse::attachments()
@@ -246,6 +252,10 @@ void TestParse::attachments()
         QCOMPARE(f->fileID, UInt32(got.size() + 1));
         got << QStringLiteral("%1%2 = %3").arg(f->isTNEF ? "message " : "", QString::fromStdString(f->name),
                                               QString::fromLatin1(file.bytes().mid(f->dataPosition, f->dataLength)));
+        if (!f->contentId.empty() || !f->contentLocation.empty() || !f->mimeTag.empty())
+            got.last() += QStringLiteral(" <%1|%2|%3>").arg(QString::fromStdString(f->contentId),
+                                                           QString::fromStdString(f->contentLocation),
+                                                           QString::fromStdString(f->mimeTag));
     }
     QCOMPARE(got, files);
     // One attribute item per object, attAttachment included.
