@@ -12,6 +12,7 @@
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <cstdio>
+#include <unordered_set>
 #include <unistd.h>
 
 namespace {
@@ -69,11 +70,25 @@ void setFileName(GMimeObject *object, const QString &name)
 }
 
 // The type an attachment is sent as: the one the sender gave, when it reads
-// as a type, else the one its name's extension has.
-QByteArray attachmentType(const QString &name)
+// as a type and says more than "some bytes", else the one its name's
+// extension has.
+QByteArray attachmentType(const TNEFFileItem *item, const QString &name)
 {
+    static const QRegularExpression mimeType(QStringLiteral("^[a-z0-9!#$&^_.+-]{1,64}/[a-z0-9!#$&^_.+-]{1,64}$"));
+    const QString given = QString::fromStdString(item->mimeTag).toLower();
+    if (mimeType.match(given).hasMatch() && given != QLatin1String("application/octet-stream"))
+        return given.toLatin1();
     static const QMimeDatabase database;
     return database.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name().toLatin1();
+}
+
+// The Content-ID an inline picture is referred to by, when it is one a
+// header can carry as it is.
+QByteArray contentId(const TNEFFileItem *item)
+{
+    static const QRegularExpression id(QStringLiteral("^[!#-;=?-~]{1,250}$"));
+    const QString given = QString::fromStdString(item->contentId);
+    return id.match(given).hasMatch() ? given.toLatin1() : QByteArray();
 }
 
 GMimePart *typedPart(const QByteArray &type, const QByteArray &bytes)
@@ -221,8 +236,10 @@ private:
     }
 
     // The body: text and HTML as alternatives, else the one there is, else
-    // the RTF as it is.
-    GMimeObject *buildBody(const TNEFFile *document, const TNEFMessage &message)
+    // the RTF as it is. The pictures the HTML shows by cid: go with it in a
+    // multipart/related, and into *inlined.
+    GMimeObject *buildBody(const TNEFFile *document, const TNEFMessage &message, GMimeStream *file, SInt64 base,
+                           std::unordered_set<const TNEFFileItem *> *inlined)
     {
         TNEFBody text, html;
         const bool hasText = TNEFMessageGetText(document->forkRefNum, message, &text) == noErr && !text.bytes.isEmpty();
@@ -238,6 +255,24 @@ private:
         if (!hasHtml)
             return GMIME_OBJECT(textPart("plain", text));
         GMimeObject *htmlPart = GMIME_OBJECT(textPart("html", html));
+        for (const TNEFFileItem *item = document->fileList; item; item = item->next) {
+            const QByteArray id = item->isTNEF == -1 || item->contents ? QByteArray() : contentId(item);
+            if (id.isEmpty() || !html.bytes.contains("cid:" + id))
+                continue;
+            if (inlined->empty()) {
+                GMimeMultipart *related = g_mime_multipart_new_with_subtype("related");
+                g_mime_object_set_content_type_parameter(GMIME_OBJECT(related), "type", "text/html");
+                g_mime_multipart_add(related, htmlPart);
+                g_object_unref(htmlPart);
+                htmlPart = GMIME_OBJECT(related);
+            }
+            inlined->insert(item);
+            GMimeObject *picture = attachmentPart(item, file, base);
+            g_mime_object_set_disposition(picture, GMIME_DISPOSITION_INLINE);
+            g_mime_object_set_content_id(picture, id.constData());
+            g_mime_multipart_add(GMIME_MULTIPART(htmlPart), picture);
+            g_object_unref(picture);
+        }
         if (!hasText)
             return htmlPart;
         GMimeMultipart *alternative = g_mime_multipart_new_with_subtype("alternative");
@@ -310,6 +345,24 @@ private:
         return GMIME_OBJECT(part);
     }
 
+    // A file of the document, under its name: its bytes read from the
+    // file as the part is written, or those the document made.
+    static GMimeObject *attachmentPart(const TNEFFileItem *item, GMimeStream *file, SInt64 base)
+    {
+        const QString name = TNEFFileItemTitle(item);
+        const QByteArray type = attachmentType(item, name);
+        GMimePart *part = item->contents ? typedPart(type, *item->contents)
+                                         : streamedPart(file, base + item->dataPosition, item->dataLength, type);
+        if (item->contents && type == "text/calendar") {
+            if (const QByteArray method = calendarMethod(*item->contents); !method.isEmpty())
+                g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "method", method.constData());
+        }
+        if (item->contents)
+            g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", "utf-8");
+        setFileName(GMIME_OBJECT(part), name);
+        return GMIME_OBJECT(part);
+    }
+
     // Everything one document holds, as a multipart/mixed: the body first,
     // then the attachments in the document's order. `base` is where the
     // document's stream starts in `file`.
@@ -322,25 +375,14 @@ private:
         };
         TNEFMessage message;
         TNEFMessageRead(document->forkRefNum, document->messagePlaces, &message);
-        if (GMimeObject *body = buildBody(document, message))
+        std::unordered_set<const TNEFFileItem *> inlined;
+        if (GMimeObject *body = buildBody(document, message, file, base, &inlined))
             add(body);
         for (const TNEFFileItem *item = document->fileList; item; item = item->next) {
-            const QString name = TNEFFileItemTitle(item);
-            if (item->isTNEF == -1) {
+            if (item->isTNEF == -1)
                 add(attachedMessage(document, item, file, base, depth));
-                continue;
-            }
-            const QByteArray type = attachmentType(name);
-            GMimePart *part = item->contents ? typedPart(type, *item->contents)
-                                             : streamedPart(file, base + item->dataPosition, item->dataLength, type);
-            if (item->contents && type == "text/calendar") {
-                if (const QByteArray method = calendarMethod(*item->contents); !method.isEmpty())
-                    g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "method", method.constData());
-            }
-            if (item->contents)
-                g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", "utf-8");
-            setFileName(GMIME_OBJECT(part), name);
-            add(GMIME_OBJECT(part));
+            else if (!inlined.count(item))
+                add(attachmentPart(item, file, base));
         }
         return GMIME_OBJECT(mixed);
     }
