@@ -14,7 +14,7 @@ def walk(part, depth):
     cid = (part.get('Content-ID') or '').strip('<>')
     line = '%s%s\t%s\t%s\t%s' % ('  ' * depth, part.get_content_type(), name, method, cid)
     if part.is_multipart():
-        print(line)
+        print(line.rstrip('\t'))
         for child in part.get_payload():
             walk(child, depth + 1)
         return
@@ -27,4 +27,5 @@ with open(sys.argv[1], 'rb') as f:
 if message.defects:
     print('defects', message.defects)
 walk(message, 0)
-print('header\t%s' % (message.get('X-Parvane-Unwrap') or ''))
+unfolded = (message.get('X-Parvane-Unwrap') or '').replace('\r', '').replace('\n', '')
+print('header\t%s' % unfolded)
