@@ -8,7 +8,6 @@
 #include "platform/NativePath.h"
 
 #include <QDir>
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <csignal>
@@ -147,17 +146,6 @@ int unwrapMail(const CliUnwrapOptions &options)
     return status;
 }
 
-// The last bytes of `stream` before `end`, up to two.
-QByteArray tailBefore(GMimeStream *stream, gint64 begin, gint64 end)
-{
-    char bytes[2] = {};
-    const gint64 from = std::max(begin, end - 2);
-    if (g_mime_stream_seek(stream, from, GMIME_STREAM_SEEK_SET) < 0)
-        return {};
-    const ssize_t got = g_mime_stream_read(stream, bytes, size_t(end - from));
-    return got > 0 ? QByteArray(bytes, int(got)) : QByteArray();
-}
-
 bool copyRange(GMimeStream *from, gint64 begin, gint64 end, GMimeStream *to)
 {
     if (begin >= end)
@@ -172,7 +160,8 @@ bool copyRange(GMimeStream *from, gint64 begin, gint64 end, GMimeStream *to)
 // headers (the "From " lines, the blank lines before them) is copied as it
 // was, and each message goes through MailUnwrap, which copies an unchanged
 // one byte for byte. Quoted ">From " lines stay as they were; the parts
-// made anew are base64 and hold none.
+// made anew are base64 and hold none. A multipart written anew ends in a
+// blank line, which still parts it from the next "From " line.
 int unwrapMbox(const CliUnwrapOptions &options)
 {
     const QByteArray path = FSPathToNative(options.input);
@@ -208,16 +197,10 @@ int unwrapMbox(const CliUnwrapOptions &options)
         if (!message)
             break;
         g_object_unref(message);
-        // The parser reads on from where it stopped: what is read here is
-        // read through the same descriptor.
-        const gint64 scanned = g_mime_stream_tell(input);
+        // The parser goes back to where it stopped by itself: what is read
+        // in between goes through the same descriptor.
         const gint64 begin = g_mime_parser_get_headers_begin(parser);
-        gint64 end = g_mime_parser_tell(parser);
-        // The blank line that parts it from the next "From " line is the
-        // mailbox's, not the mail's.
-        const bool separated = tailBefore(input, begin, end) == "\n\n";
-        if (separated)
-            end -= 1;
+        const gint64 end = g_mime_parser_tell(parser);
         GMimeStream *mail = g_mime_stream_substream(input, begin, end);
         if (!copyRange(input, copied, begin, output))
             status = EX_TEMPFAIL;
@@ -228,11 +211,7 @@ int unwrapMbox(const CliUnwrapOptions &options)
             ++fixed;
         else if (result.status != MailUnwrapStatus::Unchanged && result.status != MailUnwrapStatus::NotMail)
             status = EX_TEMPFAIL;
-        // A new mail that ends without a line end still gets its blank line.
-        if (separated && result.status == MailUnwrapStatus::Changed && g_mime_stream_write(output, "\n", 1) != 1)
-            status = EX_TEMPFAIL;
         copied = end;
-        g_mime_stream_seek(input, scanned, GMIME_STREAM_SEEK_SET);
     }
     g_object_unref(parser);
     if (status == EX_OK && !copyRange(input, copied, g_mime_stream_length(input), output))

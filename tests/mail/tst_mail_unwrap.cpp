@@ -268,12 +268,15 @@ void TestMailUnwrap::exitCodes()
 void TestMailUnwrap::mailboxes()
 {
     QTemporaryDir dir;
-    const QByteArray tnefMail = mailAround(file(Tnef(), "a.bin", QByteArray(4000, 'a')).bytes(), Wrap::Mixed);
+    // Large enough that the mailbox is read in several pieces, and that a
+    // limit of 40 KiB stops the writing after the first mail was fixed.
+    const QByteArray tnef = file(Tnef(), "a.bin", QByteArray(20000, 'a')).bytes();
+    const QByteArray tnefMail = mailAround(tnef, Wrap::Mixed);
     const QByteArray plain = "From: b\nSubject: plain\n\nhello\n>From quoted\n";
-    const QByteArray mbox = "From a@x Mon Jan  1 00:00:00 2024\n" + tnefMail + "\nFrom b@x Mon Jan  1 00:00:01 2024\n" + plain
-        + "\nFrom c@x Mon Jan  1 00:00:02 2024\n" + tnefMail;
+    const QByteArray mbox = "From a@x Mon Jan  1 00:00:00 2024\n" + mailAround(tnef, Wrap::Top) + "\nFrom b@x Mon Jan  1 00:00:01 2024\n"
+        + plain + "\nFrom c@x Mon Jan  1 00:00:02 2024\n" + tnefMail;
     QVERIFY(writeFile(dir.filePath("box"), mbox));
-    Run run = shell(dir.path(), "ulimit -f 4; $CLI unwrap --mbox box");
+    Run run = shell(dir.path(), "ulimit -f 40; $CLI unwrap --mbox box");
     QCOMPARE(run.exitCode, 75);
     QCOMPARE(readFile(dir.filePath("box")), mbox);
     QCOMPARE(listing(dir.path()), QStringList{"box"});
