@@ -156,12 +156,22 @@ bool copyRange(GMimeStream *from, gint64 begin, gint64 end, GMimeStream *to)
     return copied;
 }
 
+// Ends what was written to `fd` through `output` with a blank line.
+bool endBlankLine(int fd, GMimeStream *output)
+{
+    char tail[2] = {};
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size < 2 || ::pread(fd, tail, 2, size - 2) != 2)
+        return false;
+    const int missing = tail[1] != '\n' ? 2 : tail[0] != '\n' ? 1 : 0;
+    return g_mime_stream_write(output, "\n\n", size_t(missing)) == missing;
+}
+
 // The mbox is read once, front to back: every byte between the messages'
 // headers (the "From " lines, the blank lines before them) is copied as it
 // was, and each message goes through MailUnwrap, which copies an unchanged
 // one byte for byte. Quoted ">From " lines stay as they were; the parts
-// made anew are base64 and hold none. A multipart written anew ends in a
-// blank line, which still parts it from the next "From " line.
+// made anew are base64 and hold none.
 int unwrapMbox(const CliUnwrapOptions &options)
 {
     const QByteArray path = FSPathToNative(options.input);
@@ -210,6 +220,10 @@ int unwrapMbox(const CliUnwrapOptions &options)
         if (result.status == MailUnwrapStatus::Changed)
             ++fixed;
         else if (result.status != MailUnwrapStatus::Unchanged && result.status != MailUnwrapStatus::NotMail)
+            status = EX_TEMPFAIL;
+        // The blank line before the next "From " line was the replaced
+        // part's last line: one is put back.
+        if (result.status == MailUnwrapStatus::Changed && !endBlankLine(file.fd(), output))
             status = EX_TEMPFAIL;
         copied = end;
     }
