@@ -33,12 +33,13 @@ QByteArray headerText(const QString &text)
     return clean.toUtf8();
 }
 
-// A part of `type`/`subtype` holding `bytes`, sent as base64: no line of
+// A part of MIME type `type` ("type/subtype") whose content is read from
+// `stream` (taken) only as the part is written, sent as base64: no line of
 // it can be mistaken for an mbox "From " line or a lone dot.
-GMimePart *bytesPart(const char *type, const char *subtype, const QByteArray &bytes)
+GMimePart *streamPart(const QByteArray &type, GMimeStream *stream)
 {
-    GMimePart *part = g_mime_part_new_with_type(type, subtype);
-    GMimeStream *stream = g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size()));
+    const qsizetype slash = type.indexOf('/');
+    GMimePart *part = g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData());
     GMimeDataWrapper *content = g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT);
     g_mime_part_set_content(part, content);
     g_object_unref(content);
@@ -47,9 +48,14 @@ GMimePart *bytesPart(const char *type, const char *subtype, const QByteArray &by
     return part;
 }
 
+GMimePart *bytesPart(const QByteArray &type, const QByteArray &bytes)
+{
+    return streamPart(type, g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
+}
+
 GMimePart *textPart(const char *subtype, const TNEFBody &body)
 {
-    GMimePart *part = bytesPart("text", subtype, body.bytes);
+    GMimePart *part = bytesPart(QByteArray("text/") + subtype, body.bytes);
     const QByteArray charset = body.charset.isEmpty() ? QByteArray("utf-8") : body.charset;
     // The charset comes from the HTML's own <meta>: only a name's characters.
     static const QRegularExpression token(QStringLiteral("^[A-Za-z0-9._:+-]{1,40}$"));
@@ -89,12 +95,6 @@ QByteArray contentId(const TNEFFileItem *item)
     static const QRegularExpression id(QStringLiteral("^[!#-;=?-~]{1,250}$"));
     const QString given = QString::fromStdString(item->contentId);
     return id.match(given).hasMatch() ? given.toLatin1() : QByteArray();
-}
-
-GMimePart *typedPart(const QByteArray &type, const QByteArray &bytes)
-{
-    const qsizetype slash = type.indexOf('/');
-    return bytesPart(type.left(slash).constData(), type.mid(slash + 1).constData(), bytes);
 }
 
 // The METHOD of a calendar file made from the message: what the calendar
@@ -248,7 +248,7 @@ private:
             TNEFBody rtf;
             if (TNEFMessageGetBody(document->forkRefNum, message, TNEFBodyKind::Rtf, &rtf) != noErr || rtf.bytes.isEmpty())
                 return nullptr;
-            GMimePart *part = bytesPart("application", "rtf", rtf.bytes);
+            GMimePart *part = bytesPart("application/rtf", rtf.bytes);
             setFileName(GMIME_OBJECT(part), QStringLiteral("message.rtf"));
             return GMIME_OBJECT(part);
         }
@@ -288,15 +288,7 @@ private:
     // reads them from there as it is written.
     static GMimePart *streamedPart(GMimeStream *file, SInt64 position, UInt32 length, const QByteArray &type)
     {
-        const qsizetype slash = type.indexOf('/');
-        GMimePart *part = g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData());
-        GMimeStream *range = g_mime_stream_substream(file, position, position + SInt64(length));
-        GMimeDataWrapper *content = g_mime_data_wrapper_new_with_stream(range, GMIME_CONTENT_ENCODING_DEFAULT);
-        g_mime_part_set_content(part, content);
-        g_object_unref(content);
-        g_object_unref(range);
-        g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
-        return part;
+        return streamPart(type, g_mime_stream_substream(file, position, position + SInt64(length)));
     }
 
     GMimeObject *attachedMessage(const TNEFFile *document, const TNEFFileItem *item, GMimeStream *file, SInt64 base,
@@ -351,7 +343,7 @@ private:
     {
         const QString name = TNEFFileItemTitle(item);
         const QByteArray type = attachmentType(item, name);
-        GMimePart *part = item->contents ? typedPart(type, *item->contents)
+        GMimePart *part = item->contents ? bytesPart(type, *item->contents)
                                          : streamedPart(file, base + item->dataPosition, item->dataLength, type);
         if (item->contents && type == "text/calendar") {
             if (const QByteArray method = calendarMethod(*item->contents); !method.isEmpty())
