@@ -12,6 +12,7 @@
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <cstdio>
+#include <cstring>
 #include <unordered_set>
 #include <unistd.h>
 
@@ -95,6 +96,23 @@ QByteArray contentId(const TNEFFileItem *item)
     static const QRegularExpression id(QStringLiteral("^[!#-;=?-~]{1,250}$"));
     const QString given = QString::fromStdString(item->contentId);
     return id.match(given).hasMatch() ? given.toLatin1() : QByteArray();
+}
+
+// The Content-IDs the HTML refers to by cid:, gathered in one pass: a
+// search of the whole HTML per attachment would take as long as their
+// product.
+std::unordered_set<QByteArray> contentIdsShown(const QByteArray &html)
+{
+    std::unordered_set<QByteArray> ids;
+    for (qsizetype at = html.indexOf("cid:"); at >= 0; at = html.indexOf("cid:", at)) {
+        at += 4;
+        qsizetype end = at;
+        while (end < html.size() && !std::strchr("\"'()<> \t\r\n", html[end]) && html[end] != '\0')
+            ++end;
+        ids.insert(html.mid(at, end - at));
+        at = end;
+    }
+    return ids;
 }
 
 // The METHOD of a calendar file made from the message: what the calendar
@@ -255,9 +273,10 @@ private:
         if (!hasHtml)
             return GMIME_OBJECT(textPart("plain", text));
         GMimeObject *htmlPart = GMIME_OBJECT(textPart("html", html));
+        const std::unordered_set<QByteArray> shown = contentIdsShown(html.bytes);
         for (const TNEFFileItem *item = document->fileList; item; item = item->next) {
             const QByteArray id = item->isTNEF == -1 || item->contents ? QByteArray() : contentId(item);
-            if (id.isEmpty() || !html.bytes.contains("cid:" + id))
+            if (id.isEmpty() || !shown.count(id))
                 continue;
             if (inlined->empty()) {
                 GMimeMultipart *related = g_mime_multipart_new_with_subtype("related");
