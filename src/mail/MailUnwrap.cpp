@@ -399,6 +399,16 @@ private:
     }
 };
 
+// Whether the mail's first line ends in CRLF.
+bool endsLinesWithCrlf(GMimeStream *input)
+{
+    g_mime_stream_reset(input);
+    char line[1024];
+    const ssize_t got = g_mime_stream_read(input, line, sizeof line);
+    const char *end = got > 0 ? static_cast<const char *>(std::memchr(line, '\n', size_t(got))) : nullptr;
+    return end && end > line && end[-1] == '\r';
+}
+
 } // namespace
 
 MailUnwrapResult MailUnwrap(GMimeStream *input, GMimeStream *output)
@@ -433,8 +443,14 @@ MailUnwrapResult MailUnwrap(GMimeStream *input, GMimeStream *output)
             g_mime_object_set_header(GMIME_OBJECT(message), kMailUnwrapHeader,
                                      result.notes.join(QStringLiteral("; ")).toLatin1().constData(), nullptr);
         result.status = MailUnwrapStatus::Changed;
-        if (g_mime_object_write_to_stream(GMIME_OBJECT(message), nullptr, output) < 0)
+        // GMime reads CRLF line ends as LF: a mail that came with CRLF (as
+        // SMTP carries it) is written with CRLF again.
+        GMimeFormatOptions *format = g_mime_format_options_new();
+        if (endsLinesWithCrlf(input))
+            g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_DOS);
+        if (g_mime_object_write_to_stream(GMIME_OBJECT(message), format, output) < 0)
             result.status = MailUnwrapStatus::WriteFailed;
+        g_mime_format_options_free(format);
     }
     g_object_unref(message);
     return result;

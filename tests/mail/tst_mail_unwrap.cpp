@@ -34,7 +34,7 @@ Run shell(const QString &dir, const QString &script)
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-enum class Wrap { Mixed, Top, Signed };
+enum class Wrap { Mixed, Top, Signed, MixedCrlf };
 
 GMimePart *leaf(const char *type, const char *subtype, const QByteArray &bytes, const char *name = nullptr)
 {
@@ -85,7 +85,9 @@ QByteArray mailAround(const QByteArray &tnef, Wrap wrap)
     GMimeStream *out = g_mime_stream_mem_new();
     g_mime_object_write_to_stream(GMIME_OBJECT(message), nullptr, out);
     GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
-    const QByteArray mail(reinterpret_cast<const char *>(bytes->data), int(bytes->len));
+    QByteArray mail(reinterpret_cast<const char *>(bytes->data), int(bytes->len));
+    if (wrap == Wrap::MixedCrlf)
+        mail.replace("\n", "\r\n");
     g_object_unref(out);
     g_object_unref(message);
     return mail;
@@ -130,6 +132,8 @@ void TestMailUnwrap::unwrap_data()
                                "    application/pdf\tR\u00E9sum\u00E9 \u00FC.pdf\t\t\t" + sha("%PDF")};
     QTest::newRow("beside a note, non-ASCII name") << twoFiles << int(Wrap::Mixed)
         << QStringList{"multipart/mixed", "  text/plain\t\t\t\t" + sha("See the attachments.\n")} + twoParts << "";
+    QTest::newRow("CRLF") << twoFiles << int(Wrap::MixedCrlf)
+        << QStringList{"multipart/mixed", "  text/plain\t\t\t\t" + sha("See the attachments.\n")} + twoParts << "";
     QStringList top = twoParts;
     for (QString &line : top)
         line.remove(0, 2);
@@ -145,12 +149,12 @@ void TestMailUnwrap::unwrap_data()
 
     const QByteArray html = "<p>Hi<img src=\"cid:logo@x\"></p>";
     const QByteArray pictured = file(file(Tnef().mapiProps(MapiBlock().unicode(PR_BODY, "Hi").binary(PR_BODY_HTML, html)),
-        "logo.png", "PNG", MapiBlock().string8(PR_ATTACH_CONTENT_ID, z0("logo@x")).string8(PR_ATTACH_MIME_TAG, z0("image/png"))),
+        "logo", "PNG", MapiBlock().string8(PR_ATTACH_CONTENT_ID, z0("logo@x")).string8(PR_ATTACH_MIME_TAG, z0("image/png"))),
         "other.png", "PNG2", MapiBlock().string8(PR_ATTACH_CONTENT_ID, z0("other@x"))).bytes();
     QTest::newRow("picture shown by cid:") << pictured << int(Wrap::Top)
         << QStringList{"multipart/mixed", "  multipart/alternative", "    text/plain\t\t\t\t" + sha("Hi"),
                        "    multipart/related", "      text/html\t\t\t\t" + sha(html),
-                       "      image/png\tlogo.png\t\tlogo@x\t" + sha("PNG"), "  image/png\tother.png\t\t\t" + sha("PNG2")}
+                       "      image/png\tlogo\t\tlogo@x\t" + sha("PNG"), "  image/png\tother.png\t\t\t" + sha("PNG2")}
         << "";
 
     const QByteArray meeting = Tnef().message(attMessageClass, z0("IPM.Schedule.Meeting.Request")).message(attSubject, z0("Sync"))
@@ -185,10 +189,14 @@ void TestMailUnwrap::unwrap()
     QCOMPARE(got, parts);
     const QByteArray out = readFile(dir.filePath("out.eml"));
     QCOMPARE(out.contains("filename*="), parts.join(' ').contains(u'\u00E9'));
-    // The mail's own headers stay as they were, byte for byte, when its top part stays.
+    // Lines end as the mail's did, and its own headers stay as they were,
+    // byte for byte, when its top part stays.
+    const bool crlf = Wrap(wrap) == Wrap::MixedCrlf;
+    QCOMPARE(out.count("\r\n"), crlf ? out.count('\n') : 0);
+    const QByteArray end = crlf ? "\r\n\r\n" : "\n\n";
     if (Wrap(wrap) != Wrap::Top) {
         static const QRegularExpression added(u"X-Parvane-Unwrap:[^\n]*\n( [^\n]*\n)*"_s);
-        QCOMPARE(QString::fromLatin1(out.left(out.indexOf("\n\n"))).remove(added), QString::fromLatin1(mail.left(mail.indexOf("\n\n"))));
+        QCOMPARE(QString::fromLatin1(out.left(out.indexOf(end))).remove(added), QString::fromLatin1(mail.left(mail.indexOf(end))));
     }
 }
 
