@@ -5,7 +5,7 @@ _parvane_cli()
     local cur prev words cword
     _init_completion || return
 
-    local commands="list attributes trace extract message body"
+    local commands="list attributes trace extract message body unwrap"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
@@ -18,6 +18,8 @@ _parvane_cli()
     case $prev in
         -C) _filedir -d; return ;;
         --folder) COMPREPLY=($(compgen -W "multi always never" -- "$cur")); return ;;
+        -o | --mbox) _filedir; return ;;
+        --maildir) _filedir -d; return ;;
     esac
 
     local options="-v --verbose -h --help"
@@ -33,6 +35,7 @@ _parvane_cli()
         attributes | message) options+=" --json" ;;
         extract) options+=" -C --folder --body -r --recursive" ;;
         body) options+=" --rtf --html --text" ;;
+        unwrap) options+=" -o --mbox --maildir" ;;
     esac
 
     local ended=""
@@ -43,7 +46,11 @@ _parvane_cli()
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
     fi
-    _filedir '@([dD][aA][tT]|[tT][nN][eE][fF])'
+    if [[ $command == unwrap ]]; then
+        _filedir
+    else
+        _filedir '@([dD][aA][tT]|[tT][nN][eE][fF])'
+    fi
 } &&
     complete -F _parvane_cli parvane-cli
 

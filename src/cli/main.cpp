@@ -2,6 +2,7 @@
 // opens a window.
 #include "CliMessage.h"
 #include "CliOutput.h"
+#include "CliUnwrap.h"
 #include "extract/TNEFAppOpen.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
@@ -19,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <sysexits.h>
 #include <unistd.h>
 
 namespace {
@@ -54,6 +56,15 @@ const char kUsage[] =
     "                       decompressed; the HTML as stored, or recovered from\n"
     "                       the RTF; the text (default: the HTML, else the RTF,\n"
     "                       else the text)\n"
+    "  unwrap [-o OUT] [FILE]\n"
+    "                       the mail FILE (default: standard input) with each\n"
+    "                       winmail.dat part replaced by the body and files it\n"
+    "                       holds, on standard output or in OUT (replaced only\n"
+    "                       once complete); exit status from sysexits.h: 65 not\n"
+    "                       a mail, 66 no FILE, 73 OUT cannot be made, 75 a\n"
+    "                       write failed (try again later)\n"
+    "  unwrap --mbox FILE | --maildir DIR\n"
+    "                       the same for every mail of a mailbox, in place\n"
     "\n"
     "FILE may be \"-\" for standard input. With several files, each file's lines\n"
     "follow a line \"==> FILE <==\". On a terminal, control characters from the\n"
@@ -69,7 +80,8 @@ const char kUsage[] =
     "  -h, --help           show this help and exit\n"
     "  -V, --version        show the version and exit\n"
     "\n"
-    "Exit status: 0 when every file was handled, 1 when any failed, 2 for a usage error.\n";
+    "Exit status: 0 when every file was handled, 1 when any failed, 2 for a usage error\n"
+    "(unwrap: see above).\n";
 
 // Names come from the sender: a control character in one must not reach the
 // terminal, nor split a line that a script reads.
@@ -490,6 +502,32 @@ bool extractCommand(const QString &file, TNEFExtractOptions options)
     return handled;
 }
 
+// Every failure is told on its own line; the program's error log and its
+// reports of ignored errors are for those who ask.
+void quietUnless(bool verbose)
+{
+    if (!verbose) {
+        ParvaneSetErrorLogSink([](const std::string &) {});
+        DebugAssertSetHook([](const DebugAssertReport &) {});
+    }
+}
+
+// Its own options and sysexits.h statuses: a mail filter's caller reads them.
+int unwrapCommand(const QStringList &args)
+{
+    CliUnwrapOptions options;
+    if (const QString error = CliUnwrapParse(args, &options); !error.isEmpty()) {
+        usageError(error);
+        return EX_USAGE;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    quietUnless(options.verbose);
+    return CliUnwrapRun(options);
+}
+
 int run(int argc, char **argv)
 {
     // No application object: nothing here needs an event loop, and a short
@@ -509,6 +547,8 @@ int run(int argc, char **argv)
         return kExitOk;
     }
 
+    if (command == QLatin1String("unwrap"))
+        return unwrapCommand(args);
     const bool extracting = command == QLatin1String("extract");
     const bool jsonCapable = command == QLatin1String("list") || command == QLatin1String("attributes")
         || command == QLatin1String("message");
@@ -566,12 +606,7 @@ int run(int argc, char **argv)
         }
     }
 
-    // Every failure is told on its own line; the program's error log and its
-    // reports of ignored errors are for those who ask.
-    if (!verbose) {
-        ParvaneSetErrorLogSink([](const std::string &) {});
-        DebugAssertSetHook([](const DebugAssertReport &) {});
-    }
+    quietUnless(verbose);
     if (command == QLatin1String("list"))
         return runOnFiles(files, [json, recursive](const QString &f) { return listCommand(f, json, recursive); }, !json);
     if (command == QLatin1String("trace"))

@@ -28,7 +28,7 @@ expect()
     fi
 }
 
-expect "parvane-cli " "attributes body extract list message trace"
+expect "parvane-cli " "attributes body extract list message trace unwrap"
 expect "parvane-cli -" "--help --version -V -h"
 expect "parvane-cli list " "B.TNEF a.dat sub"
 expect "parvane-cli list --" "--help --json --recursive --verbose"
@@ -38,6 +38,9 @@ expect "parvane-cli extract -C " "sub"
 expect "parvane-cli extract --folder " "always multi never"
 expect "parvane-cli extract -C sub --" "--body --folder --help --recursive --verbose"
 expect "parvane-cli extract --folder never a.dat " "B.TNEF a.dat sub"
+expect "parvane-cli unwrap --" "--help --maildir --mbox --verbose"
+expect "parvane-cli unwrap --maildir " "sub"
+expect "parvane-cli unwrap -o " "B.TNEF a.dat c.txt sub winmail.dat.txt"
 expect "parvane-cli body --" "--help --html --rtf --text --verbose"
 expect "parvane-cli trace --" "--help --verbose"
 exit $failed
