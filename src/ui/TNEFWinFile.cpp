@@ -132,6 +132,12 @@ TNEFWinFile::TNEFWinFile(TNEFFile *tnefFile) : m_document(tnefFile)
 
     switchTab(1);
     connect(m_form.tabControl_128, &QTabWidget::currentChanged, this, [this] { TNEFWinFileTabHandler(this); });
+    // Document order until the user sorts; a third click on a column goes
+    // back to it. Set before the rows arrive: the list would sort them all
+    // by name first, and with many rows that is most of the window's time.
+    QHeaderView *fileHeader = m_form.fileList_131->header();
+    fileHeader->setSortIndicatorClearable(true);
+    fileHeader->setSortIndicator(-1, Qt::AscendingOrder);
     TNEFWinFileListFileDBInit(m_form.fileList_131);
     TNEFWinFileListAttributeDBInit(m_form.attributeList_138);
     setUpActions();
@@ -246,11 +252,7 @@ void TNEFWinFile::setUpAttachmentList()
     m_saveAllAction->setEnabled(!empty);
     m_form.saveAllButton->setEnabled(!empty);
 
-    // Document order until the user sorts; a third click on a column goes
-    // back to it.
     QHeaderView *header = list->header();
-    header->setSortIndicatorClearable(true);
-    header->setSortIndicator(-1, Qt::AscendingOrder);
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     header->setSectionResizeMode(2, QHeaderView::ResizeToContents);

@@ -101,6 +101,8 @@ private slots:
     void letterTakesTheRoom_data();
     void letterTakesTheRoom();
     void layoutIsRemembered();
+    void manyRowsKeepTheirCells_data();
+    void manyRowsKeepTheirCells();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -755,6 +757,65 @@ void TestWinFile::layoutIsRemembered()
     QCoreApplication::processEvents();
     QCOMPARE(second->size(), QSize(700, 550));
     QCOMPARE(second->form().splitter->sizes(), sizes);
+}
+
+void TestWinFile::manyRowsKeepTheirCells_data()
+{
+    QTest::addColumn<int>("sortColumn");  // -1: file order
+    for (int column : {-1, 0, 1, 2})
+        QTest::newRow(qPrintable(QString::number(column))) << column;
+}
+
+// Ten thousand attachments, many of one name, and an attached message named
+// like a nameless file: after sorting, every row still shows its own name,
+// type and size.
+void TestWinFile::manyRowsKeepTheirCells()
+{
+    QFETCH(int, sortColumn);
+    static const char *const kNames[] = {"n%1.pdf", "n%1.png", "same.txt"};
+    Tnef tnef;
+    QList<QStringList> rows;  // name, type, size
+    for (int i = 0; i < 10000; ++i) {
+        const QByteArray contents(i % 7 + 1, 'x');
+        const QString size = contents.size() == 1 ? "1 byte" : QString("%1 bytes").arg(contents.size());
+        if (i % 1000 == 999) {
+            tnef.data(embeddedPlaceholder()).attachment(MapiBlock().object(PR_ATTACH_DATA_OBJ, Tnef().bytes()));
+            rows << QStringList{"TNEF: Untitled Attachment", "application/vnd.ms-tnef", "6 bytes"};
+        } else if (i % 1000 == 998) {
+            tnef = withAttachment(tnef, contents);
+            rows << QStringList{"Untitled Attachment", "application/octet-stream", size};
+        } else {
+            const QString name = QString(kNames[i % 3]).replace("%1", QString::number(i));
+            tnef = withAttachment(tnef.title(name.toUtf8() + '\0'), contents);
+            rows << QStringList{name, i % 3 == 2 ? "text/plain" : i % 3 ? "image/png" : "application/pdf", size};
+        }
+    }
+    TNEFWinFile *w = show(write("many.dat", tnef.bytes()));
+    QVERIFY(w);
+    QTreeView *list = w->form().fileList_131;
+    list->header()->setSortIndicator(sortColumn, Qt::AscendingOrder);
+    const QAbstractItemModel *model = list->model();
+    QCOMPARE(model->rowCount(), int(rows.size()));
+    QSet<QStringList> known(rows.begin(), rows.end());
+    QStringList shown, sorted;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QStringList cells{model->index(row, 0).data().toString(), model->index(row, 1).data(Qt::ToolTipRole).toString(),
+                                model->index(row, 2).data().toString()};
+        QVERIFY2(known.contains(cells), qPrintable(cells.join('|')));
+        if (sortColumn < 0)
+            QCOMPARE(cells, rows.at(row));
+        shown << model->index(row, qMax(sortColumn, 0)).data(DataBrowser::kSortRole).toString();
+        const QIcon icon = model->index(row, 0).data(Qt::DecorationRole).value<QIcon>();
+        QVERIFY(!icon.isNull());
+    }
+    sorted = shown;
+    if (sortColumn >= 0) {
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        collator.setNumericMode(sortColumn == 2);
+        std::stable_sort(sorted.begin(), sorted.end(), collator);
+    }
+    QCOMPARE(shown, sorted);
 }
 
 QTEST_MAIN(TestWinFile)
