@@ -53,6 +53,8 @@ const Key kKeys[] = {
     {"AppleEventBody", &gTNEFPrefAEBody, 0, nullptr},
 };
 constexpr char kDebugKey[] = "CreateDebugFile";
+constexpr char kWindowSizeKey[] = "WindowSize";
+constexpr char kWindowSplitterKey[] = "WindowSplitter";
 
 // The globals of one set; null members for a selector that names none.
 struct SetGlobals {
@@ -121,6 +123,17 @@ QByteArray makeTempName()
             return name;
     }
     return QByteArray();
+}
+
+// Writes the file: noErr, or ioErr (logged) when it could not be written.
+OSStatus synchronize(QSettings &settings)
+{
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        TNEF_LOG_ERROR("    CFPreferencesAppSynchronize() returned false.\n");
+        return ioErr;
+    }
+    return noErr;
 }
 
 } // namespace
@@ -212,6 +225,29 @@ void TNEFPrefsInit()
     }
 }
 
+TNEFPrefWindow TNEFPrefsGetWindow()
+{
+    const QSettings settings(TNEFPrefsFilePath(), QSettings::IniFormat);
+    const QVariant size = settings.value(QLatin1String(kWindowSizeKey));
+    const QVariant splitter = settings.value(QLatin1String(kWindowSplitterKey));
+    TNEFPrefWindow window;
+    if (size.typeId() == QMetaType::QSize && size.toSize().isValid())
+        window.size = size.toSize();
+    if (splitter.typeId() == QMetaType::QByteArray)
+        window.splitter = splitter.toByteArray();
+    return window;
+}
+
+OSStatus TNEFPrefsSetWindow(const TNEFPrefWindow &window)
+{
+    QSettings settings(TNEFPrefsFilePath(), QSettings::IniFormat);
+    if (window.size.isValid())
+        settings.setValue(QLatin1String(kWindowSizeKey), window.size);
+    if (!window.splitter.isEmpty())
+        settings.setValue(QLatin1String(kWindowSplitterKey), window.splitter);
+    return synchronize(settings);
+}
+
 OSStatus TNEFPrefsQuit()
 {
     QSettings settings(TNEFPrefsFilePath(), QSettings::IniFormat);
@@ -226,10 +262,5 @@ OSStatus TNEFPrefsQuit()
     }
     settings.setValue(QLatin1String(kDebugKey), gTNEFPrefDebug ? 1 : 0);
 
-    settings.sync();
-    if (settings.status() != QSettings::NoError) {
-        TNEF_LOG_ERROR("    CFPreferencesAppSynchronize() returned false.\n");
-        return ioErr;
-    }
-    return noErr;
+    return synchronize(settings);
 }

@@ -4,6 +4,8 @@
 // set 2 ("AppleEvent") for files handed to the application.
 #include "platform/MacTypes.h"
 
+#include <QByteArray>
+#include <QSize>
 #include <QString>
 
 extern SInt32 gTNEFPrefCEAuto;
@@ -43,6 +45,19 @@ void TNEFPrefsInit();
 // Writes every key and synchronises the file. noErr, or a non-zero status
 // when the file was not written.
 OSStatus TNEFPrefsQuit();
+
+// How the last document window was laid out: its size and the state of
+// the splitter between message and lists. Kept in the same file as the
+// other keys, but read and written on their own: a window reads them when
+// it opens and writes them when it closes. An invalid size and empty state
+// when never stored or unreadable.
+struct TNEFPrefWindow {
+    QSize size;
+    QByteArray splitter;
+};
+TNEFPrefWindow TNEFPrefsGetWindow();
+// Writes what is valid of it; noErr, or ioErr (logged) when the file was not written.
+OSStatus TNEFPrefsSetWindow(const TNEFPrefWindow &window);
 
 // $XDG_CONFIG_HOME/Parvane/Parvane.conf, or ~/.config/Parvane/Parvane.conf.
 QString TNEFPrefsFilePath();

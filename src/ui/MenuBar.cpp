@@ -11,6 +11,7 @@ namespace {
 // The bar built from the form. It is never shown: it owns the menus and
 // actions that the windows' bars show.
 QMenuBar *gMenuBar = nullptr;
+Ui::MenuBar gMenuForm;
 
 QList<QAction *> allItems()
 {
@@ -31,8 +32,7 @@ OSStatus SetMenuBarFromNib()
     if (gMenuBar)
         return noErr;
     auto *bar = new QMenuBar;
-    Ui::MenuBar form;
-    form.setupUi(bar);
+    gMenuForm.setupUi(bar);
     if (bar->actions().isEmpty()) {
         delete bar;
         return paramErr;
@@ -50,12 +50,12 @@ QMenu *GetMenuHandle(SInt16 menuID)
 {
     if (!gMenuBar)
         return nullptr;
-    const QString suffix = QLatin1Char('_') + QString::number(menuID);
-    for (QAction *top : gMenuBar->actions()) {
-        if (top->menu() && top->menu()->objectName().endsWith(suffix))
-            return top->menu();
+    switch (menuID) {
+    case 129: return gMenuForm.fileMenu_129;
+    case 130: return gMenuForm.editMenu_130;
+    case 131: return gMenuForm.helpMenu_131;
+    default: return nullptr;
     }
-    return nullptr;
 }
 
 void EnableMenuCommand(UInt32 commandID)
@@ -84,10 +84,11 @@ void SetItemCmd(QAction *item, char key)
     item->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QLatin1Char(key)));
 }
 
-void MenuBarAttach(QMainWindow *window)
+MenuBarMenus MenuBarAttach(QMainWindow *window)
 {
+    MenuBarMenus menus;
     if (!gMenuBar)
-        return;
+        return menus;
     auto *bar = new QMenuBar(window);
     for (QAction *top : gMenuBar->actions()) {
         QMenu *shared = top->menu();
@@ -96,8 +97,15 @@ void MenuBarAttach(QMainWindow *window)
         QMenu *menu = bar->addMenu(shared->title());
         menu->setObjectName(shared->objectName());
         menu->addActions(shared->actions());
+        if (shared == gMenuForm.fileMenu_129)
+            menus.file = menu;
+        else if (shared == gMenuForm.editMenu_130)
+            menus.edit = menu;
+        else if (shared == gMenuForm.helpMenu_131)
+            menus.help = menu;
     }
     window->setMenuBar(bar);
+    return menus;
 }
 
 void MenuBarAddKeys(QWidget *window)

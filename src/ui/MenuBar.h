@@ -12,7 +12,7 @@ class QMenu;
 // Builds the menu bar from its form: noErr, or paramErr when the form holds
 // no menus.
 OSStatus SetMenuBarFromNib();
-// The menu whose objectName ends in "_<menuID>", or null.
+// The menu of the given ID (129 File, 130 Edit, 131 Help), or null.
 QMenu *GetMenuHandle(SInt16 menuID);
 // Enables every item that carries the command.
 void EnableMenuCommand(UInt32 commandID);
@@ -23,7 +23,13 @@ OSStatus GetIndMenuItemWithCommandID(UInt32 commandID, UInt16 index, QAction **o
 // Gives the item the key Ctrl plus `key`.
 void SetItemCmd(QAction *item, char key);
 
+// A window's own copies of the bar's menus; null before SetMenuBarFromNib.
+struct MenuBarMenus {
+    QMenu *file = nullptr;
+    QMenu *edit = nullptr;
+    QMenu *help = nullptr;
+};
 // Gives the window its own bar; nothing before SetMenuBarFromNib.
-void MenuBarAttach(QMainWindow *window);
+MenuBarMenus MenuBarAttach(QMainWindow *window);
 // Makes the items' keys work in a window that shows no bar.
 void MenuBarAddKeys(QWidget *window);

@@ -13,6 +13,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "platform/NativePath.h"
+#include "prefs/TNEFPrefs.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFText.h"
 
@@ -23,10 +24,11 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
-#include <QMenuBar>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QUrl>
 
 namespace {
@@ -43,18 +45,6 @@ QString placeOf(const TNEFFile *tnefFile)
     if (place == home || place.startsWith(home + QLatin1Char('/')))
         place = QLatin1Char('~') + place.mid(home.size());
     return place;
-}
-
-// The menu of the window's own bar with the given ID, or null.
-QMenu *windowMenu(QMainWindow *window, SInt16 menuID)
-{
-    const QString suffix = QLatin1Char('_') + QString::number(menuID);
-    const auto menus = window->menuBar()->findChildren<QMenu *>();
-    for (QMenu *menu : menus) {
-        if (menu->objectName().endsWith(suffix))
-            return menu;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -134,13 +124,21 @@ TNEFWinFile::TNEFWinFile(TNEFFile *tnefFile) : m_document(tnefFile)
     heading.setPointSizeF(heading.pointSizeF() * 1.3);
     heading.setBold(true);
     m_form.messageSubject->setFont(heading);
-    // The message and the lists share the window evenly.
+    // The letter is what is read: it takes most of the window, and what the
+    // window gains or loses in height.
     m_form.splitter->setStretchFactor(0, 1);
-    m_form.splitter->setStretchFactor(1, 1);
+    m_form.splitter->setStretchFactor(1, 0);
     TNEFWinFileMessageShow(this);
+    restoreLayout();
 
     switchTab(1);
     connect(m_form.tabControl_128, &QTabWidget::currentChanged, this, [this] { TNEFWinFileTabHandler(this); });
+    // Document order until the user sorts; a third click on a column goes
+    // back to it. Set before the rows arrive: the list would sort them all
+    // by name first, and with many rows that is most of the window's time.
+    QHeaderView *fileHeader = m_form.fileList_131->header();
+    fileHeader->setSortIndicatorClearable(true);
+    fileHeader->setSortIndicator(-1, Qt::AscendingOrder);
     TNEFWinFileListFileDBInit(m_form.fileList_131);
     TNEFWinFileListAttributeDBInit(m_form.attributeList_138);
     setUpActions();
@@ -175,21 +173,87 @@ TNEFWinFile::~TNEFWinFile()
     }
 }
 
+// The last window's size, within the screen it opens on, or two thirds of
+// that screen; the last window's split is set once the window has its size.
+void TNEFWinFile::restoreLayout()
+{
+    const TNEFPrefWindow saved = TNEFPrefsGetWindow();
+    const QSize room = screen()->availableGeometry().size();
+    const QSize size = saved.size.isValid() ? saved.size.boundedTo(room) : room * 2 / 3;
+    resize(size.expandedTo(QSize(kTNEFWinFileMinimumWidth, kTNEFWinFileMinimumHeight)));
+    m_listsShare = saved.splitter;
+}
+
+// The split the lists' pane had, or without one, most of the height for
+// the letter and a third for the lists, enough for rows and details.
+void TNEFWinFile::shareSplitter()
+{
+    QSplitter *splitter = m_form.splitter;
+    if (splitter->count() < 2 || (!m_listsShare.isEmpty() && splitter->restoreState(m_listsShare)))
+        return;
+    const int height = splitter->height() - splitter->handleWidth();
+    splitter->setSizes({height - height / 3, height / 3});
+}
+
+// Without attachments, and with the letter to show, the tabs shrink to their
+// bar: the letter has the window, and the attributes stay one click away in
+// the place they always have. Picking them gives the pane its share again.
+void TNEFWinFile::fitListsPane()
+{
+    QTabWidget *tabs = m_form.tabControl_128;
+    QSplitter *splitter = m_form.splitter;
+    const bool withLetter = splitter->indexOf(m_form.messageView) >= 0;
+    const bool collapse = !m_document->fileList && withLetter && m_currentTab == 1;
+    if (collapse) {
+        if (!listsCollapsed() && m_shown)
+            m_listsShare = splitter->saveState();
+        tabs->setMaximumHeight(tabs->tabBar()->sizeHint().height());
+        splitter->setSizes({splitter->height(), 0});
+    } else if (listsCollapsed() || !m_shown) {
+        tabs->setMaximumHeight(QWIDGETSIZE_MAX);
+        if (m_shown)
+            shareSplitter();
+    }
+}
+
+bool TNEFWinFile::listsCollapsed() const
+{
+    return m_form.tabControl_128->maximumHeight() != QWIDGETSIZE_MAX;
+}
+
+void TNEFWinFile::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Sizes given before the splitter has its own are not kept.
+    if (!m_shown) {
+        m_shown = true;
+        if (listsCollapsed())
+            fitListsPane();
+        else
+            shareSplitter();
+    }
+}
+
+void TNEFWinFile::saveLayout()
+{
+    const bool split = m_form.splitter->indexOf(m_form.messageView) >= 0 && !listsCollapsed();
+    TNEFPrefsSetWindow({isMaximized() || isFullScreen() ? normalGeometry().size() : size(),
+                        split ? m_form.splitter->saveState() : QByteArray()});
+}
+
 void TNEFWinFile::setUpAttachmentList()
 {
     QTreeView *list = m_form.fileList_131;
     const bool empty = !m_document->fileList;
-    // A message without attachments says so where the list would be.
+    // A message without attachments, and without a letter to give the room
+    // to, says so where the list would be.
+    const bool withLetter = m_form.splitter->indexOf(m_form.messageView) >= 0;
     m_form.fileListArea->setVisible(!empty);
-    m_form.noAttachments->setVisible(empty);
+    m_form.noAttachments->setVisible(empty && !withLetter);
     m_saveAllAction->setEnabled(!empty);
     m_form.saveAllButton->setEnabled(!empty);
 
-    // Document order until the user sorts; a third click on a column goes
-    // back to it.
     QHeaderView *header = list->header();
-    header->setSortIndicatorClearable(true);
-    header->setSortIndicator(-1, Qt::AscendingOrder);
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
@@ -224,8 +288,8 @@ void TNEFWinFile::setUpActions()
     m_saveAllAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     addActions({m_saveAction, m_saveAllAction});
 
-    MenuBarAttach(this);
-    if (QMenu *file = windowMenu(this, 129)) {
+    const MenuBarMenus menus = MenuBarAttach(this);
+    if (QMenu *file = menus.file) {
         QAction *after = file->actions().value(1);
         file->insertActions(after, attachmentActions().mid(0, 3));
         file->insertSeparator(after);
@@ -244,7 +308,7 @@ void TNEFWinFile::setUpActions()
             file->removeAction(shared);
         }
     }
-    if (QMenu *edit = windowMenu(this, 130)) {
+    if (QMenu *edit = menus.edit) {
         QAction *first = edit->actions().value(0);
         edit->insertAction(first, m_copyNameAction);
         edit->insertSeparator(first);
@@ -267,11 +331,10 @@ void TNEFWinFile::setUpStatusBar()
     int count = 0;
     for (const TNEFFileItem *item = m_document->fileList; item; item = item->next, ++count)
         total += item->dataLength;
-    if (count > 0) {
-        const QString summary = count == 1 ? tr("1 attachment, %1").arg(TNEFWinFileSizeText(total))
-                                           : tr("%1 attachments, %2").arg(count).arg(TNEFWinFileSizeText(total));
-        statusBar()->addPermanentWidget(new QLabel(summary, this));
-    }
+    const QString summary = count == 0 ? tr("No attachments")
+        : count == 1                   ? tr("1 attachment, %1").arg(TNEFWinFileSizeText(total))
+                                       : tr("%1 attachments, %2").arg(count).arg(TNEFWinFileSizeText(total));
+    statusBar()->addPermanentWidget(new QLabel(summary, this));
 }
 
 void TNEFWinFile::setSelectionActionsEnabled(bool enabled)
@@ -322,6 +385,8 @@ OSStatus TNEFWinFile::switchTab(SInt32 newTab)
     // The tab widget shows the pane of the current tab and hides the others.
     const QSignalBlocker quiet(tabs);
     tabs->setCurrentIndex(newTab - 1);
+    if (m_document)
+        fitListsPane();
     return noErr;
 }
 
@@ -342,6 +407,7 @@ void TNEFWinFile::closeDocument()
 
 void TNEFWinFile::closeEvent(QCloseEvent *event)
 {
+    saveLayout();
     if (m_document)
         TNEFWinFileCloseHandler(this);
     event->accept();

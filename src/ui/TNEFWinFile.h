@@ -63,8 +63,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    void restoreLayout();
+    void shareSplitter();
+    void fitListsPane();
+    bool listsCollapsed() const;
+    void saveLayout();
     void detachLists();
     void setUpAttachmentList();
     void setUpActions();
@@ -82,6 +88,9 @@ private:
     StatusLine *m_statusLine = nullptr;
     QPushButton *m_openFolderButton = nullptr;
     QString m_savedFolder;
+    // The splitter as it was before the lists' pane shrank to its tabs.
+    QByteArray m_listsShare;
+    bool m_shown = false;
 };
 
 constexpr int kTNEFWinFileMinimumWidth = 520;

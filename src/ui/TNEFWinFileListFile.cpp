@@ -35,32 +35,43 @@ struct TypeCells {
 
 // Loading an icon from the theme takes milliseconds, and a file may hold a
 // hundred thousand attachments of a handful of types: each type's icon and
-// texts are made once per list and shared by its rows.
+// texts are made once per list and shared by its rows. Finding a name's
+// type takes microseconds, so a name met before (image001.png, say) reuses
+// the type found for it.
 std::vector<DataBrowserRow> rowsOf(const TNEFFile *tnefFile)
 {
     const std::vector<DataBrowserColumn> shown = columns();
     std::vector<DataBrowserRow> rows;
     QHash<QString, TypeCells> types;
+    QHash<QString, QString> typeOfName;
     for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
-        const QMimeType type = TNEFWinFileAttachmentType(item);
-        auto known = types.constFind(type.name());
-        if (known == types.cend()) {
-            TypeCells cells{TNEFWinFileTypeIcon(type), {}};
-            SetDataBrowserItemDataText(&cells.kind, type.comment());
-            cells.kind.toolTip = type.name();
-            known = types.insert(type.name(), cells);
+        const QString title = TNEFFileItemTitle(item);
+        // Names hold no zero: this key is an attached message's alone.
+        const QString name = item->isTNEF == -1 ? QString(QChar(0)) : title;
+        auto typeName = typeOfName.constFind(name);
+        if (typeName == typeOfName.cend()) {
+            const QMimeType type = TNEFWinFileAttachmentType(item);
+            if (!types.contains(type.name())) {
+                TypeCells cells{TNEFWinFileTypeIcon(type), {}};
+                SetDataBrowserItemDataText(&cells.kind, type.comment());
+                cells.kind.toolTip = type.name();
+                types.insert(type.name(), cells);
+            }
+            typeName = typeOfName.insert(name, type.name());
         }
+        const TypeCells &known = *types.constFind(*typeName);
         DataBrowserRow row{item->fileID, {}};
+        row.cells.reserve(shown.size());
         for (const DataBrowserColumn &column : shown) {
             DataBrowserItemData cell;
             switch (column.property) {
             case kDataBrowserNameProperty:
                 SetDataBrowserItemDataText(&cell, TNEFFileItemDisplayName(item));
-                cell.icon = known->icon;
-                cell.toolTip = TNEFFileItemTitle(item);
+                cell.icon = known.icon;
+                cell.toolTip = title;
                 break;
             case kDataBrowserKindProperty:
-                cell = known->kind;
+                cell = known.kind;
                 break;
             case kDataBrowserSizeProperty:
                 SetDataBrowserItemDataText(&cell, TNEFWinFileSizeText(item->dataLength));

@@ -3,9 +3,13 @@
 #include "Controls.h"
 #include "TNEFWinFile.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileManager.h"
+#include "tnef/TNEFFile.h"
 #include "tnef/TNEFMessage.h"
 
+#include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 #include <QLocale>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -23,6 +27,85 @@ QByteArray dataUrlContents(const QUrl &url)
     return encoded.left(comma).endsWith(";base64") ? QByteArray::fromBase64(payload) : payload;
 }
 
+// Reads `length` bytes of a fork from `start` on, as a device that a
+// picture decoder pulls from: only what it asks for is read.
+class ForkRangeDevice : public QIODevice {
+public:
+    ForkRangeDevice(SInt16 fork, SInt64 start, qint64 length) : m_fork(fork), m_start(start), m_length(length) {}
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_length; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 wanted = std::min(maxSize, m_length - pos());
+        if (wanted <= 0)
+            return 0;
+        UInt32 got = 0;
+        const OSErr err = FSReadForkAt(m_fork, m_start + pos(), UInt32(wanted), data, &got);
+        return err == noErr || got > 0 ? qint64(got) : -1;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    SInt16 m_fork;
+    SInt64 m_start;
+    qint64 m_length;
+};
+
+// A picture from the message is read from at most 16 MiB of file and
+// decoded to at most 64 megapixels: whatever its header claims, a message
+// cannot make the window hold more.
+constexpr qint64 kLargestPictureFile = qint64(16) << 20;
+constexpr qint64 kMostPicturePixels = qint64(64) << 20;
+
+// The picture on the device, no wider than `width`; null when it is larger
+// than the limits above or does not decode.
+QImage decodePicture(QIODevice *device, int width)
+{
+    if (device->size() > kLargestPictureFile || !device->open(QIODevice::ReadOnly))
+        return QImage();
+    QImageReader reader(device);
+    reader.setAllocationLimit(int(kMostPicturePixels * 4 >> 20));
+    const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() > kMostPicturePixels)
+        return QImage();
+    QImage picture = reader.read();
+    if (picture.width() > width)
+        picture = picture.scaledToWidth(width, Qt::SmoothTransformation);
+    return picture;
+}
+
+// An RFC 2392 Content-ID or cid: URL's address: the part before the last
+// "@" compared exactly, the domain after it in any case.
+bool sameContentId(const QString &a, const QString &b)
+{
+    const qsizetype at = a.lastIndexOf(QLatin1Char('@'));
+    if (at != b.lastIndexOf(QLatin1Char('@')) || QStringView(a).left(at) != QStringView(b).left(at))
+        return false;
+    return QStringView(a).mid(at).compare(QStringView(b).mid(at), Qt::CaseInsensitive) == 0;
+}
+
+// The attachment of the document that `name` refers to: by its Content-ID
+// for a cid: URL, by its Content-Location for any name; null for none.
+const TNEFFileItem *referredItem(const TNEFFile *tnefFile, const QUrl &name)
+{
+    const bool byId = name.scheme().compare(QLatin1String("cid"), Qt::CaseInsensitive) == 0;
+    const QString id = byId ? name.path(QUrl::FullyDecoded) : QString();
+    for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
+        if (byId && !item->contentId.empty()) {
+            QString itemId = QString::fromStdString(item->contentId).trimmed();
+            if (itemId.startsWith(QLatin1Char('<')) && itemId.endsWith(QLatin1Char('>')))
+                itemId = itemId.mid(1, itemId.size() - 2);
+            if (sameContentId(id, itemId))
+                return item;
+        }
+        if (!item->contentLocation.empty() && QUrl(QString::fromStdString(item->contentLocation).trimmed()) == name)
+            return item;
+    }
+    return nullptr;
+}
+
 // The date in the user's time zone, named.
 QString dateText(const QDateTime &utc)
 {
@@ -35,12 +118,11 @@ QString dateText(const QDateTime &utc)
 
 // Shows `text` in a header row, or hides the row, its label too, when it
 // is empty.
-void setHeader(QLabel *field, const QString &text)
+void setHeader(QLabel *label, QLabel *field, const QString &text)
 {
     field->setText(text);
     field->setVisible(!text.isEmpty());
-    if (auto *label = field->parentWidget()->findChild<QLabel *>(field->objectName() + QLatin1String("Label")))
-        label->setVisible(!text.isEmpty());
+    label->setVisible(!text.isEmpty());
 }
 
 constexpr qsizetype kLongestWrappedWord = 4096;
@@ -73,13 +155,14 @@ TNEFMessageBrowser::TNEFMessageBrowser(QWidget *parent) : QTextBrowser(parent)
 QVariant TNEFMessageBrowser::loadResource(int type, const QUrl &name)
 {
     const bool carried = name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0;
-    const QByteArray contents = carried ? dataUrlContents(name) : QByteArray();
+    QByteArray contents = carried ? dataUrlContents(name) : QByteArray();
     // Every answer is a value, never an empty one: given nothing, Qt reads
     // the name from the disk itself, and given a picture it cannot decode,
     // it loads the name as an image file.
     switch (type) {
     case QTextDocument::ImageResource: {
-        QImage picture = QImage::fromData(contents);
+        QBuffer carriedBytes(&contents);
+        QImage picture = carried ? decodePicture(&carriedBytes, pictureWidth()) : attachedPicture(name);
         if (picture.isNull()) {
             picture = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
             picture.fill(Qt::transparent);
@@ -91,6 +174,29 @@ QVariant TNEFMessageBrowser::loadResource(int type, const QUrl &name)
     default:
         return contents.isNull() ? QByteArray("") : contents;
     }
+}
+
+QImage TNEFMessageBrowser::attachedPicture(const QUrl &name)
+{
+    const auto *winFile = qobject_cast<const TNEFWinFile *>(window());
+    const TNEFFile *tnefFile = winFile ? winFile->document() : nullptr;
+    const TNEFFileItem *item = tnefFile ? referredItem(tnefFile, name) : nullptr;
+    // Files made from the message hold no pictures.
+    if (!item || item->contents)
+        return QImage();
+    const auto known = m_pictures.constFind(item->fileID);
+    if (known != m_pictures.cend())
+        return *known;
+    ForkRangeDevice device(tnefFile->forkRefNum, item->dataPosition, item->dataLength);
+    return *m_pictures.insert(item->fileID, decodePicture(&device, pictureWidth()));
+}
+
+// The width the body is laid out in: the view's, or before the window
+// shows, what the window will give it.
+int TNEFMessageBrowser::pictureWidth() const
+{
+    const int view = isVisible() ? viewport()->width() : window()->width() - (width() - viewport()->width());
+    return std::max(view - 2 * int(document()->documentMargin()) - 2 * frameWidth(), 1);
 }
 
 bool TNEFMessageBrowser::openLink(const QUrl &url)
@@ -150,10 +256,10 @@ OSStatus TNEFWinFileMessageShow(TNEFWinFile *winFile)
     f.messageSubject->setText(message.subject.isEmpty()
                                   ? QCoreApplication::translate("TNEFWinFile", "(no subject)")
                                   : message.subject);
-    setHeader(f.messageFrom, from);
-    setHeader(f.messageTo, to);
-    setHeader(f.messageCc, cc);
-    setHeader(f.messageDate, date.isValid() ? dateText(date) : QString());
+    setHeader(f.messageFromLabel, f.messageFrom, from);
+    setHeader(f.messageToLabel, f.messageTo, to);
+    setHeader(f.messageCcLabel, f.messageCc, cc);
+    setHeader(f.messageDateLabel, f.messageDate, date.isValid() ? dateText(date) : QString());
 
     QList<TNEFSummaryLine> meeting;
     if (const QString answer = TNEFCalendarResponseText(message.messageClass); !answer.isEmpty())

@@ -1,9 +1,13 @@
 // Writes the sample TNEF file that `make run` shows: a message in code page
-// 1252, with a sender, a recipient and an HTML body, and three attachments,
-// one of them an attached message.
+// 1252, with a sender, a recipient and an HTML body showing a chart, and four
+// attachments: the chart, which the body refers to by its Content-ID, and an
+// attached message among them.
 #include "TnefBuilder.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <cstdio>
 
 using namespace tnefbuild;
@@ -14,11 +18,32 @@ const char kBody[] =
     "<p>Hello Sam,</p>"
     "<p>here are the <b>quarterly report</b> (still a draft) and the minutes of Monday\x92s planning "
     "meeting. Please send me your comments by <i>Friday</i>.</p>"
+    "<p><img src=\"cid:chart@example.org\" alt=\"Quarterly figures\"></p>"
     "<p>The figures follow last quarter\x92s layout; the summary is on "
     "<a href=\"https://example.org/reports/q1\">the team page</a>.</p>"
     "<p>Kind regards,<br>Dana</p></body></html>";
 
-// The message held inside the third attachment: a TNEF stream of its own.
+// Four quarters as bars, drawn without fonts, as PNG.
+QByteArray chart()
+{
+    QImage image(360, 150, QImage::Format_RGB32);
+    image.fill(QColor(0xf4, 0xf6, 0xf8));
+    QPainter painter(&image);
+    const int heights[] = {60, 85, 70, 115};
+    const QColor colors[] = {QColor(0x4e, 0x79, 0xa7), QColor(0xf2, 0x8e, 0x2b), QColor(0x59, 0xa1, 0x4f),
+                             QColor(0xe1, 0x57, 0x59)};
+    for (int i = 0; i < 4; ++i)
+        painter.fillRect(30 + i * 80, 135 - heights[i], 60, heights[i], colors[i]);
+    painter.fillRect(15, 135, 330, 2, Qt::darkGray);
+    painter.end();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+// The message held inside the last attachment: a TNEF stream of its own.
 QByteArray embeddedMessage()
 {
     const QByteArray agenda("1. Budget\n2. Timeline\n3. Any other business\n");
@@ -60,6 +85,14 @@ int main(int argc, char **argv)
                            .binary(PR_BODY_HTML, QByteArray(kBody))
                            .named(QStringLiteral("Keywords"))
                            .counted(PT_UNICODE, 0x8005, {utf16z(QStringLiteral("report"))}))
+            // The chart the body shows.
+            .renddata(1, 0xFFFFFFFF, 0, 0, 0)
+            .title(z0("chart.png"))
+            .data(chart())
+            .attachment(MapiBlock()
+                            .longValue(PR_ATTACH_METHOD, 1)
+                            .string8(PR_ATTACH_MIME_TAG, z0("image/png"))
+                            .string8(PR_ATTACH_CONTENT_ID, z0("<chart@example.org>")))
             // A plain text file.
             .renddata(1, 0xFFFFFFFF, 0, 0, 0)
             .title(z0("notes.txt"))

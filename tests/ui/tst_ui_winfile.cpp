@@ -95,6 +95,14 @@ private slots:
     void selectionFollowsTheLastRow();
     void saveThroughDialog_data();
     void saveThroughDialog();
+    // The letter in the window: its pictures, its room, the window's size.
+    void inlinePictures_data();
+    void inlinePictures();
+    void letterTakesTheRoom_data();
+    void letterTakesTheRoom();
+    void layoutIsRemembered();
+    void manyRowsKeepTheirCells_data();
+    void manyRowsKeepTheirCells();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -116,6 +124,7 @@ private:
     }
     QTemporaryDir *m_dir = nullptr;
     QTemporaryDir m_runtime;
+    QTemporaryDir m_config;
     QList<QUrl> m_opened;  // what the desktop was asked to open
     bool m_desktopRefuses = false;
 };
@@ -125,6 +134,8 @@ void TestWinFile::initTestCase()
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     qputenv("TZ", "Asia/Tokyo");
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+    // Windows store their size when they close.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
     SetDesktopOpenHook([this](const QUrl &url) {
         m_opened << url;
         return !m_desktopRefuses;
@@ -134,6 +145,7 @@ void TestWinFile::initTestCase()
 void TestWinFile::init()
 {
     m_dir = new QTemporaryDir;
+    QFile::remove(TNEFPrefsFilePath());
     m_opened.clear();
     m_desktopRefuses = false;
 }
@@ -302,7 +314,7 @@ void TestWinFile::messageView()
     QVERIFY2(body.startsWith(bodyStart), qPrintable(body.left(80)));
     QVERIFY(!body.contains('<') && !body.contains("\\par"));
     QCOMPARE(f.fileList_131->isVisible(), attachments);
-    QCOMPARE(f.noAttachments->isVisible(), !attachments);
+    QVERIFY(!f.noAttachments->isVisible());
 }
 
 void TestWinFile::longBodyShowsItsStart_data()
@@ -558,6 +570,7 @@ void TestWinFile::attachedMessageActsAsItsOwnFile()
         cli.start(QStringLiteral(PARVANE_CLI_PATH), {"extract", "-C", m_dir->filePath("cli"), "--folder", "never", innerFile});
         QVERIFY(cli.waitForFinished());
         QCOMPARE(tree(m_dir->filePath("cli")), fromOwn);
+        own->resize(1400, 600);
         QVERIFY(own->statusText().contains(m_dir->filePath("own")));
     }
     // Each action gave something, and those that write gave the big one whole.
@@ -621,6 +634,188 @@ void TestWinFile::titlesAndClosing()
         const QString name = QDir(m_dir->path()).relativeFilePath(w->document()->fileRef);
         QCOMPARE(w->form().attributeData_144->text(), name + '.');
     }
+}
+
+namespace {
+
+QByteArray png(const QImage &picture)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A message whose HTML shows `src`, and its attachment with these bytes,
+// Content-ID and Content-Location.
+Tnef letterWithPicture(const QString &src, const QByteArray &bytes, const char *id, const char *location)
+{
+    MapiBlock props = MapiBlock().longValue(0x3705, 1);
+    if (*id)
+        props.string8(PR_ATTACH_CONTENT_ID, z0(id));
+    if (*location)
+        props.string8(PR_ATTACH_CONTENT_LOCATION, z0(location));
+    const QByteArray html = QStringLiteral("<p>Our logo:</p><img src=\"%1\">").arg(src).toUtf8();
+    return Tnef().mapiProps(MapiBlock().binary(PR_BODY_HTML, html)).title(z0("logo.png")).data(bytes).attachment(props);
+}
+
+} // namespace
+
+void TestWinFile::inlinePictures_data()
+{
+    QTest::addColumn<QString>("src");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<QByteArray>("location");
+    QTest::addColumn<QSize>("shown");  // 1x1: the transparent dot
+    QImage logo(30, 20, QImage::Format_RGB32);
+    logo.fill(qRgb(10, 200, 30));
+    const QByteArray small = png(logo);
+    const QSize dot(1, 1);
+    QTest::newRow("cid, domain in another case") << "cid:logo@Example.COM" << small << QByteArray("<logo@example.com>")
+                                                 << QByteArray() << QSize(30, 20);
+    QTest::newRow("cid, percent-encoded") << "cid:my%20logo@x" << small << QByteArray("my logo@x") << QByteArray()
+                                          << QSize(30, 20);
+    QTest::newRow("cid, local part in another case") << "cid:Logo@x" << small << QByteArray("<logo@x>") << QByteArray()
+                                                     << dot;
+    QTest::newRow("Content-Location") << "images/logo.png" << small << QByteArray() << QByteArray("images/logo.png")
+                                      << QSize(30, 20);
+    QTest::newRow("missing cid") << "cid:other@x" << small << QByteArray("<logo@x>") << QByteArray() << dot;
+    QTest::newRow("undecodable") << "cid:logo@x" << QByteArray("not a picture") << QByteArray("<logo@x>") << QByteArray()
+                                 << dot;
+    // 100 megapixels in 12.5 MB, one bit each.
+    QTest::newRow("100 megapixels") << "cid:logo@x" << QByteArray("P4 10000 10000\n") + QByteArray(12'500'000, '\0')
+                                    << QByteArray("<logo@x>") << QByteArray() << dot;
+    QTest::newRow("file over 16 MiB") << "cid:logo@x" << small + QByteArray(16 << 20, '\0') << QByteArray("<logo@x>")
+                                      << QByteArray() << dot;
+    QImage banner(4000, 400, QImage::Format_RGB32);
+    banner.fill(qRgb(10, 200, 30));
+    // Shown as wide as the body, which the window makes about 500 pixels.
+    QTest::newRow("wider than the view") << "cid:logo@x" << png(banner) << QByteArray("<logo@x>") << QByteArray()
+                                         << QSize(500, 50);
+}
+
+void TestWinFile::inlinePictures()
+{
+    QFETCH(QString, src);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, id);
+    QFETCH(QByteArray, location);
+    QFETCH(QSize, shown);
+    TNEFWinFile *w = show(write("logo.dat", letterWithPicture(src, bytes, id.constData(), location.constData()).bytes()));
+    QVERIFY(w);
+    w->resize(540, 500);
+    TNEFMessageBrowser *body = w->form().messageBody;
+    const QImage picture = body->loadResource(QTextDocument::ImageResource, QUrl(src)).value<QImage>();
+    QVERIFY2(qAbs(picture.width() - shown.width()) < 40 && picture.width() <= body->viewport()->width()
+                 && picture.height() * 10 / shown.height() == picture.width() * 10 / shown.width(),
+             qPrintable(QString("%1x%2").arg(picture.width()).arg(picture.height())));
+    QCOMPARE(picture.pixelColor(0, 0), shown == QSize(1, 1) ? QColor(Qt::transparent) : QColor(10, 200, 30));
+    // Still an attachment like any other.
+    QCOMPARE(w->form().fileList_131->model()->index(0, 0).data().toString(), QString("logo.png"));
+}
+
+void TestWinFile::letterTakesTheRoom_data()
+{
+    QTest::addColumn<bool>("attachments");
+    QTest::newRow("without attachments") << false;
+    QTest::newRow("with attachments") << true;
+}
+
+void TestWinFile::letterTakesTheRoom()
+{
+    QFETCH(bool, attachments);
+    const Tnef letter = Tnef().message(attSubject, z0("Lunch")).message(attBody, z0("At noon?"));
+    TNEFWinFile *w = show(write("lunch.dat", (attachments ? withAttachment(Tnef(letter).title(z0("menu.txt")), "soup")
+                                                          : letter).bytes()));
+    QVERIFY(w);
+    w->resize(700, 900);
+    QCoreApplication::processEvents();
+    const Ui::WinFile &f = w->form();
+    QCOMPARE(f.fileList_131->isVisible(), attachments);
+    QVERIFY(!f.noAttachments->isVisible());
+    QCOMPARE(f.messageBody->height() > w->height() * 7 / 10, !attachments);
+    QVERIFY2(f.messageBody->height() > w->height() / 2, qPrintable(QString::number(f.messageBody->height())));
+    // The attributes are there either way, with room of their own.
+    QVERIFY(attributeList(w)->isVisible() && f.attributeList_138->height() > 50);
+}
+
+// A window opens at the size, and with the split, that the last one closed with.
+void TestWinFile::layoutIsRemembered()
+{
+    const QByteArray bytes = withAttachment(Tnef().message(attBody, z0("Hello")).title(z0("a.txt")), "a").bytes();
+    TNEFWinFile *first = show(write("first.dat", bytes));
+    QVERIFY(first);
+    first->resize(700, 550);
+    QCoreApplication::processEvents();
+    first->form().splitter->setSizes({200, 250});
+    const QList<int> sizes = first->form().splitter->sizes();
+    QVERIFY(first->close());
+    TNEFWinFile *second = show(write("second.dat", bytes));
+    QVERIFY(second);
+    QCoreApplication::processEvents();
+    QCOMPARE(second->size(), QSize(700, 550));
+    QCOMPARE(second->form().splitter->sizes(), sizes);
+}
+
+void TestWinFile::manyRowsKeepTheirCells_data()
+{
+    QTest::addColumn<int>("sortColumn");  // -1: file order
+    for (int column : {-1, 0, 1, 2})
+        QTest::newRow(qPrintable(QString::number(column))) << column;
+}
+
+// Ten thousand attachments, many of one name, and an attached message named
+// like a nameless file: after sorting, every row still shows its own name,
+// type and size.
+void TestWinFile::manyRowsKeepTheirCells()
+{
+    QFETCH(int, sortColumn);
+    static const char *const kNames[] = {"n%1.pdf", "n%1.png", "same.txt"};
+    Tnef tnef;
+    QList<QStringList> rows;  // name, type, size
+    for (int i = 0; i < 10000; ++i) {
+        const QByteArray contents(i % 7 + 1, 'x');
+        const QString size = contents.size() == 1 ? "1 byte" : QString("%1 bytes").arg(contents.size());
+        if (i % 1000 == 999) {
+            tnef.data(embeddedPlaceholder()).attachment(MapiBlock().object(PR_ATTACH_DATA_OBJ, Tnef().bytes()));
+            rows << QStringList{"TNEF: Untitled Attachment", "application/vnd.ms-tnef", "6 bytes"};
+        } else if (i % 1000 == 998) {
+            tnef = withAttachment(tnef, contents);
+            rows << QStringList{"Untitled Attachment", "application/octet-stream", size};
+        } else {
+            const QString name = QString(kNames[i % 3]).replace("%1", QString::number(i));
+            tnef = withAttachment(tnef.title(name.toUtf8() + '\0'), contents);
+            rows << QStringList{name, i % 3 == 2 ? "text/plain" : i % 3 ? "image/png" : "application/pdf", size};
+        }
+    }
+    TNEFWinFile *w = show(write("many.dat", tnef.bytes()));
+    QVERIFY(w);
+    QTreeView *list = w->form().fileList_131;
+    list->header()->setSortIndicator(sortColumn, Qt::AscendingOrder);
+    const QAbstractItemModel *model = list->model();
+    QCOMPARE(model->rowCount(), int(rows.size()));
+    QSet<QStringList> known(rows.begin(), rows.end());
+    QStringList shown, sorted;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QStringList cells{model->index(row, 0).data().toString(), model->index(row, 1).data(Qt::ToolTipRole).toString(),
+                                model->index(row, 2).data().toString()};
+        QVERIFY2(known.contains(cells), qPrintable(cells.join('|')));
+        if (sortColumn < 0)
+            QCOMPARE(cells, rows.at(row));
+        shown << model->index(row, qMax(sortColumn, 0)).data(DataBrowser::kSortRole).toString();
+        const QIcon icon = model->index(row, 0).data(Qt::DecorationRole).value<QIcon>();
+        QVERIFY(!icon.isNull());
+    }
+    sorted = shown;
+    if (sortColumn >= 0) {
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        collator.setNumericMode(sortColumn == 2);
+        std::stable_sort(sorted.begin(), sorted.end(), collator);
+    }
+    QCOMPARE(shown, sorted);
 }
 
 QTEST_MAIN(TestWinFile)
