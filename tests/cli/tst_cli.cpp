@@ -1,11 +1,11 @@
 // parvane-cli as a user runs it: real processes, real files, exit statuses.
+#include "ShellRun.h"
 #include "TnefBuilder.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,24 +16,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
+using Run = ShellRun;
 
-// Runs a bash script in `dir`, with the program's path in $CLI.
+// A bash script in `dir`, with the program in $CLI and the sample maker in $SAMPLE.
 Run shell(const QString &dir, const QString &script)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("CLI"), QStringLiteral(PARVANE_CLI_PATH));
-    env.insert(QStringLiteral("SAMPLE"), QStringLiteral(PARVANE_MAKE_SAMPLE_PATH));
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(dir);
-    process.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
-    process.waitForFinished(120000);
-    return {process.exitCode(), process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+    return RunShell(dir, script, {{QStringLiteral("SAMPLE"), QStringLiteral(PARVANE_MAKE_SAMPLE_PATH)}});
 }
 
 QByteArray sha256(const QString &path)
@@ -240,7 +228,7 @@ void TestCli::runs()
     const Run run = shell(dir.path(), script);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.out.contains(stdoutHas), run.out.constData());
-    QVERIFY2(stderrHas.isEmpty() ? run.err.isEmpty() : run.err.contains(stderrHas), qPrintable(run.err));
+    QVERIFY2(stderrHas.isEmpty() ? run.err.isEmpty() : QString::fromUtf8(run.err).contains(stderrHas), run.err.constData());
 }
 
 void TestCli::meetingAndTask_data()
@@ -378,7 +366,7 @@ void TestCli::corpusExtractTwice()
                              "&& echo kept; exit $s");
     QCOMPARE(second.exitCode, 1);
     QVERIFY(second.out.contains(out.filePath("two-files.tnef Folder 1/README\n").toUtf8()));
-    QVERIFY2(second.out.endsWith("kept\n"), second.err.toUtf8());
+    QVERIFY2(second.out.endsWith("kept\n"), second.err.constData());
 }
 
 void TestCli::corpusBodies_data()

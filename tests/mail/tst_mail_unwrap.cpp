@@ -2,10 +2,11 @@
 // read back by Python's own mail parser.
 #include "mail/MailTnefPart.h"
 
+#include "ShellRun.h"
 #include "TnefBuilder.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
+
 #include <QtTest>
 
 using namespace tnefbuild;
@@ -14,24 +15,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = ShellRun;
 
 // A bash script in `dir`, with the program in $CLI and the reader in $READ.
 Run shell(const QString &dir, const QString &script)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("CLI"), QStringLiteral(PARVANE_CLI_PATH));
-    env.insert(QStringLiteral("READ"), QStringLiteral(PARVANE_READ_MAIL));
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(dir);
-    process.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
-    process.waitForFinished(120000);
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    return RunShell(dir, script, {{QStringLiteral("READ"), QStringLiteral(PARVANE_READ_MAIL)}});
 }
 
 enum class Wrap { Mixed, Top, Signed, MixedCrlf };
