@@ -3,6 +3,7 @@
 #include "MailTnefPart.h"
 #include "extract/TNEFAppOpen.h"
 #include "platform/FileManager.h"
+#include "tnef/TNEFHtml.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFMessage.h"
 #include "tnef/TNEFMessageItems.h"
@@ -11,6 +12,7 @@
 
 #include <QMimeDatabase>
 #include <QRegularExpression>
+#include <QUrl>
 #include <cstdio>
 #include <cstring>
 #include <unordered_set>
@@ -74,6 +76,16 @@ void setFileName(GMimeObject *object, const QString &name)
     } else {
         g_mime_object_set_content_disposition_parameter(object, "filename", bytes.constData());
     }
+    // A name that is not ASCII is written in UTF-8 (RFC 2231), which every
+    // reader knows, rather than in the smallest legacy charset that holds it.
+    const auto inUtf8 = [](GMimeParamList *list, const char *parameter) {
+        if (GMimeParam *param = list ? g_mime_param_list_get_parameter(list, parameter) : nullptr)
+            g_mime_param_set_charset(param, "UTF-8");
+    };
+    if (GMimeContentDisposition *disposition = g_mime_object_get_content_disposition(object))
+        inUtf8(g_mime_content_disposition_get_parameters(disposition), "filename");
+    if (GMimeContentType *type = g_mime_object_get_content_type(object); type && GMIME_IS_PART(object))
+        inUtf8(g_mime_content_type_get_parameters(type), "name");
 }
 
 // The type an attachment is sent as: the one the sender gave, when it reads
@@ -94,22 +106,22 @@ QByteArray attachmentType(const TNEFFileItem *item, const QString &name)
 QByteArray contentId(const TNEFFileItem *item)
 {
     static const QRegularExpression id(QStringLiteral("^[!#-;=?-~]{1,250}$"));
-    const QString given = QString::fromStdString(item->contentId);
+    const QString given = TNEFHtmlContentIdBare(QString::fromStdString(item->contentId));
     return id.match(given).hasMatch() ? given.toLatin1() : QByteArray();
 }
 
 // The Content-IDs the HTML refers to by cid:, gathered in one pass: a
 // search of the whole HTML per attachment would take as long as their
 // product.
-std::unordered_set<QByteArray> contentIdsShown(const QByteArray &html)
+std::unordered_set<QString> contentIdsShown(const QByteArray &html)
 {
-    std::unordered_set<QByteArray> ids;
+    std::unordered_set<QString> ids;
     for (qsizetype at = html.indexOf("cid:"); at >= 0; at = html.indexOf("cid:", at)) {
         at += 4;
         qsizetype end = at;
         while (end < html.size() && !std::strchr("\"'()<> \t\r\n", html[end]) && html[end] != '\0')
             ++end;
-        ids.insert(html.mid(at, end - at));
+        ids.insert(TNEFHtmlContentIdKey(QUrl::fromPercentEncoding(html.mid(at, end - at))));
         at = end;
     }
     return ids;
@@ -273,10 +285,10 @@ private:
         if (!hasHtml)
             return GMIME_OBJECT(textPart("plain", text));
         GMimeObject *htmlPart = GMIME_OBJECT(textPart("html", html));
-        const std::unordered_set<QByteArray> shown = contentIdsShown(html.bytes);
+        const std::unordered_set<QString> shown = contentIdsShown(html.bytes);
         for (const TNEFFileItem *item = document->fileList; item; item = item->next) {
             const QByteArray id = item->isTNEF == -1 || item->contents ? QByteArray() : contentId(item);
-            if (id.isEmpty() || !shown.count(id))
+            if (id.isEmpty() || !shown.count(TNEFHtmlContentIdKey(QString::fromLatin1(id))))
                 continue;
             if (inlined->empty()) {
                 GMimeMultipart *related = g_mime_multipart_new_with_subtype("related");

@@ -218,3 +218,18 @@ QString TNEFHtmlToText(const QString &html)
     out.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return out.isEmpty() ? out : out + QLatin1String("\r\n");
 }
+
+QString TNEFHtmlContentIdBare(QString id)
+{
+    id = id.trimmed();
+    if (id.startsWith(QLatin1Char('<')) && id.endsWith(QLatin1Char('>')))
+        id = id.mid(1, id.size() - 2);
+    return id;
+}
+
+QString TNEFHtmlContentIdKey(const QString &id)
+{
+    const QString bare = TNEFHtmlContentIdBare(id);
+    const qsizetype at = bare.lastIndexOf(QLatin1Char('@'));
+    return at < 0 ? bare : bare.left(at) + bare.mid(at).toLower();
+}

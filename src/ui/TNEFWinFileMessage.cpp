@@ -5,6 +5,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/FileManager.h"
 #include "tnef/TNEFFile.h"
+#include "tnef/TNEFHtml.h"
 #include "tnef/TNEFMessage.h"
 
 #include <QBuffer>
@@ -76,30 +77,15 @@ QImage decodePicture(QIODevice *device, int width)
     return picture;
 }
 
-// An RFC 2392 Content-ID or cid: URL's address: the part before the last
-// "@" compared exactly, the domain after it in any case.
-bool sameContentId(const QString &a, const QString &b)
-{
-    const qsizetype at = a.lastIndexOf(QLatin1Char('@'));
-    if (at != b.lastIndexOf(QLatin1Char('@')) || QStringView(a).left(at) != QStringView(b).left(at))
-        return false;
-    return QStringView(a).mid(at).compare(QStringView(b).mid(at), Qt::CaseInsensitive) == 0;
-}
-
 // The attachment of the document that `name` refers to: by its Content-ID
 // for a cid: URL, by its Content-Location for any name; null for none.
 const TNEFFileItem *referredItem(const TNEFFile *tnefFile, const QUrl &name)
 {
     const bool byId = name.scheme().compare(QLatin1String("cid"), Qt::CaseInsensitive) == 0;
-    const QString id = byId ? name.path(QUrl::FullyDecoded) : QString();
+    const QString id = byId ? TNEFHtmlContentIdKey(name.path(QUrl::FullyDecoded)) : QString();
     for (const TNEFFileItem *item = tnefFile->fileList; item; item = item->next) {
-        if (byId && !item->contentId.empty()) {
-            QString itemId = QString::fromStdString(item->contentId).trimmed();
-            if (itemId.startsWith(QLatin1Char('<')) && itemId.endsWith(QLatin1Char('>')))
-                itemId = itemId.mid(1, itemId.size() - 2);
-            if (sameContentId(id, itemId))
-                return item;
-        }
+        if (byId && !item->contentId.empty() && TNEFHtmlContentIdKey(QString::fromStdString(item->contentId)) == id)
+            return item;
         if (!item->contentLocation.empty() && QUrl(QString::fromStdString(item->contentLocation).trimmed()) == name)
             return item;
     }
