@@ -40,7 +40,8 @@ QString SpanText(const TNEFCalendarItem &meeting, Clock clock)
 }
 
 // A meeting's time span in the user's time zone, then in the organizer's
-// where the file gives it; an all-day one as its days.
+// where the file gives it and its clock shows other times; an all-day one
+// as its days.
 QString WhenText(const TNEFCalendarItem &meeting)
 {
     if (meeting.allDay) {
@@ -52,7 +53,11 @@ QString WhenText(const TNEFCalendarItem &meeting)
         return days + QStringLiteral(" (all day)");
     }
     QString text = SpanText(meeting, TNEFLocalClock);
-    if (const std::optional<TNEFCalendarZone> zone = TNEFCalendarOrganizerZone(meeting)) {
+    const std::optional<TNEFCalendarZone> zone = TNEFCalendarOrganizerZone(meeting);
+    const auto sameClock = [&](const QDateTime &utc) {
+        return !utc.isValid() || zone->wallClock(utc).offsetFromUtc() == TNEFLocalClock(utc).offsetFromUtc();
+    };
+    if (zone && !(sameClock(meeting.start) && sameClock(meeting.end))) {
         const QString name = zone->name.isEmpty() ? QStringLiteral("organizer's zone") : zone->name;
         text += QStringLiteral(" (%1: %2)").arg(name, SpanText(meeting, [&](const QDateTime &utc) {
             return zone->wallClock(utc);

@@ -296,6 +296,11 @@ void TestCli::meetingAndTask_data()
                       "(Eastern Standard Time: Mon, 04 Mar 2024 09:00:00 -0500 to 10:00:00 -0500)\n")
         << QByteArray("\"organizerZone\":{\"end\":\"2024-03-04T10:00:00-05:00\",\"name\":\"Eastern Standard Time\","
                       "\"start\":\"2024-03-04T09:00:00-05:00\"}");
+    QTest::newRow("organizer's zone, the user's own")
+        << meeting("2024-03-04T14:00:00Z", "2024-03-04T15:00:00Z", {},
+                   MapiBlock().named(appointment, PidLidTimeZoneStruct).binary(0x8000, easternZoneStruct())).bytes()
+        << "America/New_York" << QByteArray("When: Mon, 04 Mar 2024 09:00:00 -0500 to 10:00:00 -0500\n")
+        << QByteArray("\"organizerZone\":{\"end\":\"2024-03-04T10:00:00-05:00\"");
     QTest::newRow("organizer's zone in summer, named by its definition")
         << meeting("2024-07-01T13:00:00Z", "2024-07-01T14:00:00Z",
                    blob(kWeekly, 1, le32(kMo), 1, kNever, 0, QDate(2024, 7, 1), QDate(2024, 7, 1)),
