@@ -8,7 +8,10 @@
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QVariant>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -79,9 +82,9 @@ SetGlobals setGlobals(UInt32 selector)
 // An INI file has no types: a number comes back as text. A value counts as an
 // integer when it is one already or is text that reads wholly as a 32-bit
 // decimal number; anything else (words, lists, numbers out of range) is not.
-bool readInteger(const QSettings &settings, const char *key, SInt32 *value)
+bool readInteger(const QSettings *settings, const char *key, SInt32 *value)
 {
-    const QVariant v = settings.value(QLatin1String(key));
+    const QVariant v = settings ? settings->value(QLatin1String(key)) : QVariant();
     if (!v.isValid())
         return false;
     bool ok = false;
@@ -125,11 +128,96 @@ QByteArray makeTempName()
     return QByteArray();
 }
 
-// Writes the file: noErr, or ioErr (logged) when it could not be written.
-OSStatus synchronize(QSettings &settings)
+// QSettings makes an object, as large as its bytes claim, of any value
+// that reads as @Variant(...) or @DateTime(...) once its escapes are undone.
+// This program writes neither, so a file that holds one is neither read nor
+// written over. The file is read as one value, keys, comments and list
+// commas included, with the escapes QSettings knows: that finds every such
+// value, and at worst a few that are not one.
+bool holdsSerializedValue(const QString &path)
 {
-    settings.sync();
-    if (settings.status() != QSettings::NoError) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray kMarks[] = {QByteArrayLiteral("@Variant("), QByteArrayLiteral("@DateTime(")};
+    qsizetype matched[2] = {0, 0};
+    const auto take = [&](uint c) {
+        bool found = false;
+        for (int m = 0; m < 2; ++m) {
+            matched[m] = c == uchar(kMarks[m][matched[m]]) ? matched[m] + 1 : c == '@' ? 1 : 0;
+            found = found || matched[m] == kMarks[m].size();
+        }
+        return found;
+    };
+    static const char kEscapes[] = "a\ab\bf\fn\nr\rt\tv\v\"\"?\?''\\\\";
+    enum class State { Plain, Escape, Hex, Octal, LineEnd } state = State::Plain;
+    uint code = 0, digits = 0;
+    uchar lineEnd = 0;
+    char buffer[65536];
+    for (qint64 n; (n = file.read(buffer, sizeof buffer)) > 0;) {
+        for (qint64 i = 0; i < n; ++i) {
+            const uchar c = uchar(buffer[i]);
+            if (state == State::Hex || state == State::Octal) {
+                const int digit = state == State::Octal ? (c >= '0' && c <= '7' ? c - '0' : -1)
+                    : c >= '0' && c <= '9'                    ? c - '0'
+                    : std::isxdigit(c)                        ? (c | 0x20) - 'a' + 10
+                                                              : -1;
+                if (digit >= 0) {
+                    code = (code << (state == State::Hex ? 4 : 3)) + uint(digit);
+                    ++digits;
+                    continue;
+                }
+                state = State::Plain;
+                if (digits > 0 && take(code & 0xFFFF))
+                    return true;
+            } else if (state == State::LineEnd) {
+                // An escaped line end is skipped with its other half.
+                state = State::Plain;
+                if ((c == '\n' || c == '\r') && c != lineEnd)
+                    continue;
+            } else if (state == State::Escape) {
+                state = State::Plain;
+                if (c == 'x' || (c >= '0' && c <= '7')) {
+                    state = c == 'x' ? State::Hex : State::Octal;
+                    code = c == 'x' ? 0 : uint(c - '0');
+                    digits = c == 'x' ? 0 : 1;
+                } else if (c == '\n' || c == '\r') {
+                    state = State::LineEnd;
+                    lineEnd = c;
+                } else if (const char *known = c ? std::strchr(kEscapes, c) : nullptr;
+                           known && (known - kEscapes) % 2 == 0 && take(uchar(known[1]))) {
+                    return true;
+                }
+                continue;
+            }
+            if (c == '\\')
+                state = State::Escape;
+            else if (c != '"' && take(c))
+                return true;
+        }
+    }
+    return (state == State::Hex || state == State::Octal) && digits > 0 && take(code & 0xFFFF);
+}
+
+// The preference store, or none when its file must be left alone (logged).
+std::unique_ptr<QSettings> openStore()
+{
+    const QString path = TNEFPrefsFilePath();
+    if (holdsSerializedValue(path)) {
+        TNEF_LOG_ERROR("    %s holds a value this program never writes; it is neither read nor written.\n",
+                       path.toLocal8Bit().constData());
+        return nullptr;
+    }
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
+}
+
+// Writes the store: noErr, or ioErr (logged) when it could not be written or
+// there is none.
+OSStatus synchronize(QSettings *settings)
+{
+    if (settings)
+        settings->sync();
+    if (!settings || settings->status() != QSettings::NoError) {
         TNEF_LOG_ERROR("    CFPreferencesAppSynchronize() returned false.\n");
         return ioErr;
     }
@@ -201,14 +289,15 @@ void TNEFPrefsSetSet(UInt32 selector, const TNEFPrefSet &set)
 
 void TNEFPrefsInit()
 {
-    const QSettings settings(TNEFPrefsFilePath(), QSettings::IniFormat);
+    const std::unique_ptr<QSettings> store = openStore();
+    const QSettings *settings = store.get();
 
     for (const Key &k : kKeys) {
         if (k.integer) {
             SInt32 value = 0;
             *k.integer = readInteger(settings, k.key, &value) ? value : k.defaultValue;
         } else {
-            const QVariant v = settings.value(QLatin1String(k.key));
+            const QVariant v = settings ? settings->value(QLatin1String(k.key)) : QVariant();
             // Anything but text (a list, say) names no folder; it loads as absent.
             *k.string = v.typeId() == QMetaType::QString ? v.toString() : QString();
         }
@@ -227,10 +316,12 @@ void TNEFPrefsInit()
 
 TNEFPrefWindow TNEFPrefsGetWindow()
 {
-    const QSettings settings(TNEFPrefsFilePath(), QSettings::IniFormat);
-    const QVariant size = settings.value(QLatin1String(kWindowSizeKey));
-    const QVariant splitter = settings.value(QLatin1String(kWindowSplitterKey));
     TNEFPrefWindow window;
+    const std::unique_ptr<QSettings> settings = openStore();
+    if (!settings)
+        return window;
+    const QVariant size = settings->value(QLatin1String(kWindowSizeKey));
+    const QVariant splitter = settings->value(QLatin1String(kWindowSplitterKey));
     if (size.typeId() == QMetaType::QSize && size.toSize().isValid())
         window.size = size.toSize();
     if (splitter.typeId() == QMetaType::QByteArray)
@@ -240,27 +331,28 @@ TNEFPrefWindow TNEFPrefsGetWindow()
 
 OSStatus TNEFPrefsSetWindow(const TNEFPrefWindow &window)
 {
-    QSettings settings(TNEFPrefsFilePath(), QSettings::IniFormat);
-    if (window.size.isValid())
-        settings.setValue(QLatin1String(kWindowSizeKey), window.size);
-    if (!window.splitter.isEmpty())
-        settings.setValue(QLatin1String(kWindowSplitterKey), window.splitter);
-    return synchronize(settings);
+    const std::unique_ptr<QSettings> settings = openStore();
+    if (settings && window.size.isValid())
+        settings->setValue(QLatin1String(kWindowSizeKey), window.size);
+    if (settings && !window.splitter.isEmpty())
+        settings->setValue(QLatin1String(kWindowSplitterKey), window.splitter);
+    return synchronize(settings.get());
 }
 
 OSStatus TNEFPrefsQuit()
 {
-    QSettings settings(TNEFPrefsFilePath(), QSettings::IniFormat);
-
+    const std::unique_ptr<QSettings> settings = openStore();
     for (const Key &k : kKeys) {
+        if (!settings)
+            break;
         if (k.integer)
-            settings.setValue(QLatin1String(k.key), static_cast<int>(*k.integer));
+            settings->setValue(QLatin1String(k.key), static_cast<int>(*k.integer));
         else if (k.string->isNull())
-            settings.remove(QLatin1String(k.key));
+            settings->remove(QLatin1String(k.key));
         else
-            settings.setValue(QLatin1String(k.key), *k.string);
+            settings->setValue(QLatin1String(k.key), *k.string);
     }
-    settings.setValue(QLatin1String(kDebugKey), gTNEFPrefDebug ? 1 : 0);
-
-    return synchronize(settings);
+    if (settings)
+        settings->setValue(QLatin1String(kDebugKey), gTNEFPrefDebug ? 1 : 0);
+    return synchronize(settings.get());
 }

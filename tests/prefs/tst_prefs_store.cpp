@@ -69,6 +69,8 @@ private slots:
     void init() { QDir(m_config.path() + "/Parvane").removeRecursively(); }
     void loadAndSave_data();
     void loadAndSave();
+    void serializedValuesLeftAlone_data();
+    void serializedValuesLeftAlone();
     void destOtherRoundTrip();
 
 private:
@@ -139,6 +141,36 @@ void TestPrefsStore::loadAndSave()
         QCOMPARE(status, OSStatus(noErr));
         QCOMPARE(storedNow(), expected);
     }
+}
+
+// Values QSettings would make objects of, as large as their bytes claim,
+// however they are written: the file is neither read nor written.
+void TestPrefsStore::serializedValuesLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::newRow("as written") << QByteArray("X=@Variant(\\0\\0\\0\\f\\xff\\xff\\xff\\xff)\n");
+    QTest::newRow("list item, escaped and quoted") << QByteArray("X=a, \\x0040Var\"ia\"nt(\\0)\n");
+    QTest::newRow("octal, wrapped past 16 bits") << QByteArray("X=\\2000100Variant(\\0)\n");
+    QTest::newRow("across an escaped line end") << QByteArray("X=@Date\\\r\nTime(\\0)\n");
+}
+
+void TestPrefsStore::serializedValuesLeftAlone()
+{
+    QFETCH(QByteArray, ini);
+    QVERIFY(QDir().mkpath(m_config.path() + "/Parvane"));
+    const QByteArray file = "[General]\nCarbonEventDest=3\n" + ini;
+    QVERIFY(tnefbuild::writeFile(TNEFPrefsFilePath(), file));
+    std::string log;
+    ParvaneSetErrorLogSink([&](const std::string &text) { log += text; });
+    TNEFPrefsInit();
+    const OSStatus status = TNEFPrefsQuit();
+    ParvaneSetErrorLogSink(nullptr);
+    QCOMPARE(globalsNow(), kDefaults);
+    QVERIFY(status != noErr);
+    QVERIFY2(QString::fromStdString(log).contains("holds a value this program never writes"), log.c_str());
+    QFile stored(TNEFPrefsFilePath());
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), file);
 }
 
 void TestPrefsStore::destOtherRoundTrip()
