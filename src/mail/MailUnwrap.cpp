@@ -3,6 +3,7 @@
 #include "MailTnefPart.h"
 #include "extract/TNEFAppOpen.h"
 #include "platform/FileManager.h"
+#include "platform/TextCodec.h"
 #include "tnef/TNEFHtml.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFMessage.h"
@@ -28,12 +29,7 @@ constexpr int kMaxNesting = 64;
 // ASCII, but a line break would still start a header of the sender's.
 QByteArray headerText(const QString &text)
 {
-    QString clean = text;
-    for (QChar &c : clean) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            c = QLatin1Char(' ');
-    }
-    return clean.toUtf8();
+    return TextAsOneLine(text).toUtf8();
 }
 
 // A part of MIME type `type` ("type/subtype") whose content is read from

@@ -153,6 +153,15 @@ QString TextWithoutControls(const QString &text)
     return kept;
 }
 
+QString TextAsOneLine(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
 bool TextIsOneLine(const QString &text)
 {
     const QList<uint> characters = text.toUcs4();

@@ -24,6 +24,10 @@ bool TextCodePageSupported(UInt32 codePage);
 // controls), and with each line break (CR LF, CR, LF, NEL, U+2028, U+2029)
 // as one line feed, the only break the writers then escape.
 QString TextWithoutControls(const QString &text);
+// The text as one line, for a header or a label: each control (C0, DEL, C1)
+// and each line or paragraph separator becomes a space, so that nothing from
+// a file starts a line.
+QString TextAsOneLine(QString text);
 // True for non-empty text that is one line of printable characters: none
 // of the controls, format characters, line or paragraph separators, private
 // or unassigned code points. What cannot be escaped (a calendar address, a

@@ -1,5 +1,6 @@
 #include "TNEFWinFileMeeting.h"
 
+#include "platform/TextCodec.h"
 #include "tnef/TNEFFile.h"
 #include "tnef/TNEFText.h"
 
@@ -18,12 +19,7 @@ constexpr qsizetype kLongestShownText = 2000;
 QString shownText(const QString &text)
 {
     // One line each: a line break or a control from the file starts nothing.
-    QString shown = text.left(kLongestShownText + 1);
-    for (QChar &c : shown) {
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = QLatin1Char(' ');
-    }
-    shown = shown.simplified();
+    const QString shown = TextAsOneLine(text.left(kLongestShownText + 1)).simplified();
     return shown.size() > kLongestShownText ? shown.left(kLongestShownText) + QChar(0x2026) : shown;
 }
 
