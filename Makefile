@@ -81,7 +81,7 @@ sanitize:
 fuzz:
 	$(MAKE) deps EXTRA_PACKAGES="$(FUZZ_PACKAGES)"
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARVANE_FUZZ=ON
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_parse fuzz_names fuzz_prefs fuzz_rtf fuzz_rtftext fuzz_extract parvane-make-sample
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_parse fuzz_names fuzz_prefs fuzz_rtf fuzz_rtftext fuzz_extract fuzz_unwrap parvane-make-sample
 	bash tests/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 clean:

@@ -24,11 +24,11 @@ fi
 [ -d "$SEEDS/parse" ] && cp "$SEEDS"/parse/* "$WORK/parse-seeds/" 2>/dev/null || true
 
 status=0
-for target in parse extract names prefs rtf rtftext; do
+for target in parse extract names prefs rtf rtftext unwrap; do
   live=$WORK/$target-corpus
   mkdir -p "$live"
   case $target in
-    parse|extract) seeds=$WORK/parse-seeds ;;
+    parse|extract|unwrap) seeds=$WORK/parse-seeds ;;
     *) seeds=$SEEDS/$target ;;
   esac
   log=$WORK/$target.log
